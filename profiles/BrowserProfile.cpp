@@ -1,0 +1,63 @@
+#include "BrowserProfile.h"
+
+#include "Browser.h"
+#include "DatabaseFiles.h"
+
+#include <QFileInfo>
+
+BrowserProfile::BrowserProfile(Browser *owner, const QString &name, const QString &path)
+    : name(name)
+    , path(path)
+    , browser(owner)
+{
+    if (owner)
+        family = owner->familyName();
+}
+
+BrowserProfile::BrowserProfile(const QString &family, const QString &name, const QString &path)
+    : name(name)
+    , path(path)
+    , family(family)
+    , custom(true)
+{
+}
+
+QString BrowserProfile::displayName() const
+{
+    if (!title.isEmpty())
+        return title;
+    if (custom && !family.isEmpty())
+        return QStringLiteral("%1  [%2]").arg(name, family);
+    return name;
+}
+
+QString BrowserProfile::programName() const
+{
+    if (browser)
+        return browser->name();
+    if (!family.isEmpty())
+        return family;
+    return name;
+}
+
+const QStringList &BrowserProfile::databases()
+{
+    if (!databasesLoaded) {
+        databaseFiles = listSqliteDatabases(path, false);
+        databasesLoaded = true;
+    }
+    return databaseFiles;
+}
+
+qint64 BrowserProfile::totalSize()
+{
+    qint64 total = 0;
+    for (const QString &file : databases())
+        total += QFileInfo(file).size(); // 0 for a file that is gone
+    return total;
+}
+
+QString BrowserProfile::toSettingsString() const
+{
+    return family + QLatin1Char('\t') + path;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class Browser;
+
+// One folder whose SQLite databases are compacted together: a profile that a
+// program found, or a custom folder the user added (then `browser` is null).
+class BrowserProfile
+{
+public:
+    // A program's profile; `path` is already normalised by the caller.
+    BrowserProfile(Browser *owner, const QString &name, const QString &path);
+    // A custom profile; `family` may be empty.
+    BrowserProfile(const QString &family, const QString &name, const QString &path);
+
+    BrowserProfile(const BrowserProfile &) = delete;
+    BrowserProfile &operator=(const BrowserProfile &) = delete;
+
+    QString displayName() const;
+    QString programName() const;
+
+    // Lists the folder's databases on the first call, then returns the cached list.
+    const QStringList &databases();
+    // Current size on disk of the listed files; sizes are read afresh every time.
+    qint64 totalSize();
+
+    // "<family>\t<path>", as custom profiles are kept in the settings.
+    QString toSettingsString() const;
+
+    QString name;
+    QString title;
+    QString path;
+    QString family;
+    Browser *browser = nullptr;
+    bool custom = false;
+    bool selected = true;
+    QStringList databaseFiles;
+    bool databasesLoaded = false;
+};

@@ -1,0 +1,166 @@
+#include "Browser.h"
+#include "BrowserProfile.h"
+#include "PathHelpers.h"
+#include "SqliteFixture.h"
+#include "TestBrowser.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace TestSupport;
+
+class TestBrowserProfile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void normalizePathCases_data();
+    void normalizePathCases();
+    void fileExistsInNeedsAFolder();
+    void addProfileDeduplicatesByFolderIgnoringCase();
+    void profileByNameIgnoresCase();
+    void removeProfileKeepsOrder();
+    void displayAndProgramNames();
+    void totalSizeRereadsSizesButNotTheList();
+    void settingsString();
+};
+
+void TestBrowserProfile::normalizePathCases_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("backslashes and trailing") << "C:\\Users\\me\\Profile\\" << "C:/Users/me/Profile";
+    QTest::newRow("drive root") << "C:\\" << "C:";
+    QTest::newRow("several trailing") << "/home/me//" << "/home/me";
+    QTest::newRow("lone slash") << "/" << "/";
+    QTest::newRow("only slashes") << "//" << "/";
+    QTest::newRow("already clean") << "/a/b" << "/a/b";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestBrowserProfile::normalizePathCases()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    QCOMPARE(normalizePath(input), expected);
+}
+
+void TestBrowserProfile::fileExistsInNeedsAFolder()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("Local State"), "{}"));
+    QVERIFY(QDir(dir.path()).mkdir("Default"));
+    QVERIFY(fileExistsIn(dir.path(), "Local State"));
+    QVERIFY(fileExistsIn(dir.path(), "Default"));
+    QVERIFY(!fileExistsIn(dir.path(), "missing"));
+    // An empty folder must not turn into a look-up at the root.
+    QVERIFY(QFileInfo::exists("/etc"));
+    QVERIFY(!fileExistsIn(QString(), "etc"));
+}
+
+void TestBrowserProfile::addProfileDeduplicatesByFolderIgnoringCase()
+{
+    TestBrowser browser;
+    BrowserProfile *first = browser.addProfile("Default", "/Data/Browser/Profile");
+    QCOMPARE(first->path, QStringLiteral("/Data/Browser/Profile"));
+    QCOMPARE(first->family, QStringLiteral("Testing"));
+    QCOMPARE(first->browser, &browser);
+    QVERIFY(!first->custom);
+    QVERIFY(first->selected);
+
+    BrowserProfile *again = browser.addProfile("X", "\\data\\BROWSER\\profile\\");
+    QCOMPARE(again, first);
+    QCOMPARE(again->name, QStringLiteral("Default"));
+    QCOMPARE(browser.profiles().size(), size_t(1));
+
+    BrowserProfile *other = browser.addProfile("Second", "/Data/Browser/Profile 2");
+    QVERIFY(other != first);
+    QCOMPARE(browser.profiles().size(), size_t(2));
+}
+
+void TestBrowserProfile::profileByNameIgnoresCase()
+{
+    TestBrowser browser;
+    BrowserProfile *def = browser.addProfile("Default", "/p/Default");
+    browser.addProfile("Work", "/p/Work");
+    QCOMPARE(browser.profileByName("default"), def);
+    QCOMPARE(browser.profileByName("WORK")->name, QStringLiteral("Work"));
+    QCOMPARE(browser.profileByName("nobody"), nullptr);
+}
+
+void TestBrowserProfile::removeProfileKeepsOrder()
+{
+    TestBrowser browser;
+    browser.addProfile("A", "/p/a");
+    BrowserProfile *b = browser.addProfile("B", "/p/b");
+    browser.addProfile("C", "/p/c");
+
+    TestBrowser stranger;
+    BrowserProfile *foreign = stranger.addProfile("A", "/p/a");
+    browser.removeProfile(foreign);
+    QCOMPARE(browser.profiles().size(), size_t(3));
+
+    browser.removeProfile(b);
+    QCOMPARE(browser.profiles().size(), size_t(2));
+    QCOMPARE(browser.profiles()[0]->name, QStringLiteral("A"));
+    QCOMPARE(browser.profiles()[1]->name, QStringLiteral("C"));
+}
+
+void TestBrowserProfile::displayAndProgramNames()
+{
+    TestBrowser browser("Chrome", "Chromium");
+    BrowserProfile *plain = browser.addProfile("Default", "/p/Default");
+    QCOMPARE(plain->displayName(), QStringLiteral("Default"));
+    QCOMPARE(plain->programName(), QStringLiteral("Chrome"));
+    plain->title = QStringLiteral("Default (Alice)");
+    QCOMPARE(plain->displayName(), QStringLiteral("Default (Alice)"));
+
+    BrowserProfile mozilla(QStringLiteral("Mozilla"), QStringLiteral("Backup"), QStringLiteral("/b/Backup"));
+    QVERIFY(mozilla.custom);
+    QCOMPARE(mozilla.browser, nullptr);
+    QCOMPARE(mozilla.displayName(), QStringLiteral("Backup  [Mozilla]"));
+    QCOMPARE(mozilla.programName(), QStringLiteral("Mozilla"));
+
+    BrowserProfile bare(QString(), QStringLiteral("Stuff"), QStringLiteral("/b/Stuff"));
+    QCOMPARE(bare.displayName(), QStringLiteral("Stuff"));
+    QCOMPARE(bare.programName(), QStringLiteral("Stuff"));
+}
+
+void TestBrowserProfile::totalSizeRereadsSizesButNotTheList()
+{
+    QTemporaryDir dir;
+    QVERIFY(createBloatedDatabase(dir.filePath("one.sqlite"), 500, 1000, 20));
+    QVERIFY(writeFile(dir.filePath("one.sqlite-journal"), QByteArray(4096, 'j')));
+
+    TestBrowser browser;
+    BrowserProfile *profile = browser.addProfile("P", dir.path());
+    QVERIFY(!profile->databasesLoaded);
+    const qint64 before = profile->totalSize();
+    QVERIFY(profile->databasesLoaded);
+    QCOMPARE(before, QFileInfo(dir.filePath("one.sqlite")).size()); // no journal counted
+
+    // Files that appear later are not listed again; sizes are read afresh.
+    QVERIFY(createBloatedDatabase(dir.filePath("two.sqlite"), 10, 100, 5));
+    QVERIFY(writeFile(dir.filePath("one.sqlite"), QByteArray(512, 'x')));
+    QCOMPARE(profile->databases(), QStringList{dir.filePath("one.sqlite")});
+    QCOMPARE(profile->totalSize(), qint64(512));
+
+    QVERIFY(QFile::remove(dir.filePath("one.sqlite")));
+    QCOMPARE(profile->totalSize(), qint64(0));
+
+    QTemporaryDir emptyDir;
+    BrowserProfile *empty = browser.addProfile("Empty", emptyDir.path());
+    QCOMPARE(empty->totalSize(), qint64(0));
+    QVERIFY(empty->databases().isEmpty());
+}
+
+void TestBrowserProfile::settingsString()
+{
+    BrowserProfile custom(QStringLiteral("Mozilla"), QStringLiteral("P"), QStringLiteral("D:/Profiles/P"));
+    QCOMPARE(custom.toSettingsString(), QStringLiteral("Mozilla\tD:/Profiles/P"));
+}
+
+QTEST_GUILESS_MAIN(TestBrowserProfile)
+#include "tst_BrowserProfile.moc"
