@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace ProcessHelpers {
+
+#ifdef _WIN32
+using FileTime = FILETIME;
+using ModuleHandle = HMODULE;
+using ProcessHandle = HANDLE;
+#else
+// The same meaning as Windows' FILETIME: 100-ns units since 1601-01-01 UTC.
+struct FileTime
+{
+    uint32_t dwLowDateTime = 0;
+    uint32_t dwHighDateTime = 0;
+};
+using ModuleHandle = void *;
+using ProcessHandle = void *;
+#endif
+
+inline uint64_t fileTimeValue(const FileTime &time)
+{
+    return (uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// One running process as the list reports it.
+class Process
+{
+public:
+    Process() = default;
+    Process(const Process &) = default;
+    Process &operator=(const Process &) = default;
+    virtual ~Process() = default;
+
+    uint32_t processId = 0;
+    uint32_t parentProcessId = 0;
+    // The full path of the executable; its bare file name when no path can be read.
+    std::wstring imagePath;
+    // Zero when it cannot be read.
+    FileTime creationTime{};
+};
+
+using ProcessFilter = std::function<bool(const Process &)>;
+
+// The running processes in the system's order; an empty filter keeps them all.
+std::vector<Process> runningProcesses(ProcessFilter filter = {});
+
+// Switches a privilege of the process's access token on or off; true when the
+// token was adjusted.
+bool enablePrivilege(const wchar_t *privilegeName, ProcessHandle process, bool enable);
+
+// The module of the program's own executable.
+ModuleHandle currentModule();
+
+// The module's full file name (null: the executable's); empty on failure.
+std::wstring moduleFileName(ModuleHandle module);
+
+// Names the calling thread where the system can name a thread alone.
+void setCurrentThreadDescription(const wchar_t *description);
+
+// True when the operating system is a 32-bit one.
+bool isWindows32Bit();
+
+} // namespace ProcessHelpers
