@@ -1,0 +1,117 @@
+#include "LanguageTable.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QResource>
+
+#include <tinyxml2.h>
+
+QByteArray readResource(const QString& path)
+{
+    QResource resource(path, QLocale());
+    if (!resource.isValid()) {
+        qDebug().noquote() << "Unable to find " + path;
+        return QByteArray();
+    }
+    // uncompressedData() knows every algorithm rcc may use; qUncompress
+    // handles only zlib and gives nothing for the zstd that Debian's rcc picks.
+    return resource.uncompressedData();
+}
+
+void ensureTrailingSeparator(QString& path)
+{
+    if (!path.endsWith(QDir::separator()))
+        path += QDir::separator();
+}
+
+LanguageTable::LanguageTable(const QString& builtinResource)
+    : builtinResource(builtinResource)
+{
+}
+
+bool LanguageTable::load(const QString& name)
+{
+    strings.clear();
+
+    const QByteArray builtin = readResource(builtinResource);
+    if (!builtin.isEmpty() && parseInto(builtin.constData(), size_t(builtin.size())))
+        currentFile = QStringLiteral("English.xml");
+
+    QString fileName = name;
+    if (fileName.isEmpty())
+        fileName = QLocale::languageToString(QLocale::system().language()) + ".xml";
+    else if (fileName.size() > 4 && !fileName.endsWith(QLatin1String(".xml")))
+        fileName += ".xml";
+
+    if (name == QLatin1String("English.xml"))
+        return true;
+
+    QString path = QDir::toNativeSeparators(QFileInfo(QCoreApplication::applicationFilePath()).absolutePath());
+    ensureTrailingSeparator(path);
+    path += "languages";
+    ensureTrailingSeparator(path);
+    path += fileName;
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = QString::fromUtf8(file.readAll()).toUtf8();
+    if (!parseInto(text.constData(), size_t(-1)))
+        return false;
+    currentFile = fileName;
+    return true;
+}
+
+// Parses one LanguageStrings document into the table; false when it is not
+// well-formed or has no root. A length of size_t(-1) reads up to the zero.
+bool LanguageTable::parseInto(const char* data, size_t length)
+{
+    tinyxml2::XMLDocument doc(true, tinyxml2::PRESERVE_WHITESPACE);
+    if (doc.Parse(data, length) != tinyxml2::XML_SUCCESS)
+        return false;
+    const tinyxml2::XMLElement* root = doc.RootElement();
+    if (!root)
+        return false;
+    loadElement(root, QString());
+    return true;
+}
+
+void LanguageTable::loadElement(const tinyxml2::XMLElement* element, const QString& prefix)
+{
+    for (const tinyxml2::XMLElement* child = element->FirstChildElement(); child;
+         child = child->NextSiblingElement()) {
+        const QString path = prefix + QString::fromUtf8(child->Name());
+        if (child->FirstChildElement()) {
+            loadElement(child, path + "/");
+            continue;
+        }
+        const char* raw = child->GetText();
+        QString text = raw ? QString::fromUtf8(raw) : QString("");
+        text.replace(QLatin1String("\\n"), QLatin1String("\n"));
+        strings.insert(path, text);
+    }
+}
+
+QString LanguageTable::translate(const QString& key) const
+{
+    const auto it = strings.constFind(key);
+    return it == strings.constEnd() ? key : *it;
+}
+
+bool LanguageTable::tryTranslate(const QString& key, QString& text) const
+{
+    const auto it = strings.constFind(key);
+    if (it == strings.constEnd())
+        return false;
+    text = *it;
+    return true;
+}
+
+QString LanguageTable::currentLanguageName() const
+{
+    return currentFile.left(qMax(qsizetype(0), currentFile.size() - 4));
+}

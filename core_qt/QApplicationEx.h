@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QApplication>
+#include <QString>
+
+class AppSettings;
+class LanguageTable;
+class QWidget;
+
+// The framework's application: names the main thread, takes its version from
+// the executable and owns the process-wide services every window reaches
+// through the application instance. Each service pointer may be null until
+// its init call has run.
+class QApplicationEx : public QApplication
+{
+    Q_OBJECT
+
+public:
+    QApplicationEx(int& argc, char** argv, const QString& applicationName);
+    ~QApplicationEx() override;
+
+    void initSettings(const QString& applicationName, const QString& organizationName);
+    void initLanguage(const QString& builtinResource);
+
+    // Fourth number of the executable's file version.
+    quint32 buildNumber() const;
+
+    // Brings the widget's top-level window in front of all others; a null
+    // widget does nothing.
+    static void forceForegroundWindow(QWidget* widget);
+
+    // Owned; null until made.
+    AppSettings* settings = nullptr;
+    LanguageTable* languageTable = nullptr;
+    // The update checker member, its creation and its teardown (stop it, then
+    // start an armed installer, before the language table and settings go)
+    // arrive with the update service.
+
+private:
+    struct VersionNumbers;
+
+    static VersionNumbers readOwnVersion();
+    void initVersionInfo();
+    void releaseVersionInfo();
+
+    VersionNumbers* versionInfo = nullptr;
+};
