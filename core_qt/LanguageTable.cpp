@@ -38,7 +38,8 @@ bool LanguageTable::load(const QString& name)
     strings.clear();
 
     const QByteArray builtin = readResource(builtinResource);
-    if (!builtin.isEmpty() && parseInto(builtin.constData(), size_t(builtin.size())))
+    const bool builtinLoaded = !builtin.isEmpty() && parseInto(builtin.constData(), size_t(builtin.size()));
+    if (builtinLoaded)
         currentFile = QStringLiteral("English.xml");
 
     QString fileName = name;
@@ -48,7 +49,7 @@ bool LanguageTable::load(const QString& name)
         fileName += ".xml";
 
     if (name == QLatin1String("English.xml"))
-        return true;
+        return builtinLoaded;
 
     QString path = QDir::toNativeSeparators(QFileInfo(QCoreApplication::applicationFilePath()).absolutePath());
     ensureTrailingSeparator(path);

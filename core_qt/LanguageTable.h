@@ -23,6 +23,8 @@ class LanguageTable
 public:
     explicit LanguageTable(const QString& builtinResource);
 
+    // Built-in texts first, then the named file's; true when the asked-for
+    // language's texts are in the table.
     bool load(const QString& name);
     QString translate(const QString& key) const;
     bool tryTranslate(const QString& key, QString& text) const;
