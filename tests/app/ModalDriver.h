@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QAbstractScrollArea>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
