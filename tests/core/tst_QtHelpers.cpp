@@ -258,13 +258,6 @@ void TestQtHelpers::formatsQStringArguments()
     QCOMPARE(QString::fromStdString(fmt::format("[{:>{}.{}}]", QString("abcdef"), 5, 2)), "[   ab]");
 }
 
-int main(int argc, char** argv)
-{
-    QTemporaryDir root;
-    isolateWorld(root.path());
-    QApplication app(argc, argv);
-    TestQtHelpers test;
-    return QTest::qExec(&test, argc, argv);
-}
+QUORBILAN_ISOLATED_GUI_TEST_MAIN(TestQtHelpers)
 
 #include "tst_QtHelpers.moc"

@@ -90,13 +90,6 @@ void TestWindowBases::mainWindowAnswersForItsMixIns()
     QVERIFY(!window.quitting);
 }
 
-int main(int argc, char** argv)
-{
-    QTemporaryDir root;
-    isolateWorld(root.path());
-    QApplication app(argc, argv);
-    TestWindowBases test;
-    return QTest::qExec(&test, argc, argv);
-}
+QUORBILAN_ISOLATED_GUI_TEST_MAIN(TestWindowBases)
 
 #include "tst_WindowBases.moc"
