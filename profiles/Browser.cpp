@@ -1,6 +1,7 @@
 #include "Browser.h"
 
 #include "PathHelpers.h"
+#include "ProgramLocation.h"
 
 #include <algorithm>
 
@@ -32,4 +33,21 @@ void Browser::removeProfile(BrowserProfile *profile)
                            [profile](const auto &owned) { return owned.get() == profile; });
     if (it != m_profiles.end())
         m_profiles.erase(it);
+}
+
+void Browser::resolveProgramPath()
+{
+    if (programPathResolved)
+        return;
+    programPathResolved = true;
+    programPath = findProgramPath(appNames());
+}
+
+QIcon Browser::icon()
+{
+    if (!iconLoaded) {
+        iconLoaded = true;
+        programIcon = iconForPath(programPath);
+    }
+    return programIcon;
 }

@@ -36,6 +36,14 @@ public:
 
     const std::vector<std::unique_ptr<BrowserProfile>> &profiles() const { return m_profiles; }
 
+    // Locates the program over appNames() on the first call; later calls do nothing.
+    void resolveProgramPath();
+    // The icon of the program path as it is when first asked. GUI thread only.
+    QIcon icon();
+    // Empty until resolved, and when nothing was found.
+    const QString &resolvedProgramPath() const { return programPath; }
+    bool isProgramPathResolved() const { return programPathResolved; }
+
 protected:
     QString programPath;
     bool programPathResolved = false;

@@ -1,0 +1,207 @@
+// Linux means for the program look-ups: executables on PATH stand in for the
+// App Paths registry keys, XDG .desktop files for the Start Menu shortcuts and
+// the icon theme for the shell's icons.
+#include "ProgramLocation.h"
+
+#include <QAbstractFileIconProvider>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPixmap>
+#include <QStandardPaths>
+#include <QTextStream>
+
+#include <vector>
+
+namespace {
+
+struct DesktopEntry
+{
+    QString file;   // the .desktop file
+    QString name;   // its Name
+    QString target; // the executable its Exec line starts, when it exists
+    QString icon;   // its Icon: a theme name or an absolute file
+};
+
+// First word of an Exec line, honouring the spec's double-quote quoting.
+QString execProgram(const QString &exec)
+{
+    QString word;
+    bool quoted = false;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        const QChar c = exec.at(i);
+        if (quoted && c == QLatin1Char('\\') && i + 1 < exec.size()) {
+            word += exec.at(++i);
+        } else if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+        } else if (c.isSpace() && !quoted) {
+            if (!word.isEmpty())
+                break;
+        } else {
+            word += c;
+        }
+    }
+    return word;
+}
+
+QString resolveExecutable(const QString &program)
+{
+    if (program.isEmpty())
+        return QString();
+    if (QFileInfo(program).isAbsolute())
+        return QFileInfo::exists(program) ? program : QString();
+    return QStandardPaths::findExecutable(program);
+}
+
+DesktopEntry readDesktopEntry(const QString &file)
+{
+    DesktopEntry entry;
+    entry.file = file;
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Text))
+        return entry;
+    QTextStream stream(&in);
+    bool inMainGroup = false;
+    QString exec;
+    while (!stream.atEnd()) {
+        const QString line = stream.readLine().trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inMainGroup = line == QLatin1String("[Desktop Entry]");
+            continue;
+        }
+        if (!inMainGroup || line.startsWith(QLatin1Char('#')))
+            continue;
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            continue;
+        const QString key = line.left(eq).trimmed();
+        const QString value = line.mid(eq + 1).trimmed();
+        if (key == QLatin1String("Name"))
+            entry.name = value;
+        else if (key == QLatin1String("Exec"))
+            exec = value;
+        else if (key == QLatin1String("Icon"))
+            entry.icon = value;
+    }
+    entry.target = resolveExecutable(execProgram(exec));
+    return entry;
+}
+
+// Every .desktop file, the user's folder first, read once per process.
+const std::vector<DesktopEntry> &desktopEntries()
+{
+    static const std::vector<DesktopEntry> entries = [] {
+        std::vector<DesktopEntry> result;
+        const QStringList folders = QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
+        for (const QString &folder : folders) {
+            if (!QFileInfo(folder).isDir())
+                continue;
+            QDirIterator it(folder, {QStringLiteral("*.desktop")}, QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext())
+                result.push_back(readDesktopEntry(it.next()));
+        }
+        return result;
+    }();
+    return entries;
+}
+
+const DesktopEntry *entryForFile(const QString &file)
+{
+    for (const DesktopEntry &entry : desktopEntries()) {
+        if (entry.file == file)
+            return &entry;
+    }
+    return nullptr;
+}
+
+QIcon iconFromEntry(const DesktopEntry &entry)
+{
+    if (entry.icon.isEmpty())
+        return QIcon();
+    if (QFileInfo(entry.icon).isAbsolute())
+        return QFileInfo::exists(entry.icon) ? QIcon(entry.icon) : QIcon();
+    return QIcon::fromTheme(entry.icon);
+}
+
+// What the desktop shows for a program it has no icon for.
+QIcon genericProgramIcon()
+{
+    const QIcon themed = QIcon::fromTheme(QStringLiteral("application-x-executable"));
+    if (!themed.isNull() || !qGuiApp)
+        return themed;
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(70, 70, 70), 2));
+    painter.setBrush(QColor(235, 235, 235));
+    painter.drawRoundedRect(QRectF(3, 5, 26, 22), 3, 3);
+    painter.fillRect(QRectF(4, 6, 24, 5), QColor(60, 110, 180));
+    painter.end();
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+QString findInAppPaths(const QString &appName)
+{
+    QString program = appName;
+    if (program.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
+        program.chop(4);
+    if (program.isEmpty())
+        return QString();
+    return QStandardPaths::findExecutable(program);
+}
+
+const QHash<QString, QString> &buildShortcutIndex()
+{
+    static const QHash<QString, QString> index = [] {
+        QHash<QString, QString> result;
+        // Windows names shortcuts after the program ("Google Chrome"); desktop
+        // files carry that in Name, their file name is an id ("google-chrome").
+        for (const DesktopEntry &entry : desktopEntries()) {
+            const QString id = QFileInfo(entry.file).completeBaseName().toLower();
+            for (const QString &key : {id, entry.name.toLower()}) {
+                if (!key.isEmpty() && !result.contains(key))
+                    result.insert(key, entry.file);
+            }
+        }
+        return result;
+    }();
+    return index;
+}
+
+QString findInStartMenu(const QString &appName)
+{
+    const QString file = buildShortcutIndex().value(appName.toLower());
+    if (file.isEmpty())
+        return QString();
+    const DesktopEntry *entry = entryForFile(file);
+    if (entry && !entry->target.isEmpty())
+        return entry->target;
+    return file;
+}
+
+QIcon iconForPath(const QString &path)
+{
+    if (path.isEmpty())
+        return QIcon();
+
+    // A program started from a menu entry shows the entry's icon.
+    for (const DesktopEntry &entry : desktopEntries()) {
+        if (entry.file == path || entry.target == path) {
+            const QIcon icon = iconFromEntry(entry);
+            if (!icon.isNull())
+                return icon;
+        }
+    }
+
+    QIcon icon = QIcon::fromTheme(QFileInfo(path).completeBaseName());
+    if (icon.isNull()) {
+        static QAbstractFileIconProvider provider;
+        icon = provider.icon(QFileInfo(path));
+    }
+    return icon.isNull() ? genericProgramIcon() : icon;
+}
