@@ -12,6 +12,7 @@ packages=(
     xvfb xauth
     g++-mingw-w64-x86-64-posix wine64 wine
     util-linux procps time
+    dbus-daemon
 )
 
 missing=()
