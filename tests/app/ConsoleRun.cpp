@@ -21,6 +21,9 @@ QProcessEnvironment consoleEnvironment(const QString &root)
     env.insert(QStringLiteral("XDG_DATA_DIRS"), home + QStringLiteral("/system-share"));
     env.insert(QStringLiteral("APPDATA"), root + QStringLiteral("/Roaming"));
     env.insert(QStringLiteral("LOCALAPPDATA"), root + QStringLiteral("/Local"));
+    // The single-instance socket lives in the temporary folder: keep it private.
+    QDir().mkpath(root + QStringLiteral("/tmp"));
+    env.insert(QStringLiteral("TMPDIR"), root + QStringLiteral("/tmp"));
     env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     return env;
