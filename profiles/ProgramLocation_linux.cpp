@@ -25,7 +25,7 @@ struct DesktopEntry
     QString icon;   // its Icon: a theme name or an absolute file
 };
 
-// First word of an Exec line, honouring the spec's double-quote quoting.
+// First word of an Exec line, honouring the desktop-entry format's double-quote quoting.
 QString execProgram(const QString &exec)
 {
     QString word;

@@ -16,21 +16,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "UrlCatcher.h"
+
 #include <memory>
 
 using namespace TestSupport;
-
-// Receives what the file manager fallback would open.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void openUrl(const QUrl& url) { opened << url; }
-};
 
 class TestProfilesTree : public QObject
 {

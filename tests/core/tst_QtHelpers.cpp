@@ -13,6 +13,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "UrlCatcher.h"
+
+using TestSupport::UrlCatcher;
+
 // Stands in for the desktop's file manager on a private session bus.
 class FakeFileManager : public QObject
 {
@@ -24,18 +28,6 @@ public:
 
 public slots:
     void ShowItems(const QStringList& uris, const QString& /*startupId*/) { shownItems << uris; }
-};
-
-// Receives what QDesktopServices would open.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void openUrl(const QUrl& url) { opened << url; }
 };
 
 class TestQtHelpers : public QObject
