@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program (Release) and starts it with the given arguments.
+# Installs what is missing, builds the program (Release) and starts it with the
+# given arguments, in the folder it was called from (relative profile paths
+# keep their meaning).
 set -euo pipefail
-cd "$(dirname "$0")/.."
+root=$(cd "$(dirname "$0")/.." && pwd)
 
-./scripts/setup.sh >&2
+"$root/scripts/setup.sh" >&2
 
-build=${QUORBILAN_RUN_BUILD_DIR:-build-release}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORBILAN_SANITIZE=OFF >/dev/null
+build=${QUORBILAN_RUN_BUILD_DIR:-$root/build-release}
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORBILAN_SANITIZE=OFF >/dev/null
 cmake --build "$build" --parallel "$(nproc)" --target quorbilan >&2
 
 exec "$build/app/quorbilan" "$@"
