@@ -135,10 +135,12 @@ int CommandLine::printList()
             header += QLatin1String("  (running)");
         printLine(header);
         for (const auto &profile : browser->profiles()) {
-            printLine(QStringLiteral("    %1%2 databases, %3")
-                          .arg(profile->name, -24)
-                          .arg(profile->databases().size(), 3)
-                          .arg(sizeText(profile->totalSize())));
+            // The name is joined, not passed through arg(): a name holding
+            // "%2" would otherwise take the count meant for the placeholder.
+            printLine(QLatin1String("    ") + profile->name.leftJustified(24)
+                      + QStringLiteral("%1 databases, %2")
+                            .arg(profile->databases().size(), 3)
+                            .arg(sizeText(profile->totalSize())));
             printLine(QStringLiteral("        %1").arg(QDir::toNativeSeparators(profile->path)));
         }
         printLine(QString());

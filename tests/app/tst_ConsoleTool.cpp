@@ -250,6 +250,10 @@ void TestConsoleTool::listLayout()
     QFile ini(m_fixture->appData() + "/Mozilla/Firefox/profiles.ini");
     QVERIFY(ini.open(QIODevice::Append));
     ini.write(("\n[Profile2]\nName=" + longName + "\nIsRelative=1\nPath=Profiles/long\n").toUtf8());
+    // A name that looks like a placeholder is printed as it is.
+    const QString percentName = QStringLiteral("50%2 off %1");
+    QVERIFY(m_fixture->makeFirefoxProfile(firefoxProfile("percent")));
+    ini.write(("\n[Profile3]\nName=" + percentName + "\nIsRelative=1\nPath=Profiles/percent\n").toUtf8());
     ini.close();
     runProgram({"/list"}, m_env);
     const auto before = snapshot(m_dir->path());
@@ -261,13 +265,16 @@ void TestConsoleTool::listLayout()
 
     const auto entry = [](const QString &name, const QString &path) {
         const QStringList files = listSqliteDatabases(path, false);
-        return QStringLiteral("    %1%2 databases, %3\n        %4\n")
-            .arg(name, -24).arg(files.size(), 3).arg(sizeText(sizeOf(files)), QDir::toNativeSeparators(path));
+        return "    " + name.leftJustified(24)
+            + QStringLiteral("%1 databases, %2\n        %3\n")
+                  .arg(files.size(), 3)
+                  .arg(sizeText(sizeOf(files)), QDir::toNativeSeparators(path));
     };
     const QString expected = "Quorbilan 3.0.0\n\nFirefox\n"
         + entry("default-release", firefoxProfile("abc.default-release"))
         + entry("work", firefoxProfile("xyz.work"))
         + entry(longName, firefoxProfile("long"))
+        + entry(percentName, firefoxProfile("percent"))
         + "\nChrome  (running)\n"
         + entry("Default", chromeProfile("Default"))
         + entry("Profile 1", chromeProfile("Profile 1"))
@@ -275,6 +282,7 @@ void TestConsoleTool::listLayout()
     QCOMPARE(run.outText(), expected);
     QVERIFY(expected.contains("    default-release           2 databases, "));
     QVERIFY(expected.contains("    a-profile-name-of-30-letters!!  2 databases, "));
+    QVERIFY(expected.contains("    50%2 off %1               2 databases, "));
     QCOMPARE(snapshot(m_dir->path()), before);
 }
 
