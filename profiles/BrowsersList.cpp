@@ -222,10 +222,13 @@ std::vector<BrowserProfile *> BrowsersList::parseCommandLineArgument(const QStri
         for (const auto &profile : browser->profiles())
             result.push_back(profile.get());
     } else if (QFileInfo(rest).isDir()) {
-        // A folder wins over a profile of that name, whoever owns it.
-        BrowserProfile *profile = findProfileByPath(rest);
+        // A folder wins over a profile of that name, whoever owns it. A
+        // relative folder is taken from the current folder, so "." or
+        // "Profiles/x" find the profile that folder already is.
+        const QString folder = QDir::cleanPath(QFileInfo(rest).absoluteFilePath());
+        BrowserProfile *profile = findProfileByPath(folder);
         if (!profile)
-            profile = addCustomProfile(rest);
+            profile = addCustomProfile(folder);
         if (!profile) {
             error = QStringLiteral("Error: no SQLite databases found in %1").arg(QDir::toNativeSeparators(rest));
             return result;

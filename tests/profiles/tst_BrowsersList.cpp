@@ -312,6 +312,9 @@ void TestBrowsersList::commandLineArgument_data()
     QTest::newRow("folder without databases") << "/Firefox:%DIR%/custom/empty" << QStringList{}
                                               << "Error: no SQLite databases found in %DIR%/custom/empty";
     QTest::newRow("relative folder before a profile name") << "/Chrome:Default" << QStringList{"custom|Default|"} << "";
+    QTest::newRow("relative folder of a known profile")
+        << "/Firefox:Local/Google/Chrome/User Data/./Profile 1" << QStringList{"Chrome|Profile 1"} << "";
+    QTest::newRow("current folder") << "/Opera:." << QStringList{"custom|Default|"} << "";
 }
 
 void TestBrowsersList::commandLineArgument()
@@ -327,8 +330,12 @@ void TestBrowsersList::commandLineArgument()
         text->replace("%CHROME%", chrome);
         text->replace("%DIR%", QDir::toNativeSeparators(fixture->root()));
     }
-    if (QTest::currentDataTag() == QLatin1String("relative folder before a profile name"))
+    const QString tag = QTest::currentDataTag();
+    if (tag == QLatin1String("relative folder before a profile name") || tag == QLatin1String("current folder"))
         QVERIFY(fixture->makeDatabase(fixture->root() + "/Default/x.db")); // relative to the current folder
+    const auto restoreFolder = qScopeGuard([previous = QDir::currentPath()] { QDir::setCurrent(previous); });
+    if (tag == QLatin1String("current folder"))
+        QVERIFY(QDir::setCurrent(fixture->root() + "/Default"));
 
     BrowsersList list;
     list.reloadAll();
