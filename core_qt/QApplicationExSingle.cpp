@@ -4,7 +4,7 @@
 #include <QLocalSocket>
 
 QApplicationExSingle::QApplicationExSingle(int& argc, char** argv, const QString& applicationName,
-                                           const QString& serverName)
+                                           const QString& serverName, Role role)
     : QApplicationEx(argc, argv, applicationName)
 {
     // The probe stays connected for the whole run; nothing passes over it.
@@ -14,6 +14,8 @@ QApplicationExSingle::QApplicationExSingle(int& argc, char** argv, const QString
         anotherInstanceRunning = true;
         return;
     }
+    if (role == Role::ProbeOnly)
+        return;
 
     localServer = new QLocalServer(this);
     localServer->setSocketOptions(QLocalServer::UserAccessOption);

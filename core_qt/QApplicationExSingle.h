@@ -13,8 +13,13 @@ class QApplicationExSingle : public QApplicationEx
     Q_OBJECT
 
 public:
+    // Serve: probe, and become the instance that later starts reach when no
+    // other answers. ProbeOnly: tell a running instance, but never answer
+    // later starts (a run that has no window to bring forward).
+    enum class Role { Serve, ProbeOnly };
+
     QApplicationExSingle(int& argc, char** argv, const QString& applicationName,
-                         const QString& serverName);
+                         const QString& serverName, Role role = Role::Serve);
 
     // Decided once in the constructor.
     bool anotherInstanceRunning = false;

@@ -1,5 +1,6 @@
 #include "BrowsersList.h"
 
+#include "AppSettings.h"
 #include "ChromiumFamilyBrowser.h"
 #include "DatabaseFiles.h"
 #include "FirefoxFamilyBrowser.h"
@@ -51,6 +52,44 @@ void BrowsersList::reloadAll()
         browser->loadProfiles();
         browser->resolveProgramPath();
     }
+}
+
+void BrowsersList::loadSettings(AppSettings *settings)
+{
+    if (!settings)
+        return;
+
+    // The family is detected afresh: the folder's content may have changed,
+    // and a folder that lost its databases is dropped at the next save.
+    for (const QString &entry : settings->valueStringList(QStringLiteral("CustomProfiles"))) {
+        QString family;
+        QString path;
+        if (splitSettingsEntry(entry, family, path) && QFileInfo(path).isDir())
+            addCustomProfile(path);
+    }
+
+    // An empty list keeps every profile ticked: nothing was chosen yet.
+    const QStringList selected = settings->valueStringList(QStringLiteral("SelectedProfiles"));
+    if (selected.isEmpty())
+        return;
+    for (BrowserProfile *profile : allProfiles())
+        profile->selected = selected.contains(profile->path, Qt::CaseInsensitive);
+}
+
+void BrowsersList::saveSettings(AppSettings *settings) const
+{
+    if (!settings)
+        return;
+    QStringList selected;
+    QStringList custom;
+    for (const BrowserProfile *profile : allProfiles()) {
+        if (profile->selected)
+            selected.append(profile->path);
+        if (profile->custom)
+            custom.append(profile->toSettingsString());
+    }
+    settings->setValueStringList(QStringLiteral("SelectedProfiles"), selected);
+    settings->setValueStringList(QStringLiteral("CustomProfiles"), custom);
 }
 
 void BrowsersList::loadDatabaseLists()

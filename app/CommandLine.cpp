@@ -1,0 +1,188 @@
+#include "CommandLine.h"
+
+#include "AppSettings.h"
+#include "Browser.h"
+#include "BrowsersList.h"
+#include "ConsoleOutput.h"
+#include "Optimizer.h"
+#include "RunningPrograms.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QLocale>
+
+#include <algorithm>
+
+namespace {
+
+const QString productLine = QStringLiteral("Quorbilan 3.0.0");
+
+bool isHelpOption(const QString &arg)
+{
+    return arg == QLatin1String("/?") || arg == QLatin1String("-h") || arg == QLatin1String("--help")
+        || arg == QLatin1String("/help");
+}
+
+bool isListOption(const QString &arg)
+{
+    return arg == QLatin1String("/list") || arg == QLatin1String("-list") || arg == QLatin1String("--list");
+}
+
+bool isIgnored(const QString &arg)
+{
+    return arg.startsWith(QLatin1String("-psn"));
+}
+
+QString sizeText(qint64 bytes)
+{
+    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
+
+} // namespace
+
+QString helpText()
+{
+    const QStringList lines = {
+        "Quorbilan command line parameters:",
+        "",
+        "/<program>:<profile>  optimize a certain profile. The profile name is the one",
+        "                      shown in the Quorbilan profiles tree. Use the keyword",
+        "                      all to mean every profile of that program",
+        "",
+        "/<program>:<path>     optimize a profile located at <path>, for portable",
+        "                      versions of the supported programs",
+        "",
+        "Several profiles can be given at once. The related programs must not be",
+        "running, otherwise their databases are locked and nothing is optimized.",
+        "",
+        "/list                 list the programs and profiles found on this computer",
+        "                      without changing anything",
+        "",
+        "Examples:",
+        "",
+        "  Quorbilan /list",
+        "  Quorbilan /Firefox:all",
+        "  Quorbilan /Chrome:Default /Firefox:default-release",
+        "  Quorbilan \"/Firefox:D:\\Portable\\Firefox\\Data\\profile\"",
+    };
+    QString text;
+    for (const QString &line : lines)
+        text += line + QLatin1Char('\n');
+    return text;
+}
+
+CommandLine::CommandLine(const QStringList &arguments, BrowsersList *browsersList, AppSettings *settings)
+    : browsersList(browsersList)
+    , settings(settings)
+{
+    for (const QString &arg : arguments.mid(1)) {
+        if (isIgnored(arg))
+            continue;
+        hasArgs = true;
+        if (isHelpOption(arg))
+            showHelp = true;
+        else if (isListOption(arg))
+            listOnly = true;
+        else
+            profileArgs.append(arg);
+    }
+}
+
+bool CommandLine::countsAsArguments(const QStringList &arguments)
+{
+    const QStringList rest = arguments.mid(1);
+    return std::any_of(rest.begin(), rest.end(), [](const QString &arg) { return !isIgnored(arg); });
+}
+
+int CommandLine::run()
+{
+    attachConsole();
+    int result = 0;
+    if (showHelp || (profileArgs.isEmpty() && !listOnly)) {
+        result = printHelp();
+    } else {
+        browsersList->reloadAll();
+        browsersList->loadSettings(settings);
+        result = listOnly ? printList() : optimize();
+    }
+    detachConsole();
+    return result;
+}
+
+int CommandLine::printHelp()
+{
+    printLine(productLine);
+    printLine(QString());
+    printLine(helpText());
+    return 0;
+}
+
+int CommandLine::printList()
+{
+    printLine(productLine);
+    printLine(QString());
+
+    const std::vector<Browser *> browsers = browsersList->browsersWithProfiles();
+    if (browsers.empty()) {
+        printLine(QStringLiteral("No supported programs found on this computer."));
+        return 0;
+    }
+
+    const QStringList running = runningPrograms(browsersList->programsForProfiles(browsersList->allProfiles()));
+    for (Browser *browser : browsers) {
+        QString header = browser->name();
+        if (running.contains(browser->name()))
+            header += QLatin1String("  (running)");
+        printLine(header);
+        for (const auto &profile : browser->profiles()) {
+            printLine(QStringLiteral("    %1%2 databases, %3")
+                          .arg(profile->name, -24)
+                          .arg(profile->databases().size(), 3)
+                          .arg(sizeText(profile->totalSize())));
+            printLine(QStringLiteral("        %1").arg(QDir::toNativeSeparators(profile->path)));
+        }
+        printLine(QString());
+    }
+    return 0;
+}
+
+int CommandLine::optimize()
+{
+    std::vector<BrowserProfile *> runList;
+    for (const QString &arg : std::as_const(profileArgs)) {
+        QString error;
+        const std::vector<BrowserProfile *> found = browsersList->parseCommandLineArgument(arg, error);
+        if (!error.isEmpty())
+            printError(error);
+        for (BrowserProfile *profile : found) {
+            if (std::find(runList.begin(), runList.end(), profile) == runList.end())
+                runList.push_back(profile);
+        }
+    }
+
+    if (runList.empty()) {
+        printError(QStringLiteral("Error: no profiles to optimize, run Quorbilan without arguments to see its command line help"));
+        return 5;
+    }
+
+    const QStringList running = runningPrograms(browsersList->programsForProfiles(runList));
+    if (!running.isEmpty()) {
+        printError(QStringLiteral("Error: %1 still running, please close it first").arg(running.join(QLatin1String(", "))));
+        return 1;
+    }
+
+    int result = 0;
+    Optimizer optimizer;
+    QEventLoop loop;
+    QObject::connect(&optimizer, &Optimizer::logLine, &optimizer,
+                     [](const QString &text, bool) { printLine(text); });
+    QObject::connect(&optimizer, &Optimizer::finished, &optimizer, [&](bool, bool fatalError) {
+        if (fatalError)
+            result = 1;
+        loop.quit();
+    });
+    optimizer.start(runList);
+    loop.exec();
+    optimizer.waitForFinished();
+    return result;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class AppSettings;
+class BrowsersList;
+
+// The console tool: classifies the arguments once and, when any counts, runs
+// help, "/list" or the compaction of the named profiles.
+class CommandLine
+{
+public:
+    CommandLine(const QStringList &arguments, BrowsersList *browsersList, AppSettings *settings);
+
+    // Whether the console tool runs (an argument that starts with "-psn" does not count).
+    bool hasArguments() const { return hasArgs; }
+    // Only a pre-check for main(): the same classification, before any object exists.
+    static bool countsAsArguments(const QStringList &arguments);
+
+    int run();
+    int printHelp();
+    int printList();
+
+private:
+    int optimize();
+
+    QStringList profileArgs;
+    bool hasArgs = false;
+    bool showHelp = false;
+    bool listOnly = false;
+
+    BrowsersList *browsersList;
+    AppSettings *settings;
+};
+
+// The command-line help, also shown by the help dialog.
+QString helpText();

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+// Whole lines to standard output and standard error for the command-line mode.
+// Between attachConsole() and detachConsole(); lines printed outside are dropped.
+void attachConsole();
+void detachConsole();
+void printLine(const QString &text);
+void printError(const QString &text);

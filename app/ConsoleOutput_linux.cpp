@@ -1,0 +1,56 @@
+#include "ConsoleOutput.h"
+
+#include <cerrno>
+#include <csignal>
+#include <unistd.h>
+
+// A terminal, a pipe and a file all take UTF-8 with LF here. A reader that
+// goes away early (`quorbilan /list | head -1`) must neither kill the process
+// nor change its exit code, so SIGPIPE is ignored and EPIPE dropped.
+
+namespace {
+
+bool attached = false;
+
+void writeAll(int fd, const QString &text)
+{
+    if (!attached)
+        return;
+    QString normalized = text;
+    normalized.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    const QByteArray bytes = normalized.toUtf8() + '\n';
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        data += n;
+        left -= n;
+    }
+}
+
+} // namespace
+
+void attachConsole()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    attached = true;
+}
+
+void detachConsole()
+{
+    attached = false;
+}
+
+void printLine(const QString &text)
+{
+    writeAll(STDOUT_FILENO, text);
+}
+
+void printError(const QString &text)
+{
+    writeAll(STDERR_FILENO, text);
+}

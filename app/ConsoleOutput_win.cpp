@@ -1,0 +1,23 @@
+#include "ConsoleOutput.h"
+
+#include "win/ConsoleWriter.h"
+
+void attachConsole()
+{
+    win32::attachConsole();
+}
+
+void detachConsole()
+{
+    win32::detachConsole();
+}
+
+void printLine(const QString &text)
+{
+    win32::printLine(text.toStdWString());
+}
+
+void printError(const QString &text)
+{
+    win32::printError(text.toStdWString());
+}

@@ -1,0 +1,57 @@
+#include "QuorbilanApp.h"
+
+#include "AppSettings.h"
+#include "BrowsersList.h"
+#include "CommandLine.h"
+#include "LanguageTable.h"
+
+const QString SettingSelectedProfiles = QStringLiteral("SelectedProfiles");
+const QString SettingCustomProfiles = QStringLiteral("CustomProfiles");
+const QString SettingLastBrowsedDir = QStringLiteral("LastBrowsedDir");
+
+namespace {
+
+// A console run answers no second start: a GUI started beside it must open its
+// own window rather than hand over to a process that has none.
+QApplicationExSingle::Role roleFor(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return CommandLine::countsAsArguments(arguments) ? QApplicationExSingle::Role::ProbeOnly
+                                                     : QApplicationExSingle::Role::Serve;
+}
+
+} // namespace
+
+QuorbilanApp::QuorbilanApp(int &argc, char **argv)
+    : QApplicationExSingle(argc, argv, QStringLiteral("Quorbilan"), QStringLiteral("quorbilan_single_instance"),
+                           roleFor(argc, argv))
+{
+    setApplicationVersion(QStringLiteral("3.0.0"));
+    setOrganizationName(QStringLiteral("Tulverhaven Software"));
+    initSettings(QStringLiteral("Quorbilan"), QStringLiteral("Tulverhaven Software"));
+    registerSettingsDefaults();
+    initLanguage(QStringLiteral(":/English.xml"));
+    languageTable->load(QStringLiteral("English.xml"));
+    browsersList = std::make_unique<BrowsersList>();
+    commandLine = std::make_unique<CommandLine>(arguments(), browsersList.get(), settings);
+}
+
+QuorbilanApp::~QuorbilanApp()
+{
+    commandLine.reset();
+    browsersList.reset();
+}
+
+QuorbilanApp *QuorbilanApp::instance()
+{
+    return static_cast<QuorbilanApp *>(QCoreApplication::instance());
+}
+
+void QuorbilanApp::registerSettingsDefaults()
+{
+    settings->registerValueStringList(SettingSelectedProfiles, QStringList());
+    settings->registerValueStringList(SettingCustomProfiles, QStringList());
+    settings->registerValueString(SettingLastBrowsedDir, QString());
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "QApplicationExSingle.h"
+
+#include <memory>
+
+class BrowsersList;
+class CommandLine;
+
+// The application object: identity, settings, UI strings, the programs list
+// and the parsed command line, reached by every part through the instance.
+class QuorbilanApp : public QApplicationExSingle
+{
+    Q_OBJECT
+
+public:
+    QuorbilanApp(int &argc, char **argv);
+    ~QuorbilanApp() override;
+
+    static QuorbilanApp *instance();
+
+    BrowsersList *browsers() const { return browsersList.get(); }
+    CommandLine *commandLineArgs() const { return commandLine.get(); }
+
+private:
+    void registerSettingsDefaults();
+
+    std::unique_ptr<BrowsersList> browsersList;
+    std::unique_ptr<CommandLine> commandLine;
+};
+
+// Process-wide settings key names.
+extern const QString SettingSelectedProfiles;
+extern const QString SettingCustomProfiles;
+extern const QString SettingLastBrowsedDir;

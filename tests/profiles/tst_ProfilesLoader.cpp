@@ -1,0 +1,140 @@
+#include "AppSettings.h"
+#include "BrowsersList.h"
+#include "ProfilesLoader.h"
+#include "ProgramFixture.h"
+
+#include <QDir>
+#include <QSemaphore>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QtTest>
+
+#include <thread>
+
+using namespace TestSupport;
+
+// The pool is squeezed to one thread and a blocker task holds it, so a job
+// the loader starts stays queued until the test lets it go.
+class TestProfilesLoader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void oneJobOneFinished();
+    void restartAfterFinished();
+    void destructorWaitsForTheJob();
+
+private:
+    void blockPool();
+
+    QTemporaryDir userDir;
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<ProgramFixture> fixture;
+    std::unique_ptr<AppSettings> store;
+    QSemaphore gate;
+    int originalThreads = 0;
+};
+
+void TestProfilesLoader::initTestCase()
+{
+    isolateUserEnvironment(userDir.path());
+    originalThreads = QThreadPool::globalInstance()->maxThreadCount();
+}
+
+void TestProfilesLoader::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    fixture = std::make_unique<ProgramFixture>(dir->path());
+    fixture->setEnvironment();
+    QVERIFY(fixture->buildStandardTree());
+    QVERIFY(fixture->makeDatabase(dir->path() + "/custom/notes.db"));
+    store = std::make_unique<AppSettings>(QString::fromLatin1(QTest::currentTestFunction()),
+                                          QStringLiteral("Tulverhaven Software"));
+    store->registerValueStringList("SelectedProfiles", {});
+    store->registerValueStringList("CustomProfiles", {"\t" + dir->path() + "/custom"});
+    QThreadPool::globalInstance()->setMaxThreadCount(1);
+}
+
+void TestProfilesLoader::cleanup()
+{
+    gate.release(); // never leave a blocker waiting after a failed test
+    QThreadPool::globalInstance()->waitForDone();
+    gate.acquire(gate.available());
+    QThreadPool::globalInstance()->setMaxThreadCount(originalThreads);
+}
+
+void TestProfilesLoader::blockPool()
+{
+    QThreadPool::globalInstance()->start([this] { gate.acquire(); });
+}
+
+void TestProfilesLoader::oneJobOneFinished()
+{
+    BrowsersList list;
+    BrowsersList other;
+    ProfilesLoader loader;
+    int finished = 0;
+    connect(&loader, &ProfilesLoader::finished, this, [&] { ++finished; });
+    QVERIFY(!loader.isRunning());
+
+    blockPool();
+    loader.start(&list, store.get());
+    QVERIFY(loader.isRunning());
+    loader.start(&other, store.get()); // ignored: the first job is still queued
+    gate.release();
+    loader.waitForFinished();
+    QVERIFY(!loader.isRunning());
+    QTRY_COMPARE(finished, 1);
+    // A second job would have been queued behind the first.
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    QCOMPARE(finished, 1);
+
+    QCOMPARE(list.allProfiles().size(), fixture->expected().size() + 1);
+    QCOMPARE(list.customProfiles().front()->path, dir->path() + "/custom");
+    for (BrowserProfile *profile : list.allProfiles())
+        QVERIFY(profile->databasesLoaded);
+    for (const auto &browser : list.browsers())
+        QVERIFY(browser->isProgramPathResolved());
+    QVERIFY(other.allProfiles().empty());
+}
+
+void TestProfilesLoader::restartAfterFinished()
+{
+    BrowsersList list;
+    ProfilesLoader loader;
+    int finished = 0;
+    // Started again straight from the signal, as a refresh may do.
+    connect(&loader, &ProfilesLoader::finished, this, [&] {
+        if (++finished == 1)
+            loader.start(&list, store.get());
+    });
+    loader.start(&list, store.get());
+    QTRY_COMPARE(finished, 2);
+    loader.waitForFinished();
+    QCOMPARE(list.allProfiles().size(), fixture->expected().size() + 1);
+}
+
+void TestProfilesLoader::destructorWaitsForTheJob()
+{
+    BrowsersList list;
+    std::atomic<int> finished{0};
+    auto loader = std::make_unique<ProfilesLoader>();
+    connect(loader.get(), &ProfilesLoader::finished, loader.get(), [&] { ++finished; }, Qt::DirectConnection);
+    blockPool();
+    loader->start(&list, nullptr);
+    std::thread opener([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        gate.release();
+    });
+    loader.reset(); // blocks until the job has emitted its signal
+    QCOMPARE(finished.load(), 1);
+    QCOMPARE(list.allProfiles().size(), fixture->expected().size());
+    opener.join();
+}
+
+QTEST_GUILESS_MAIN(TestProfilesLoader)
+#include "tst_ProfilesLoader.moc"
