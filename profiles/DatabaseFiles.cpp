@@ -18,8 +18,10 @@ const QByteArray &sqliteHeader()
 
 bool hasSqliteHeader(const QString &path)
 {
+    // Unbuffered: a buffered QFile would read a whole 16 KiB block of every
+    // file in the folder to look at its first 16 bytes.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
     return file.read(sqliteHeader().size()) == sqliteHeader();
 }

@@ -54,7 +54,6 @@ private:
     QString makeFolder(const QString &name, const QStringList &databases, const QStringList &textFiles = {});
 
     QTemporaryDir userDir;
-    std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<ProgramFixture> fixture;
 };
 
@@ -65,15 +64,13 @@ void TestBrowsersList::initTestCase()
 
 void TestBrowsersList::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    fixture = std::make_unique<ProgramFixture>(dir->path());
-    fixture->setEnvironment();
-    QDir::setCurrent(dir->path());
+    fixture = std::make_unique<ProgramFixture>();
+    QDir::setCurrent(fixture->root());
 }
 
 QString TestBrowsersList::makeFolder(const QString &name, const QStringList &databases, const QStringList &textFiles)
 {
-    const QString folder = dir->path() + "/custom/" + name;
+    const QString folder = fixture->root() + "/custom/" + name;
     QDir().mkpath(folder);
     for (const QString &file : databases)
         fixture->makeDatabase(folder + '/' + file);
@@ -328,10 +325,10 @@ void TestBrowsersList::commandLineArgument()
     const QString chrome = fixture->localAppData() + "/Google/Chrome/User Data";
     for (QString *text : {&argument, &error}) {
         text->replace("%CHROME%", chrome);
-        text->replace("%DIR%", QDir::toNativeSeparators(dir->path()));
+        text->replace("%DIR%", QDir::toNativeSeparators(fixture->root()));
     }
     if (QTest::currentDataTag() == QLatin1String("relative folder before a profile name"))
-        QVERIFY(fixture->makeDatabase(dir->path() + "/Default/x.db")); // relative to the current folder
+        QVERIFY(fixture->makeDatabase(fixture->root() + "/Default/x.db")); // relative to the current folder
 
     BrowsersList list;
     list.reloadAll();

@@ -40,15 +40,12 @@ private slots:
     void unsetVariablesFindNothing();
 
 private:
-    std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<ProgramFixture> fixture;
 };
 
 void TestChromiumFamily::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    fixture = std::make_unique<ProgramFixture>(dir->path());
-    fixture->setEnvironment();
+    fixture = std::make_unique<ProgramFixture>();
 }
 
 void TestChromiumFamily::table()
@@ -97,7 +94,7 @@ void TestChromiumFamily::folderTest()
     QFETCH(QStringList, files);
     QFETCH(QStringList, folders);
     QFETCH(bool, accepted);
-    const QString folder = dir->filePath("candidate");
+    const QString folder = fixture->filePath("candidate");
     QVERIFY(QDir().mkpath(folder));
     for (const QString &file : files)
         QVERIFY(writeFile(folder + '/' + file, "x"));
@@ -123,14 +120,14 @@ void TestChromiumFamily::readLocalStateDegradesQuietly()
 {
     QFETCH(QByteArray, content);
     QFETCH(QStringList, entries);
-    QVERIFY(writeFile(dir->filePath("Local State"), content));
-    const auto names = readLocalState(dir->path());
+    QVERIFY(writeFile(fixture->filePath("Local State"), content));
+    const auto names = readLocalState(fixture->root());
     QStringList actual;
     for (auto it = names.cbegin(); it != names.cend(); ++it)
         actual << it.key() + '=' + it.value();
     actual.sort();
     QCOMPARE(actual, entries);
-    QVERIFY(readLocalState(dir->filePath("missing")).isEmpty());
+    QVERIFY(readLocalState(fixture->filePath("missing")).isEmpty());
 }
 
 void TestChromiumFamily::candidateOrder_data()
@@ -157,7 +154,7 @@ void TestChromiumFamily::candidateOrder()
     QFETCH(QStringList, onDisk);
     QFETCH(QStringList, localState);
     QFETCH(QStringList, expected);
-    const QString userData = dir->filePath("User Data");
+    const QString userData = fixture->filePath("User Data");
     for (const QString &folder : onDisk)
         QVERIFY(fixture->makeChromiumProfile(userData + '/' + folder));
     QList<QPair<QString, QString>> names;

@@ -26,15 +26,12 @@ private slots:
     void iniValuesAreRaw();
 
 private:
-    std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<ProgramFixture> fixture;
 };
 
 void TestFirefoxFamily::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    fixture = std::make_unique<ProgramFixture>(dir->path());
-    fixture->setEnvironment();
+    fixture = std::make_unique<ProgramFixture>();
 }
 
 void TestFirefoxFamily::table()
@@ -73,7 +70,7 @@ void TestFirefoxFamily::folderTest()
     QFETCH(QString, entry);
     QFETCH(bool, isFolder);
     QFETCH(bool, accepted);
-    const QString folder = dir->filePath("candidate");
+    const QString folder = fixture->filePath("candidate");
     QVERIFY(isFolder ? QDir().mkpath(folder + '/' + entry) : fixture->makeTextFile(folder + '/' + entry, "x"));
     QCOMPARE(FirefoxFamilyBrowser(firefoxBrowserTable()[0]).isProfileFolder(folder), accepted);
 }
@@ -163,14 +160,14 @@ void TestFirefoxFamily::unsetAppDataFindsNothing()
 
 void TestFirefoxFamily::iniValuesAreRaw()
 {
-    const QString path = dir->filePath("profiles.ini");
+    const QString path = fixture->filePath("profiles.ini");
     QVERIFY(writeFile(path, "[Profile0]\nPath = D:\\Profiles\\abc.default \nName=a=b\n[Profile0]\nIsRelative=0\n; comment\n"));
     const auto groups = readIniFile(path);
     QCOMPARE(groups.keys(), QStringList{"Profile0"});
     QCOMPARE(groups["Profile0"].value("Path"), QStringLiteral("D:\\Profiles\\abc.default"));
     QCOMPARE(groups["Profile0"].value("Name"), QStringLiteral("a=b"));
     QCOMPARE(groups["Profile0"].value("IsRelative"), QStringLiteral("0"));
-    QVERIFY(readIniFile(dir->filePath("missing.ini")).isEmpty());
+    QVERIFY(readIniFile(fixture->filePath("missing.ini")).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestFirefoxFamily)

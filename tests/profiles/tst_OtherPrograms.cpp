@@ -26,15 +26,12 @@ private slots:
     void unsetVariablesFindNothing();
 
 private:
-    std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<ProgramFixture> fixture;
 };
 
 void TestOtherPrograms::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    fixture = std::make_unique<ProgramFixture>(dir->path());
-    fixture->setEnvironment();
+    fixture = std::make_unique<ProgramFixture>();
 }
 
 void TestOtherPrograms::names()

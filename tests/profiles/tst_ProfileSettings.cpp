@@ -36,7 +36,6 @@ private:
     QString makeFolder(const QString &name, const QStringList &databases);
 
     QTemporaryDir userDir;
-    std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<ProgramFixture> fixture;
 };
 
@@ -47,9 +46,7 @@ void TestProfileSettings::initTestCase()
 
 void TestProfileSettings::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    fixture = std::make_unique<ProgramFixture>(dir->path());
-    fixture->setEnvironment();
+    fixture = std::make_unique<ProgramFixture>();
     QVERIFY(fixture->buildStandardTree());
 }
 
@@ -64,7 +61,7 @@ std::unique_ptr<AppSettings> TestProfileSettings::makeStore()
 
 QString TestProfileSettings::makeFolder(const QString &name, const QStringList &databases)
 {
-    const QString folder = dir->path() + "/custom/" + name;
+    const QString folder = fixture->root() + "/custom/" + name;
     QDir().mkpath(folder);
     for (const QString &file : databases)
         fixture->makeDatabase(folder + '/' + file);
@@ -125,7 +122,7 @@ void TestProfileSettings::customProfilesRedetectedAndDropped()
     const QString nowChromium = makeFolder("was firefox", {"History", "Cookies"});
     const QString trailing = makeFolder("trailing", {"data.db"});
     const QString emptied = makeFolder("emptied", {});
-    const QString deleted = dir->path() + "/custom/deleted";
+    const QString deleted = fixture->root() + "/custom/deleted";
     const QString known = fixture->localAppData() + "/Google/Chrome/User Data/Default";
     auto store = makeStore();
     store->setValueStringList(customKey, {"Mozilla\t" + nowChromium, "no tab " + trailing, "Viber\t" + trailing + "/",

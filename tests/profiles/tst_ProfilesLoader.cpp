@@ -31,7 +31,6 @@ private:
     void blockPool();
 
     QTemporaryDir userDir;
-    std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<ProgramFixture> fixture;
     std::unique_ptr<AppSettings> store;
     QSemaphore gate;
@@ -46,15 +45,13 @@ void TestProfilesLoader::initTestCase()
 
 void TestProfilesLoader::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    fixture = std::make_unique<ProgramFixture>(dir->path());
-    fixture->setEnvironment();
+    fixture = std::make_unique<ProgramFixture>();
     QVERIFY(fixture->buildStandardTree());
-    QVERIFY(fixture->makeDatabase(dir->path() + "/custom/notes.db"));
+    QVERIFY(fixture->makeDatabase(fixture->root() + "/custom/notes.db"));
     store = std::make_unique<AppSettings>(QString::fromLatin1(QTest::currentTestFunction()),
                                           QStringLiteral("Tulverhaven Software"));
     store->registerValueStringList("SelectedProfiles", {});
-    store->registerValueStringList("CustomProfiles", {"\t" + dir->path() + "/custom"});
+    store->registerValueStringList("CustomProfiles", {"\t" + fixture->root() + "/custom"});
     QThreadPool::globalInstance()->setMaxThreadCount(1);
 }
 
@@ -94,7 +91,7 @@ void TestProfilesLoader::oneJobOneFinished()
     QCOMPARE(finished, 1);
 
     QCOMPARE(list.allProfiles().size(), fixture->expected().size() + 1);
-    QCOMPARE(list.customProfiles().front()->path, dir->path() + "/custom");
+    QCOMPARE(list.customProfiles().front()->path, fixture->root() + "/custom");
     for (BrowserProfile *profile : list.allProfiles())
         QVERIFY(profile->databasesLoaded);
     for (const auto &browser : list.browsers())

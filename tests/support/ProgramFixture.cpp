@@ -81,6 +81,13 @@ ProgramFixture::ProgramFixture(const QString &root)
 {
 }
 
+ProgramFixture::ProgramFixture()
+    : m_ownFolder(std::make_unique<QTemporaryDir>())
+    , m_root(m_ownFolder->path())
+{
+    setEnvironment();
+}
+
 QString ProgramFixture::localAppData() const
 {
     return m_root + QStringLiteral("/Local");

@@ -4,6 +4,9 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
 
 namespace TestSupport {
 
@@ -29,8 +32,12 @@ class ProgramFixture
 {
 public:
     explicit ProgramFixture(const QString &root);
+    // A tree in a temporary folder of its own, removed with the object, with
+    // LOCALAPPDATA and APPDATA already pointing into it.
+    ProgramFixture();
 
     QString root() const { return m_root; }
+    QString filePath(const QString &relative) const { return m_root + QLatin1Char('/') + relative; }
     QString localAppData() const;
     QString appData() const;
     // Points LOCALAPPDATA and APPDATA at this tree.
@@ -67,6 +74,7 @@ private:
     bool buildOpera();
     bool buildOthers();
 
+    std::unique_ptr<QTemporaryDir> m_ownFolder;
     QString m_root;
     QString m_template;
     QList<ExpectedProfile> m_expected;

@@ -1,0 +1,44 @@
+// Windows means for the program look-ups: the App Paths registry keys and the
+// Start Menu shortcuts through the Win32 layer, the shell's icons through the
+// icon provider.
+#include "ProgramLocation.h"
+
+#include "WinProgramLocation.h"
+
+#include <QAbstractFileIconProvider>
+#include <QFileInfo>
+
+QString findInAppPaths(const QString &appName)
+{
+    std::wstring path;
+    if (!WinProgramLocation::findInAppPaths(appName.toStdWString(), path))
+        return QString();
+    return QString::fromStdWString(path);
+}
+
+const QHash<QString, QString> &buildShortcutIndex()
+{
+    static const QHash<QString, QString> index = [] {
+        QHash<QString, QString> result;
+        for (const auto &[name, path] : WinProgramLocation::shortcutIndex())
+            result.insert(QString::fromStdWString(name), QString::fromStdWString(path));
+        return result;
+    }();
+    return index;
+}
+
+QString findInStartMenu(const QString &appName)
+{
+    std::wstring path;
+    if (!WinProgramLocation::findInStartMenu(appName.toStdWString(), path))
+        return QString();
+    return QString::fromStdWString(path);
+}
+
+QIcon iconForPath(const QString &path)
+{
+    if (path.isEmpty())
+        return QIcon();
+    static QAbstractFileIconProvider provider;
+    return provider.icon(QFileInfo(path));
+}
