@@ -1,0 +1,39 @@
+#include "CommandLineDialog.h"
+
+#include "CommandLine.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CommandLineDialog::CommandLineDialog(QWidget* parent)
+    : QDialogEx(parent)
+{
+    setupUi();
+    setWindowTitle(QStringLiteral("Command line"));
+    textEdit->setPlainText(helpText());
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void CommandLineDialog::setupUi()
+{
+    auto* layout = new QVBoxLayout(this);
+    textEdit = new QPlainTextEdit(this);
+    textEdit->setObjectName(QStringLiteral("textEdit"));
+    textEdit->setReadOnly(true);
+    textEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    textEdit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    layout->addWidget(textEdit, 1);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    closeButton = new QPushButton(QStringLiteral("Close"), this);
+    closeButton->setObjectName(QStringLiteral("closeButton"));
+    closeButton->setDefault(true);
+    bottom->addWidget(closeButton);
+    layout->addLayout(bottom);
+
+    resize(620, 380);
+}
