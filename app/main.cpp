@@ -4,8 +4,6 @@
 
 #include <QStringList>
 
-#include <cstdlib>
-
 namespace {
 
 QStringList argumentList(int argc, char **argv)
@@ -16,19 +14,23 @@ QStringList argumentList(int argc, char **argv)
     return arguments;
 }
 
-// The console tool must work where there is no display at all (a server, an
-// ssh session), where a GUI application object would abort. It shows no
-// window, so the offscreen platform serves it wherever it runs.
-void allowConsoleWithoutDisplay(int argc, char **argv)
+// The console's streams belong to the program's own lines; the toolkit's and
+// the framework's diagnostics are for developers and never reach the user.
+void silenceDiagnostics(QtMsgType, const QMessageLogContext &, const QString &)
 {
-#ifndef _WIN32
+}
+
+void prepareConsoleRun(int argc, char **argv)
+{
     if (!CommandLine::countsAsArguments(argumentList(argc, argv)))
         return;
+    qInstallMessageHandler(silenceDiagnostics);
+#ifndef _WIN32
+    // The console tool must work where there is no display at all (a server,
+    // an ssh session), where a GUI application object would abort. It shows
+    // no window, so the offscreen platform serves it wherever it runs.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-#else
-    Q_UNUSED(argc);
-    Q_UNUSED(argv);
 #endif
 }
 
@@ -36,7 +38,7 @@ void allowConsoleWithoutDisplay(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    allowConsoleWithoutDisplay(argc, argv);
+    prepareConsoleRun(argc, argv);
     QuorbilanApp app(argc, argv);
     QApplication::setStyle(QStringLiteral("windowsvista"));
 

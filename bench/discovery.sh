@@ -8,20 +8,15 @@
 #
 #   bench/discovery.sh [PROFILES_PER_PROGRAM] [EXTRA_DATABASES_PER_PROFILE] [ROUNDS]
 set -euo pipefail
-cd "$(dirname "$0")/.."
 
 profiles=${1:-6}
 databases=${2:-4}
 rounds=${3:-7}
 
-./scripts/setup.sh
-build=build-bench
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORBILAN_SANITIZE=OFF >/dev/null
-cmake --build "$build" --target bench_discovery >/dev/null
+source "$(dirname "$0")/common.sh"
+bench_prepare bench_discovery
 tool="$build/bench/bench_discovery"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/quorbilan-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
 
 echo "Building 30 programs with $profiles profiles each, $databases extra databases per profile..."
 "$tool" make "$work/tree" "$profiles" "$databases"

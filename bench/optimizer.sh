@@ -6,20 +6,15 @@
 #
 #   bench/optimizer.sh [COUNT] [MIB_EACH] [STOP_DB_MIB]
 set -euo pipefail
-cd "$(dirname "$0")/.."
 
 count=${1:-24}
 mib=${2:-15}
 stop_mib=${3:-200}
 
-./scripts/setup.sh
-build=build-bench
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORBILAN_SANITIZE=OFF >/dev/null
-cmake --build "$build" --target bench_optimizer >/dev/null
+source "$(dirname "$0")/common.sh"
+bench_prepare bench_optimizer
 tool="$build/bench/bench_optimizer"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/quorbilan-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
 
 echo "Building $count databases of about $mib MiB each..."
 "$tool" make "$work/fixture" "$count" "$mib"
@@ -27,8 +22,6 @@ cp -r "$work/fixture" "$work/raw"
 cp -r "$work/fixture" "$work/ours"
 echo "fixture: $(du -sm "$work/fixture" | cut -f1) MiB in $(ls "$work/fixture" | wc -l) files"
 sync
-
-now_ms() { date +%s%3N; }
 
 start=$(now_ms)
 for f in "$work"/raw/*.sqlite; do sqlite3 "$f" VACUUM; done

@@ -1,0 +1,537 @@
+#include "ConsoleRun.h"
+#include "DatabaseFiles.h"
+#include "ProgramFixture.h"
+#include "SqliteFixture.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QLocale>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace TestSupport;
+
+namespace {
+
+const QByteArray expectedHelp =
+    "Quorbilan 3.0.0\n"
+    "\n"
+    "Quorbilan command line parameters:\n"
+    "\n"
+    "/<program>:<profile>  optimize a certain profile. The profile name is the one\n"
+    "                      shown in the Quorbilan profiles tree. Use the keyword\n"
+    "                      all to mean every profile of that program\n"
+    "\n"
+    "/<program>:<path>     optimize a profile located at <path>, for portable\n"
+    "                      versions of the supported programs\n"
+    "\n"
+    "Several profiles can be given at once. The related programs must not be\n"
+    "running, otherwise their databases are locked and nothing is optimized.\n"
+    "\n"
+    "/list                 list the programs and profiles found on this computer\n"
+    "                      without changing anything\n"
+    "\n"
+    "Examples:\n"
+    "\n"
+    "  Quorbilan /list\n"
+    "  Quorbilan /Firefox:all\n"
+    "  Quorbilan /Chrome:Default /Firefox:default-release\n"
+    "  Quorbilan \"/Firefox:D:\\Portable\\Firefox\\Data\\profile\"\n"
+    "\n";
+
+const QString noProfiles = QStringLiteral(
+    "Error: no profiles to optimize, run Quorbilan without arguments to see its command line help\n");
+
+QString sizeText(qint64 bytes)
+{
+    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
+
+// Hashes of every file below a folder, to prove a run changed nothing.
+QMap<QString, QByteArray> snapshot(const QString &folder)
+{
+    QMap<QString, QByteArray> hashes;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        hashes.insert(path, fileHash(path));
+    }
+    return hashes;
+}
+
+qint64 sizeOf(const QStringList &files)
+{
+    qint64 total = 0;
+    for (const QString &file : files)
+        total += QFileInfo(file).size();
+    return total;
+}
+
+// A copy of /bin/sleep under a browser's process name, ended with the object.
+class FakeProcess
+{
+public:
+    FakeProcess(const QString &folder, const QString &name)
+    {
+        QDir().mkpath(folder);
+        const QString copy = folder + QLatin1Char('/') + name;
+        QFile::copy(QStandardPaths::findExecutable(QStringLiteral("sleep")), copy);
+        QFile::setPermissions(copy, QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+        m_process.start(copy, {QStringLiteral("60")});
+        m_process.waitForStarted();
+    }
+    ~FakeProcess()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
+private:
+    QProcess m_process;
+};
+
+} // namespace
+
+class TestConsoleTool : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void help_data();
+    void help();
+    void listLayout();
+    void listOnAnEmptyComputer();
+    void compactsNamedProfiles_data();
+    void compactsNamedProfiles();
+    void folderArguments();
+    void argumentErrors_data();
+    void argumentErrors();
+    void runningProgramStopsEverything();
+    void lockedFileEndsTheRun();
+    void corruptFileIsAWarning();
+    void nonAsciiNamesAreUtf8();
+    void closedPipeDoesNotKill();
+    void consoleRunDoesNotServeSecondStarts();
+
+private:
+    // Firefox: "default-release" and "work"; Chrome: "Default" (Alice) and "Profile 1".
+    void buildTree();
+    QString firefoxProfile(const QString &folder) const;
+    QString chromeProfile(const QString &folder) const;
+    QString settingsFile() const;
+    // The exact log of a successful run over these profiles (without the final
+    // timing line), sizes taken now and after.
+    struct ProfileRun
+    {
+        QString displayName;
+        QString path;
+        QStringList files;
+        qint64 before = 0;
+    };
+    ProfileRun profileRun(const QString &displayName, const QString &path) const;
+    static QStringList expectedLog(const QList<ProfileRun> &runs);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QTemporaryDir> m_bin; // fake browser executables, outside the tree
+    std::unique_ptr<ProgramFixture> m_fixture;
+    QProcessEnvironment m_env;
+};
+
+void TestConsoleTool::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_bin = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_fixture = std::make_unique<ProgramFixture>(m_dir->path());
+    m_env = consoleEnvironment(m_dir->path());
+    QDir().mkpath(m_fixture->appData());
+    QDir().mkpath(m_fixture->localAppData());
+}
+
+QString TestConsoleTool::firefoxProfile(const QString &folder) const
+{
+    return m_fixture->appData() + "/Mozilla/Firefox/Profiles/" + folder;
+}
+
+QString TestConsoleTool::chromeProfile(const QString &folder) const
+{
+    return m_fixture->localAppData() + "/Google/Chrome/User Data/" + folder;
+}
+
+QString TestConsoleTool::settingsFile() const
+{
+    return m_env.value("XDG_CONFIG_HOME") + "/Tulverhaven Software/Quorbilan.conf";
+}
+
+void TestConsoleTool::buildTree()
+{
+    QVERIFY(m_fixture->makeFirefoxProfile(firefoxProfile("abc.default-release")));
+    QVERIFY(m_fixture->makeFirefoxProfile(firefoxProfile("xyz.work"), 1));
+    QVERIFY(m_fixture->makeTextFile(m_fixture->appData() + "/Mozilla/Firefox/profiles.ini",
+                                    "[General]\nStartWithLastProfile=1\n\n"
+                                    "[Profile0]\nName=default-release\nIsRelative=1\nPath=Profiles/abc.default-release\n\n"
+                                    "[Profile1]\nName=work\nIsRelative=1\nPath=Profiles/xyz.work\n"));
+    QVERIFY(m_fixture->makeChromiumProfile(chromeProfile("Default")));
+    QVERIFY(m_fixture->makeChromiumProfile(chromeProfile("Profile 1")));
+    QVERIFY(m_fixture->writeLocalState(m_fixture->localAppData() + "/Google/Chrome/User Data",
+                                       {{"Default", "Alice"}, {"Profile 1", "Profile 1"}}));
+}
+
+TestConsoleTool::ProfileRun TestConsoleTool::profileRun(const QString &displayName, const QString &path) const
+{
+    ProfileRun run;
+    run.displayName = displayName;
+    run.path = path;
+    run.files = listSqliteDatabases(path, false);
+    run.before = sizeOf(run.files);
+    return run;
+}
+
+QStringList TestConsoleTool::expectedLog(const QList<ProfileRun> &runs)
+{
+    QStringList lines{"Starting optimization"};
+    qint64 before = 0;
+    qint64 after = 0;
+    int files = 0;
+    for (const ProfileRun &run : runs) {
+        lines << "Optimizing " + run.displayName << "Path: " + QDir::toNativeSeparators(run.path);
+        for (const QString &file : run.files)
+            lines << QFileInfo(file).fileName() + "...";
+        const qint64 now = sizeOf(run.files);
+        if (runs.size() > 1)
+            lines << QStringLiteral("Optimized %1 files, new size: %2 (was %3)")
+                         .arg(run.files.size()).arg(sizeText(now), sizeText(run.before));
+        before += run.before;
+        after += now;
+        files += run.files.size();
+    }
+    lines << QStringLiteral("Total: optimized %1 files, new size: %2 (was %3)")
+                 .arg(files).arg(sizeText(after), sizeText(before));
+    return lines;
+}
+
+void TestConsoleTool::help_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("/?") << QStringList{"/?"};
+    QTest::newRow("-h") << QStringList{"-h"};
+    QTest::newRow("--help") << QStringList{"--help"};
+    QTest::newRow("/help") << QStringList{"/help"};
+    QTest::newRow("help before a profile") << QStringList{"/help", "/Firefox:all"};
+    QTest::newRow("help after a profile") << QStringList{"/Firefox:all", "-h"};
+    QTest::newRow("help beside -psn") << QStringList{"-psn_0_1234", "/?"};
+}
+
+void TestConsoleTool::help()
+{
+    QFETCH(QStringList, arguments);
+    buildTree();
+    runProgram({"/list"}, m_env); // the first start writes the settings defaults
+    const auto before = snapshot(m_dir->path());
+
+    const ConsoleRun run = runProgram(arguments, m_env);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, expectedHelp);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(snapshot(m_dir->path()), before);
+}
+
+void TestConsoleTool::listLayout()
+{
+    buildTree();
+    const QString longName = QStringLiteral("a-profile-name-of-30-letters!!");
+    QVERIFY(m_fixture->makeFirefoxProfile(firefoxProfile("long")));
+    QFile ini(m_fixture->appData() + "/Mozilla/Firefox/profiles.ini");
+    QVERIFY(ini.open(QIODevice::Append));
+    ini.write(("\n[Profile2]\nName=" + longName + "\nIsRelative=1\nPath=Profiles/long\n").toUtf8());
+    ini.close();
+    runProgram({"/list"}, m_env);
+    const auto before = snapshot(m_dir->path());
+
+    FakeProcess chrome(m_bin->path(), "chrome");
+    const ConsoleRun run = runProgram({"/list"}, m_env);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.errText(), QString());
+
+    const auto entry = [](const QString &name, const QString &path) {
+        const QStringList files = listSqliteDatabases(path, false);
+        return QStringLiteral("    %1%2 databases, %3\n        %4\n")
+            .arg(name, -24).arg(files.size(), 3).arg(sizeText(sizeOf(files)), QDir::toNativeSeparators(path));
+    };
+    const QString expected = "Quorbilan 3.0.0\n\nFirefox\n"
+        + entry("default-release", firefoxProfile("abc.default-release"))
+        + entry("work", firefoxProfile("xyz.work"))
+        + entry(longName, firefoxProfile("long"))
+        + "\nChrome  (running)\n"
+        + entry("Default", chromeProfile("Default"))
+        + entry("Profile 1", chromeProfile("Profile 1"))
+        + "\n";
+    QCOMPARE(run.outText(), expected);
+    QVERIFY(expected.contains("    default-release           2 databases, "));
+    QVERIFY(expected.contains("    a-profile-name-of-30-letters!!  2 databases, "));
+    QCOMPARE(snapshot(m_dir->path()), before);
+}
+
+void TestConsoleTool::listOnAnEmptyComputer()
+{
+    const ConsoleRun run = runProgram({"-list"}, m_env);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.outText(), QStringLiteral("Quorbilan 3.0.0\n\nNo supported programs found on this computer.\n"));
+
+    // Without the data-folder variables nothing is found either, and nothing breaks.
+    QProcessEnvironment bare = m_env;
+    bare.remove("APPDATA");
+    bare.remove("LOCALAPPDATA");
+    const ConsoleRun again = runProgram({"--list"}, bare);
+    QCOMPARE(again.exitCode, 0);
+    QCOMPARE(again.outText(), run.outText());
+}
+
+void TestConsoleTool::compactsNamedProfiles_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("profiles"); // "firefox:<folder>" or "chrome:<folder>", in run order
+    QTest::addColumn<QStringList>("titles");
+    QTest::newRow("one Firefox profile") << QStringList{"/Firefox:default-release"}
+                                         << QStringList{"firefox:abc.default-release"}
+                                         << QStringList{"default-release"};
+    QTest::newRow("all of Firefox") << QStringList{"/Firefox:all"}
+                                    << QStringList{"firefox:abc.default-release", "firefox:xyz.work"}
+                                    << QStringList{"default-release", "work"};
+    QTest::newRow("program and keyword in other case") << QStringList{"-chrome:ALL"}
+                                                       << QStringList{"chrome:Default", "chrome:Profile 1"}
+                                                       << QStringList{"Default (Alice)", "Profile 1"};
+    QTest::newRow("duplicates run once")
+        << QStringList{"/Firefox:all", "/firefox:WORK", "/Chrome:default", "/Firefox:all"}
+        << QStringList{"firefox:abc.default-release", "firefox:xyz.work", "chrome:Default"}
+        << QStringList{"default-release", "work", "Default (Alice)"};
+}
+
+void TestConsoleTool::compactsNamedProfiles()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, profiles);
+    QFETCH(QStringList, titles);
+    buildTree();
+    runProgram({"/list"}, m_env);
+    const QByteArray settingsBefore = fileHash(settingsFile());
+    QVERIFY(!settingsBefore.isEmpty());
+
+    QList<ProfileRun> runs;
+    for (int i = 0; i < profiles.size(); ++i) {
+        const QString folder = profiles[i].section(':', 1);
+        const QString path = profiles[i].startsWith("firefox") ? firefoxProfile(folder) : chromeProfile(folder);
+        runs << profileRun(titles[i], path);
+    }
+
+    const ConsoleRun run = runProgram(arguments, m_env);
+    QCOMPARE(run.errText(), QString());
+    QCOMPARE(run.exitCode, 0);
+    QStringList lines = run.outText().split('\n');
+    QCOMPARE(lines.takeLast(), QString()); // the output ends with a line break
+    QVERIFY2(QRegularExpression("^Completed in \\d+\\.\\d\\d seconds$").match(lines.takeLast()).hasMatch(),
+             qPrintable(run.outText()));
+    QCOMPARE(lines, expectedLog(runs));
+
+    for (const ProfileRun &profile : runs) {
+        QVERIFY(sizeOf(profile.files) < profile.before);
+        for (const QString &file : profile.files)
+            QCOMPARE(integrityCheck(file), QStringLiteral("ok"));
+    }
+    QCOMPARE(fileHash(settingsFile()), settingsBefore);
+}
+
+void TestConsoleTool::folderArguments()
+{
+    buildTree();
+    // A known profile's folder is that profile, whichever program the argument names.
+    const ProfileRun known = profileRun("Default (Alice)", chromeProfile("Default"));
+    ConsoleRun run = runProgram({"/Firefox:" + chromeProfile("Default") + "/"}, m_env);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.outText().startsWith("Starting optimization\nOptimizing Default (Alice)\n"), qPrintable(run.outText()));
+    QVERIFY(sizeOf(known.files) < known.before);
+
+    // A new folder with databases becomes a custom profile for this run only.
+    const QString portable = m_dir->path() + "/Portable/Data/profile";
+    QVERIFY(m_fixture->makeFirefoxProfile(portable));
+    const ProfileRun custom = profileRun("profile  [Mozilla]", portable);
+    runProgram({"/list"}, m_env);
+    const QByteArray settingsBefore = fileHash(settingsFile());
+    run = runProgram({"/Firefox:" + portable + "/"}, m_env);
+    QCOMPARE(run.exitCode, 0);
+    QStringList lines = run.outText().split('\n');
+    lines.removeLast();
+    lines.removeLast();
+    QCOMPARE(lines, expectedLog({custom}));
+    QCOMPARE(fileHash(settingsFile()), settingsBefore);
+
+    // A relative folder resolves against the current folder.
+    run = runProgram({"/Chrome:Portable/Data/profile"}, m_env, m_dir->path());
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.outText().contains("Optimizing profile  [Mozilla]\n"));
+
+    // A folder without databases is refused.
+    const QString empty = m_dir->path() + "/Empty Folder";
+    QVERIFY(QDir().mkpath(empty));
+    run = runProgram({"/Firefox:" + empty}, m_env);
+    QCOMPARE(run.exitCode, 5);
+    QCOMPARE(run.errText(), "Error: no SQLite databases found in " + QDir::toNativeSeparators(empty) + "\n" + noProfiles);
+    QCOMPARE(run.out, QByteArray());
+}
+
+void TestConsoleTool::argumentErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("errors");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("no colon") << QStringList{"/Chrome"}
+                              << "Error: invalid command line syntax near /Chrome\n" + noProfiles << 5;
+    QTest::newRow("no program") << QStringList{"/:Default"}
+                                << "Error: invalid command line syntax near /:Default\n" + noProfiles << 5;
+    QTest::newRow("no leading character") << QStringList{"chrome:Default"}
+                                          << "Error: invalid command line syntax near chrome:Default\n" + noProfiles << 5;
+    QTest::newRow("option in other case") << QStringList{"/LIST"}
+                                          << "Error: invalid command line syntax near /LIST\n" + noProfiles << 5;
+    QTest::newRow("unknown program") << QStringList{"/Foo:Default"}
+                                     << "Error: unknown program name Foo\n" + noProfiles << 5;
+    QTest::newRow("unknown profile") << QStringList{"/firefox:nobody"}
+                                     << "Error: no profile nobody found for Firefox\n" + noProfiles << 5;
+    QTest::newRow("program without profiles") << QStringList{"-EDGE:ALL"}
+                                              << "Error: no profile ALL found for Edge\n" + noProfiles << 5;
+    QTest::newRow("error, then a good argument") << QStringList{"/Foo:Default", "/Firefox:work"}
+                                                 << "Error: unknown program name Foo\n" << 0;
+}
+
+void TestConsoleTool::argumentErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, errors);
+    QFETCH(int, exitCode);
+    buildTree();
+    const ConsoleRun run = runProgram(arguments, m_env);
+    QCOMPARE(run.errText(), errors);
+    QCOMPARE(run.exitCode, exitCode);
+    if (exitCode == 0)
+        QVERIFY(run.outText().contains("Optimizing work\n"));
+    else
+        QCOMPARE(run.out, QByteArray());
+}
+
+void TestConsoleTool::runningProgramStopsEverything()
+{
+    buildTree();
+    runProgram({"/list"}, m_env);
+    const auto before = snapshot(m_dir->path());
+    FakeProcess firefox(m_bin->path(), "firefox");
+    FakeProcess again(m_bin->path() + "/second", "firefox"); // two processes, one program
+
+    const ConsoleRun run = runProgram({"/Chrome:all", "/Firefox:all"}, m_env);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.errText(), QStringLiteral("Error: Firefox still running, please close it first\n"));
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(snapshot(m_dir->path()), before);
+
+    FakeProcess chrome(m_bin->path(), "chrome");
+    const ConsoleRun both = runProgram({"/Chrome:all", "/Firefox:all"}, m_env);
+    QCOMPARE(both.exitCode, 1);
+    QVERIFY2(both.errText() == "Error: Firefox, Chrome still running, please close it first\n"
+                 || both.errText() == "Error: Chrome, Firefox still running, please close it first\n",
+             qPrintable(both.errText()));
+}
+
+void TestConsoleTool::lockedFileEndsTheRun()
+{
+    buildTree();
+    const QString cookies = firefoxProfile("abc.default-release") + "/cookies.sqlite";
+    runProgram({"/list"}, m_env);
+    const auto before = snapshot(m_dir->path());
+    LockHolder lock(cookies);
+    QVERIFY(lock.isHolding());
+
+    const ConsoleRun run = runProgram({"/Firefox:all", "/Chrome:all"}, m_env);
+    lock.release();
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.outText(), "Starting optimization\nOptimizing default-release\nPath: "
+                                + QDir::toNativeSeparators(firefoxProfile("abc.default-release"))
+                                + "\ncookies.sqlite...\nError: the file is locked, Firefox seems to be still running\n"
+                                  "Operation not completed\n");
+    QCOMPARE(snapshot(m_dir->path()), before);
+}
+
+void TestConsoleTool::corruptFileIsAWarning()
+{
+    buildTree();
+    const QString folder = firefoxProfile("xyz.work");
+    QByteArray garbage("SQLite format 3", 16);
+    garbage += QByteArray(8192, '\x33');
+    QVERIFY(writeFile(folder + "/broken.sqlite", garbage));
+
+    const ConsoleRun run = runProgram({"/Firefox:work"}, m_env);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.outText().contains("broken.sqlite...\nWarning: the file is encrypted or not a valid database\n"
+                                    "cookies.sqlite...\n"),
+             qPrintable(run.outText()));
+    QVERIFY(run.outText().contains("Total: optimized 4 files"));
+}
+
+void TestConsoleTool::nonAsciiNamesAreUtf8()
+{
+    const QString folder = firefoxProfile("p\u00e4th.\u65e5\u672c");
+    QVERIFY(m_fixture->makeFirefoxProfile(folder));
+    QVERIFY(m_fixture->makeTextFile(m_fixture->appData() + "/Mozilla/Firefox/profiles.ini",
+                                    QStringLiteral("[Profile0]\nName=G\u00f6teborg \u2013 \u65e5\u672c\nIsRelative=1\n"
+                                                   "Path=Profiles/p\u00e4th.\u65e5\u672c\n").toUtf8()));
+    const ConsoleRun list = runProgram({"/list"}, m_env);
+    QCOMPARE(list.exitCode, 0);
+    QVERIFY(list.outText().contains(QStringLiteral("    G\u00f6teborg \u2013 \u65e5\u672c")));
+    QVERIFY(list.outText().contains(QDir::toNativeSeparators(folder)));
+    QCOMPARE(QString::fromUtf8(list.out).toUtf8(), list.out); // valid UTF-8 survives a round trip
+
+    const ConsoleRun run = runProgram({QStringLiteral("/Firefox:g\u00d6teborg \u2013 \u65e5\u672c")}, m_env);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.outText().contains(QStringLiteral("Optimizing G\u00f6teborg \u2013 \u65e5\u672c\n")));
+}
+
+void TestConsoleTool::closedPipeDoesNotKill()
+{
+    buildTree();
+    // `true` leaves at once, so the program writes into a pipe nobody reads.
+    QProcess shell;
+    shell.setProcessEnvironment(m_env);
+    shell.start("bash", {"-c", "\"$0\" /list | true; a=${PIPESTATUS[0]}; \"$0\" /Firefox:all | head -c 1 >/dev/null;"
+                               " echo $a ${PIPESTATUS[0]}",
+                         programPath()});
+    QVERIFY(shell.waitForFinished(120000));
+    QCOMPARE(shell.readAllStandardOutput().trimmed(), QByteArray("0 0"));
+}
+
+void TestConsoleTool::consoleRunDoesNotServeSecondStarts()
+{
+    const QString folder = firefoxProfile("big.default");
+    QDir().mkpath(folder);
+    QVERIFY(createBloatedDatabase(folder + "/places.sqlite", 60000, 1000, 30000));
+    QVERIFY(m_fixture->makeTextFile(m_fixture->appData() + "/Mozilla/Firefox/profiles.ini",
+                                    "[Profile0]\nName=big\nIsRelative=1\nPath=Profiles/big.default\n"));
+    QProcess console;
+    console.setProcessEnvironment(m_env);
+    console.start(programPath(), {"/Firefox:big"});
+    QVERIFY(console.waitForStarted());
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += console.readAllStandardOutput()).contains("places.sqlite..."), 30000);
+
+    QLocalSocket probe;
+    probe.connectToServer(m_env.value("TMPDIR") + "/quorbilan_single_instance");
+    const bool answered = probe.waitForConnected(500);
+    QVERIFY(console.waitForFinished(120000));
+    QCOMPARE(console.exitCode(), 0);
+    QVERIFY2(!answered, "a console run answered as if it were a running window");
+}
+
+QTEST_GUILESS_MAIN(TestConsoleTool)
+#include "tst_ConsoleTool.moc"
