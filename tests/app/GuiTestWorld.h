@@ -1,30 +1,54 @@
 #pragma once
 
 #include <QDir>
+#include <QList>
+#include <QPair>
+#include <QProcessEnvironment>
 #include <QString>
 
-// A private world for a test that runs the real application object: its own
-// HOME, XDG folders, per-user data folders and temp folder (which also holds
-// the single-instance socket). Call before the application object exists.
+// A private world for a test that runs the real application object, or for
+// the real program it starts: its own HOME, XDG folders, per-user data
+// folders and temp folder (which also holds the single-instance socket).
+inline QList<QPair<QString, QString>> guiWorldVariables(const QString& root)
+{
+    const QList<QPair<QString, QString>> variables = {
+        {"HOME", root + "/home"},
+        {"XDG_CONFIG_HOME", root + "/config"},
+        {"XDG_DATA_HOME", root + "/data"},
+        {"XDG_CACHE_HOME", root + "/cache"},
+        {"XDG_DATA_DIRS", root + "/share"},
+        {"TMPDIR", root + "/tmp"},
+        {"LOCALAPPDATA", root + "/local"},
+        {"APPDATA", root + "/roaming"},
+        {"LANG", "C.UTF-8"},
+    };
+    for (const auto& variable : variables) {
+        if (variable.second.startsWith(root))
+            QDir().mkpath(variable.second);
+    }
+    return variables;
+}
+
+// For this process; call before the application object exists.
 inline void isolateGuiWorld(const QString& root)
 {
-    for (const char* folder : {"home", "config", "data", "cache", "share", "tmp", "local", "roaming"})
-        QDir(root).mkpath(QLatin1String(folder));
-    qputenv("HOME", QString(root + "/home").toUtf8());
-    qputenv("XDG_CONFIG_HOME", QString(root + "/config").toUtf8());
-    qputenv("XDG_DATA_HOME", QString(root + "/data").toUtf8());
-    qputenv("XDG_CACHE_HOME", QString(root + "/cache").toUtf8());
-    qputenv("XDG_DATA_DIRS", QString(root + "/share").toUtf8());
-    qputenv("TMPDIR", QString(root + "/tmp").toUtf8());
-    qputenv("LOCALAPPDATA", QString(root + "/local").toUtf8());
-    qputenv("APPDATA", QString(root + "/roaming").toUtf8());
-    qputenv("LANG", "C.UTF-8");
+    for (const auto& variable : guiWorldVariables(root))
+        qputenv(variable.first.toUtf8().constData(), variable.second.toUtf8());
     qunsetenv("LC_ALL");
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
-// The settings file the program writes in that world.
-inline QString settingsFile()
+// For a child process: this one's environment moved into the world below root.
+inline QProcessEnvironment guiWorldEnvironment(const QString& root)
 {
-    return qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Tulverhaven Software/Quorbilan.conf");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto& variable : guiWorldVariables(root))
+        env.insert(variable.first, variable.second);
+    return env;
+}
+
+// The settings file the program writes in the world below root.
+inline QString settingsFileIn(const QString& root)
+{
+    return root + QStringLiteral("/config/Tulverhaven Software/Quorbilan.conf");
 }

@@ -105,12 +105,9 @@ void TestGuiStart::guiRunsUntilItsWindowCloses()
     QFETCH(QStringList, arguments);
     // A world of its own, so that this instance is the first one there.
     QTemporaryDir world;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* folder : {"home", "config", "tmp"})
-        QDir(world.path()).mkpath(folder);
-    env.insert("HOME", world.filePath("home"));
-    env.insert("XDG_CONFIG_HOME", world.filePath("config"));
-    env.insert("TMPDIR", world.filePath("tmp"));
+    QProcessEnvironment env = guiWorldEnvironment(world.path());
+    env.insert("LOCALAPPDATA", fixture->localAppData());
+    env.insert("APPDATA", fixture->appData());
     const QString socket = world.filePath("tmp/quorbilan_single_instance");
 
     QProcess first;
@@ -133,7 +130,7 @@ void TestGuiStart::guiRunsUntilItsWindowCloses()
     QCOMPARE(first.readAllStandardOutput(), QByteArray());
 
     // Its close saved the window and the whole list of ticks.
-    QSettings stored(world.filePath("config/Tulverhaven Software/Quorbilan.conf"), QSettings::IniFormat);
+    QSettings stored(settingsFileIn(world.path()), QSettings::IniFormat);
     QVERIFY(!stored.value("WindowGeometry").toByteArray().isEmpty());
     QVERIFY(!stored.value("WindowState").toByteArray().isEmpty());
     QStringList expected;

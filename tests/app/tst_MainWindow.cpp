@@ -672,15 +672,7 @@ void TestMainWindow::listRefusedWhileAJobRuns()
 
 QStringList TestMainWindow::runScenario(const QString& world, const QString& scenario, const QStringList& environment)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* folder : {"home", "config", "data", "cache", "share", "tmp"})
-        QDir(world).mkpath(folder);
-    env.insert("HOME", world + "/home");
-    env.insert("XDG_CONFIG_HOME", world + "/config");
-    env.insert("XDG_DATA_HOME", world + "/data");
-    env.insert("XDG_CACHE_HOME", world + "/cache");
-    env.insert("XDG_DATA_DIRS", world + "/share");
-    env.insert("TMPDIR", world + "/tmp");
+    QProcessEnvironment env = guiWorldEnvironment(world);
     for (const QString& entry : environment)
         env.insert(entry.section('=', 0, 0), entry.section('=', 1));
     QProcess helper;
@@ -704,7 +696,7 @@ void TestMainWindow::closeSavesAndARestartRestores()
 
     const QStringList saved = runScenario(world, "save", env);
     QVERIFY2(saved.contains("closed"), qPrintable(saved.join('\n')));
-    QSettings stored(world + "/config/Tulverhaven Software/Quorbilan.conf", QSettings::IniFormat);
+    QSettings stored(settingsFileIn(world), QSettings::IniFormat);
     const QStringList selected = stored.value("SelectedProfiles").toStringList();
     QCOMPARE(stored.value("CustomProfiles").toStringList(), QStringList{"Mozilla\t" + portable});
     QVERIFY(!stored.value("WindowGeometry").toByteArray().isEmpty());
@@ -743,7 +735,7 @@ void TestMainWindow::closeDuringARunLosesNothing()
     QCOMPARE(integrityCheck(folder + "/a-big.sqlite"), "ok");
     QCOMPARE(rowCount(folder + "/a-big.sqlite"), 30000);
     QCOMPARE(fileHash(folder + "/b-later.sqlite"), laterHash);
-    QSettings stored(world + "/config/Tulverhaven Software/Quorbilan.conf", QSettings::IniFormat);
+    QSettings stored(settingsFileIn(world), QSettings::IniFormat);
     QCOMPARE(stored.value("SelectedProfiles").toStringList(), QStringList{folder});
     QCOMPARE(stored.value("CustomProfiles").toStringList(), QStringList{"\t" + folder});
 }
@@ -770,7 +762,7 @@ void TestMainWindow::closeDuringLoadingLosesNothing()
     const QStringList selected = {paths.at(1), custom};
     const QStringList customs = {"\t" + custom};
     {
-        QSettings stored(world + "/config/Tulverhaven Software/Quorbilan.conf", QSettings::IniFormat);
+        QSettings stored(settingsFileIn(world), QSettings::IniFormat);
         stored.setValue("SelectedProfiles", selected);
         stored.setValue("CustomProfiles", customs);
     }
@@ -778,7 +770,7 @@ void TestMainWindow::closeDuringLoadingLosesNothing()
     for (int round = 0; round < 3; ++round) {
         const QStringList out = runScenario(world, "closeDuringLoading", env);
         QVERIFY2(out.contains("closed"), qPrintable(out.join('\n')));
-        QSettings stored(world + "/config/Tulverhaven Software/Quorbilan.conf", QSettings::IniFormat);
+        QSettings stored(settingsFileIn(world), QSettings::IniFormat);
         QCOMPARE(stored.value("SelectedProfiles").toStringList(), selected);
         QCOMPARE(stored.value("CustomProfiles").toStringList(), customs);
         if (round == 0)
