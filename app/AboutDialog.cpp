@@ -1,5 +1,6 @@
 #include "AboutDialog.h"
 
+#include "DialogButtons.h"
 #include "HomePage.h"
 #include "QApplicationEx.h"
 
@@ -59,13 +60,7 @@ void AboutDialog::setupUi()
     row->addLayout(column, 1);
     layout->addLayout(row);
 
-    auto* bottom = new QHBoxLayout;
-    bottom->addStretch(1);
-    closeButton = new QPushButton(QStringLiteral("Close"), this);
-    closeButton->setObjectName(QStringLiteral("closeButton"));
-    closeButton->setDefault(true);
-    bottom->addWidget(closeButton);
-    layout->addLayout(bottom);
+    closeButton = addCloseButtonRow(layout, this);
 
     setFixedSize(420, 220);
 }

@@ -1,9 +1,9 @@
 #include "CommandLineDialog.h"
 
 #include "CommandLine.h"
+#include "DialogButtons.h"
 
 #include <QFontDatabase>
-#include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -27,13 +27,7 @@ void CommandLineDialog::setupUi()
     textEdit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     layout->addWidget(textEdit, 1);
 
-    auto* bottom = new QHBoxLayout;
-    bottom->addStretch(1);
-    closeButton = new QPushButton(QStringLiteral("Close"), this);
-    closeButton->setObjectName(QStringLiteral("closeButton"));
-    closeButton->setDefault(true);
-    bottom->addWidget(closeButton);
-    layout->addLayout(bottom);
+    closeButton = addCloseButtonRow(layout, this);
 
     resize(620, 380);
 }

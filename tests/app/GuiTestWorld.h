@@ -1,10 +1,14 @@
 #pragma once
 
+#include "QuorbilanApp.h"
+
 #include <QDir>
 #include <QList>
 #include <QPair>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QTemporaryDir>
+#include <QTest>
 
 // A private world for a test that runs the real application object, or for
 // the real program it starts: its own HOME, XDG folders, per-user data
@@ -51,4 +55,17 @@ inline QProcessEnvironment guiWorldEnvironment(const QString& root)
 inline QString settingsFileIn(const QString& root)
 {
     return root + QStringLiteral("/config/Tulverhaven Software/Quorbilan.conf");
+}
+
+// main() of a test that runs the real application object in a private world.
+// The application sees none of the runner's arguments, so it serves later starts.
+template <typename Test>
+int runGuiTest(int argc, char** argv)
+{
+    QTemporaryDir root;
+    isolateGuiWorld(root.path());
+    int appArgc = 1;
+    QuorbilanApp app(appArgc, argv);
+    Test test;
+    return QTest::qExec(&test, argc, argv);
 }

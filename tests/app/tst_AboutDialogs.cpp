@@ -200,13 +200,7 @@ void TestAboutDialogs::closeButtonsAccept()
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir root;
-    isolateGuiWorld(root.path());
-    // The application sees no arguments of the test runner.
-    int appArgc = 1;
-    QuorbilanApp app(appArgc, argv);
-    TestAboutDialogs test;
-    return QTest::qExec(&test, argc, argv);
+    return runGuiTest<TestAboutDialogs>(argc, argv);
 }
 
 #include "tst_AboutDialogs.moc"

@@ -144,13 +144,7 @@ void TestGuiStart::guiRunsUntilItsWindowCloses()
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir root;
-    isolateGuiWorld(root.path());
-    // The application object sees no test arguments, so it serves later starts.
-    int appArgc = 1;
-    QuorbilanApp app(appArgc, argv);
-    TestGuiStart test;
-    return QTest::qExec(&test, argc, argv);
+    return runGuiTest<TestGuiStart>(argc, argv);
 }
 
 #include "tst_GuiStart.moc"

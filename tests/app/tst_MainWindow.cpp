@@ -780,12 +780,7 @@ void TestMainWindow::closeDuringLoadingLosesNothing()
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir root;
-    isolateGuiWorld(root.path());
-    int appArgc = 1;
-    QuorbilanApp app(appArgc, argv);
-    TestMainWindow test;
-    return QTest::qExec(&test, argc, argv);
+    return runGuiTest<TestMainWindow>(argc, argv);
 }
 
 #include "tst_MainWindow.moc"
