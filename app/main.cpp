@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "GuiStart.h"
 #include "QuorbilanApp.h"
 
 #include <QStringList>
@@ -45,6 +46,5 @@ int main(int argc, char **argv)
         return app.commandLineArgs()->run();
     if (app.anotherInstanceRunning)
         return 0;
-    // The window arrives with the GUI; until then there is nothing to show.
-    return 0;
+    return runGui(app);
 }

@@ -1,0 +1,24 @@
+#include "GuiStart.h"
+
+#include "MainWindow.h"
+#include "QuorbilanApp.h"
+
+std::unique_ptr<MainWindow> createMainWindow(QuorbilanApp& app)
+{
+    auto window = std::make_unique<MainWindow>(nullptr);
+    MainWindow* raw = window.get();
+    QObject::connect(&app, &QApplicationExSingle::anotherInstanceStarted, raw,
+                     [raw] { QApplicationEx::forceForegroundWindow(raw); });
+    return window;
+}
+
+int runGui(QuorbilanApp& app)
+{
+    // The crash reporter and dark mode are set up here, before any window.
+    std::unique_ptr<MainWindow> window = createMainWindow(app);
+    window->show();
+    const int result = QApplication::exec();
+    // Waits for a running compaction and profile search.
+    window.reset();
+    return result;
+}

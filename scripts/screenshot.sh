@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Renders the main window (the profiles page, and the log page after a run)
+# over a small set of sample profiles under Xvfb, into docs/main-window.png
+# and docs/log-page.png.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/setup.sh >&2
+
+build=${QUORBILAN_RUN_BUILD_DIR:-build-release}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORBILAN_SANITIZE=OFF >/dev/null
+cmake --build "$build" --parallel "${QUORBILAN_JOBS:-4}" --target mainwindow_screenshots >&2
+
+mkdir -p docs
+xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb LANG=C.UTF-8 \
+    "$build/tests/app/mainwindow_screenshots" docs
