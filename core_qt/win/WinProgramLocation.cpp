@@ -69,6 +69,7 @@ std::wstring environmentFolder(const wchar_t *name)
 }
 
 // Every "*.lnk" file below `folder`, depth first, in the order the folder lists them.
+// Hidden files and folders stay out, as a plain directory listing leaves them out.
 void indexFolder(const std::wstring &folder, std::unordered_map<std::wstring, std::wstring> &index)
 {
     WIN32_FIND_DATAW entry{};
@@ -77,7 +78,7 @@ void indexFolder(const std::wstring &folder, std::unordered_map<std::wstring, st
         return;
     do {
         const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..")
+        if (name == L"." || name == L".." || (entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN))
             continue;
         const std::wstring path = folder + L"/" + name;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {

@@ -112,6 +112,12 @@ struct World
              && makeShortcut(userMenu + L"\\Gone.lnk", apps + L"\\gone.exe")
              && makeShortcut(userMenu + L"\\Tool.backup.lnk", apps + L"\\deep.exe")
              && makeFile(userMenu + L"\\readme.txt") && DeleteFileW((apps + L"\\gone.exe").c_str());
+        // Hidden shortcuts and everything in a hidden folder are not listed.
+        ok = ok && makeFolders(userMenu + L"\\Secret")
+             && makeShortcut(userMenu + L"\\Secret\\Secret Tool.lnk", apps + L"\\deep.exe")
+             && makeShortcut(userMenu + L"\\Hidden Tool.lnk", apps + L"\\deep.exe")
+             && SetFileAttributesW((userMenu + L"\\Secret").c_str(), FILE_ATTRIBUTE_HIDDEN)
+             && SetFileAttributesW((userMenu + L"\\Hidden Tool.lnk").c_str(), FILE_ATTRIBUTE_HIDDEN);
         goneShortcut = forward(userMenu + L"\\Gone.lnk");
         SetEnvironmentVariableW(L"APPDATA", (base + L"\\Roaming").c_str());
         SetEnvironmentVariableW(L"ProgramData", (base + L"\\ProgramData").c_str());
@@ -222,6 +228,8 @@ WIN_TEST(programlocation, startMenuFallsBackToTheShortcut)
     path = L"unchanged";
     CHECK(!findInStartMenu(L"readme", path));
     CHECK(!findInStartMenu(L"Nothing Here", path));
+    CHECK(!findInStartMenu(L"Hidden Tool", path));
+    CHECK(!findInStartMenu(L"Secret Tool", path));
     CHECK_EQ(path, std::wstring(L"unchanged"));
     CHECK_EQ(shortcutIndex().size(), std::size_t(5));
 }
