@@ -249,6 +249,10 @@ void MainWindow::slotOptimizerFinished(bool cancelled, bool fatalError)
     optimizeButton->setText(QStringLiteral("Optimize again"));
     optimizeButton->setEnabled(true);
     refreshAction->setEnabled(true);
+    // A run over profiles without databases has the range 0 to 0, which the
+    // bar shows as still busy; a finished run shows a full bar.
+    if (progressBar->maximum() == 0)
+        progressBar->setMaximum(1);
     progressBar->setValue(progressBar->maximum());
 }
 

@@ -50,6 +50,7 @@ private slots:
     void removeCustomProfile();
     void refreshKeepsTicks();
     void refreshAfterARun();
+    void runOverProfilesWithoutDatabases();
     void listRefusedWhileAJobRuns();
     void closeSavesAndARestartRestores();
     void closeDuringARunLosesNothing();
@@ -607,6 +608,36 @@ void TestMainWindow::refreshAfterARun()
     QCOMPARE(w.optimizeButton()->text(), "Stop");
     QTRY_COMPARE_WITH_TIMEOUT(w.optimizeButton()->text(), QString("Optimize again"), 60000);
     QCOMPARE(w.logLines().filter("Optimizing ").size(), 1);
+}
+
+void TestMainWindow::runOverProfilesWithoutDatabases()
+{
+    // A listed profile whose only database is gone: the run has nothing to count.
+    QString emptyPath;
+    for (const ExpectedProfile& profile : fixture->expected()) {
+        if (profile.program == "Firefox" && profile.name == "d.lower")
+            emptyPath = profile.path;
+    }
+    QVERIFY(QFile::remove(emptyPath + "/storage.sqlite"));
+    MainWindowDriver w = openLoadedWindow();
+    for (int i = 0; i < w.tree()->topLevelItemCount(); ++i)
+        w.tree()->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
+    ProfileTreeItem* emptyRow = nullptr;
+    for (QTreeWidgetItemIterator it(w.tree()); *it; ++it) {
+        if (auto* row = dynamic_cast<ProfileTreeItem*>(*it); row && row->profile->path == emptyPath)
+            emptyRow = row;
+    }
+    QVERIFY(emptyRow);
+    QCOMPARE(emptyRow->text(3), "-");
+    emptyRow->setCheckState(0, Qt::Checked);
+    QCOMPARE(w.checkedPaths(), QStringList{emptyPath});
+
+    w.click(w.optimizeButton());
+    QTRY_COMPARE_WITH_TIMEOUT(w.optimizeButton()->text(), QString("Optimize again"), 60000);
+    QVERIFY(w.logLines().contains("No databases found in this profile"));
+    // Full, not the busy indicator of an empty range.
+    QVERIFY(w.progressBar()->maximum() > w.progressBar()->minimum());
+    QCOMPARE(w.progressBar()->value(), w.progressBar()->maximum());
 }
 
 void TestMainWindow::listRefusedWhileAJobRuns()
