@@ -14,7 +14,8 @@ std::unique_ptr<MainWindow> createMainWindow(QuorbilanApp& app)
 
 int runGui(QuorbilanApp& app)
 {
-    // The crash reporter and dark mode are set up here, before any window.
+    // The GUI-only services (crash reporter, dark mode) belong here, before
+    // any window; the program has neither yet.
     std::unique_ptr<MainWindow> window = createMainWindow(app);
     window->show();
     const int result = QApplication::exec();
