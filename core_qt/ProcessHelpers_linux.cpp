@@ -3,6 +3,7 @@
 #include "WideUtf8.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <dlfcn.h>
 #include <link.h>
 #include <pthread.h>
@@ -10,9 +11,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace ProcessHelpers {
@@ -29,10 +29,25 @@ uint64_t clockNanoseconds(clockid_t clock)
     return uint64_t(now.tv_sec) * 1000000000ULL + uint64_t(now.tv_nsec);
 }
 
+// Plain read(2): a process may end while its /proc files are read, and the
+// stream library reports that as an exception (ESRCH) instead of an end of file.
 std::string readFile(const std::string &path)
 {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    std::string content;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return content;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof(buffer));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        content.append(buffer, std::size_t(n));
+    }
+    close(fd);
+    return content;
 }
 
 std::string readLink(const std::string &path)
