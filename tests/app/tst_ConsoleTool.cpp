@@ -1,5 +1,6 @@
 #include "ConsoleRun.h"
 #include "DatabaseFiles.h"
+#include "FakeProgram.h"
 #include "ProgramFixture.h"
 #include "SqliteFixture.h"
 
@@ -71,29 +72,6 @@ qint64 sizeOf(const QStringList &files)
         total += QFileInfo(file).size();
     return total;
 }
-
-// A copy of /bin/sleep under a browser's process name, ended with the object.
-class FakeProcess
-{
-public:
-    FakeProcess(const QString &folder, const QString &name)
-    {
-        QDir().mkpath(folder);
-        const QString copy = folder + QLatin1Char('/') + name;
-        QFile::copy(QStandardPaths::findExecutable(QStringLiteral("sleep")), copy);
-        QFile::setPermissions(copy, QFileDevice::ExeOwner | QFileDevice::ReadOwner);
-        m_process.start(copy, {QStringLiteral("60")});
-        m_process.waitForStarted();
-    }
-    ~FakeProcess()
-    {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-
-private:
-    QProcess m_process;
-};
 
 } // namespace
 
@@ -258,7 +236,7 @@ void TestConsoleTool::listLayout()
     runProgram({"/list"}, m_env);
     const auto before = snapshot(m_dir->path());
 
-    FakeProcess chrome(m_bin->path(), "chrome");
+    FakeProgram chrome(m_bin->path(), "chrome");
     const ConsoleRun run = runProgram({"/list"}, m_env);
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.errText(), QString());
@@ -436,8 +414,8 @@ void TestConsoleTool::runningProgramStopsEverything()
     buildTree();
     runProgram({"/list"}, m_env);
     const auto before = snapshot(m_dir->path());
-    FakeProcess firefox(m_bin->path(), "firefox");
-    FakeProcess again(m_bin->path() + "/second", "firefox"); // two processes, one program
+    FakeProgram firefox(m_bin->path(), "firefox");
+    FakeProgram again(m_bin->path() + "/second", "firefox"); // two processes, one program
 
     const ConsoleRun run = runProgram({"/Chrome:all", "/Firefox:all"}, m_env);
     QCOMPARE(run.exitCode, 1);
@@ -445,7 +423,7 @@ void TestConsoleTool::runningProgramStopsEverything()
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(snapshot(m_dir->path()), before);
 
-    FakeProcess chrome(m_bin->path(), "chrome");
+    FakeProgram chrome(m_bin->path(), "chrome");
     const ConsoleRun both = runProgram({"/Chrome:all", "/Firefox:all"}, m_env);
     QCOMPARE(both.exitCode, 1);
     QVERIFY2(both.errText() == "Error: Firefox, Chrome still running, please close it first\n"

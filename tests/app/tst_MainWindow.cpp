@@ -1,6 +1,7 @@
 #include "AppSettings.h"
 #include "Browser.h"
 #include "BrowsersList.h"
+#include "FakeProgram.h"
 #include "GuiTestWorld.h"
 #include "MainWindowDriver.h"
 #include "ModalDriver.h"
@@ -355,12 +356,8 @@ void TestMainWindow::stopDuringALongVacuum()
 void TestMainWindow::runningProgramWarning()
 {
     // A program is seen running by its executable's name.
-    const QString fakeFirefox = dir->filePath("bin/firefox");
-    QVERIFY(QDir().mkpath(dir->filePath("bin")));
-    QVERIFY(QFile::copy("/bin/sleep", fakeFirefox));
-    QProcess firefox;
-    firefox.start(fakeFirefox, {"600"});
-    QVERIFY(firefox.waitForStarted());
+    FakeProgram firefox(dir->filePath("bin"), "firefox");
+    QVERIFY(firefox.isRunning());
 
     MainWindowDriver w = openLoadedWindow();
     const QString expectedText = "Firefox still running.\n\nA running program keeps its databases locked, "
@@ -403,8 +400,7 @@ void TestMainWindow::runningProgramWarning()
         record(box);
         whenShown<QMessageBox>(window.get(), [&](QMessageBox* again) {
             record(again);
-            firefox.kill();
-            firefox.waitForFinished();
+            firefox.stop();
             again->button(QMessageBox::Retry)->click();
         });
         box->button(QMessageBox::Retry)->click();

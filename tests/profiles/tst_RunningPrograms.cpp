@@ -1,13 +1,14 @@
 #include "BrowsersList.h"
+#include "FakeProgram.h"
 #include "RunningPrograms.h"
 
 #include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
+
+using TestSupport::FakeProgram;
 
 // Real child processes: copies of the sleep program, named like the programs'
 // executables, so the process list reports those names.
@@ -32,7 +33,7 @@ private:
 
     QTemporaryDir dir;
     BrowsersList list;
-    std::vector<std::unique_ptr<QProcess>> children;
+    std::vector<std::unique_ptr<FakeProgram>> children;
 };
 
 void TestRunningPrograms::initTestCase()
@@ -43,25 +44,14 @@ void TestRunningPrograms::initTestCase()
 
 void TestRunningPrograms::cleanup()
 {
-    for (auto &child : children) {
-        child->kill();
-        child->waitForFinished();
-    }
     children.clear();
 }
 
 void TestRunningPrograms::startCopy(const QString &fileName, int count)
 {
-    const QString path = dir.filePath(fileName);
-    if (!QFileInfo::exists(path)) {
-        QVERIFY(QFile::copy("/bin/sleep", path));
-        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    }
     for (int i = 0; i < count; ++i) {
-        auto child = std::make_unique<QProcess>();
-        child->start(path, {"600"});
-        QVERIFY2(child->waitForStarted(), qPrintable(child->errorString()));
-        children.push_back(std::move(child));
+        children.push_back(std::make_unique<FakeProgram>(dir.path(), fileName));
+        QVERIFY2(children.back()->isRunning(), qPrintable(children.back()->errorString()));
     }
 }
 
