@@ -88,10 +88,13 @@ CommandLine::CommandLine(const QStringList &arguments, BrowsersList *browsersLis
     }
 }
 
-bool CommandLine::countsAsArguments(const QStringList &arguments)
+bool CommandLine::countsAsArguments(int argc, char **argv)
 {
-    const QStringList rest = arguments.mid(1);
-    return std::any_of(rest.begin(), rest.end(), [](const QString &arg) { return !isIgnored(arg); });
+    for (int i = 1; i < argc; ++i) {
+        if (!isIgnored(QString::fromLocal8Bit(argv[i])))
+            return true;
+    }
+    return false;
 }
 
 int CommandLine::run()

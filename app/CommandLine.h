@@ -15,8 +15,9 @@ public:
 
     // Whether the console tool runs (an argument that starts with "-psn" does not count).
     bool hasArguments() const { return hasArgs; }
-    // Only a pre-check for main(): the same classification, before any object exists.
-    static bool countsAsArguments(const QStringList &arguments);
+    // The same classification straight from main()'s arguments, before any
+    // object exists.
+    static bool countsAsArguments(int argc, char **argv);
 
     int run();
     int printHelp();

@@ -15,10 +15,7 @@ namespace {
 // own window rather than hand over to a process that has none.
 QApplicationExSingle::Role roleFor(int argc, char **argv)
 {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    return CommandLine::countsAsArguments(arguments) ? QApplicationExSingle::Role::ProbeOnly
+    return CommandLine::countsAsArguments(argc, argv) ? QApplicationExSingle::Role::ProbeOnly
                                                      : QApplicationExSingle::Role::Serve;
 }
 

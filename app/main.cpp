@@ -2,17 +2,7 @@
 #include "GuiStart.h"
 #include "QuorbilanApp.h"
 
-#include <QStringList>
-
 namespace {
-
-QStringList argumentList(int argc, char **argv)
-{
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    return arguments;
-}
 
 // The console's streams belong to the program's own lines; the toolkit's and
 // the framework's diagnostics are for developers and never reach the user.
@@ -22,7 +12,7 @@ void silenceDiagnostics(QtMsgType, const QMessageLogContext &, const QString &)
 
 void prepareConsoleRun(int argc, char **argv)
 {
-    if (!CommandLine::countsAsArguments(argumentList(argc, argv)))
+    if (!CommandLine::countsAsArguments(argc, argv))
         return;
     qInstallMessageHandler(silenceDiagnostics);
 #ifndef _WIN32
