@@ -60,11 +60,16 @@ bool LanguageTable::load(const QString& name)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray text = QString::fromUtf8(file.readAll()).toUtf8();
-    if (!parseInto(text.constData(), size_t(-1)))
+    if (!loadFileContent(file.readAll()))
         return false;
     currentFile = fileName;
     return true;
+}
+
+bool LanguageTable::loadFileContent(const QByteArray& content)
+{
+    const QByteArray text = QString::fromUtf8(content).toUtf8();
+    return parseInto(text.constData(), size_t(-1));
 }
 
 // Parses one LanguageStrings document into the table; false when it is not

@@ -11,6 +11,7 @@ packages=(
     zlib1g-dev libbz2-dev liblzma-dev libssl-dev openssl
     xvfb xauth
     g++-mingw-w64-x86-64-posix wine64 wine
+    clang-14 libclang-rt-14-dev
     util-linux procps time
     dbus-daemon
 )

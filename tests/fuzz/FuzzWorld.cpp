@@ -1,0 +1,55 @@
+#include "FuzzWorld.h"
+
+#include "ProgramFixture.h"
+
+#include <QFile>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace Fuzz {
+
+TestSupport::ProgramFixture &world()
+{
+    // Removed at a normal exit; a crash leaves it for inspection.
+    static TestSupport::ProgramFixture fixture;
+    static const bool built = [] {
+        TestSupport::isolateUserEnvironment(fixture.root());
+        if (!fixture.buildStandardTree()) {
+            std::fprintf(stderr, "cannot build the program tree in %s\n", qPrintable(fixture.root()));
+            std::abort();
+        }
+        return true;
+    }();
+    Q_UNUSED(built);
+    return fixture;
+}
+
+void silenceQtMessages()
+{
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+}
+
+void writeWholeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::abort();
+    }
+}
+
+void fail(const char *file, int line, const char *condition)
+{
+    std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, condition);
+    std::abort();
+}
+
+} // namespace Fuzz
+
+// ASan's quarantine of freed blocks (256 MiB by default) counts against the
+// fuzzer's memory limit; a smaller one leaves that limit to the input.
+extern "C" const char *__asan_default_options()
+{
+    return "quarantine_size_mb=32";
+}
