@@ -37,6 +37,7 @@ run_target() {
     # Absolute paths: a target may change its current folder.
     (cd "$dir" && LANG=C.UTF-8 nice "$fuzzBuild/fuzz_$target" -timeout=5 -rss_limit_mb=512 \
         -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$dir/artifacts/" \
+        -dict="$root/tests/fuzz/dict/$target.dict" \
         "${inputs[@]}" >"$dir/log" 2>&1) || true
 }
 
