@@ -14,6 +14,7 @@ packages=(
     clang-14 libclang-rt-14-dev
     util-linux procps time
     dbus-daemon
+    ca-certificates python3
 )
 
 missing=()
