@@ -182,9 +182,11 @@ int main(int argc, char **argv)
     addSeed("language_table", readAll(sourceDir + "/core_qt/resources/English.xml"));
     addSeed("language_table", readAll(sourceDir + "/tests/core/data/Compressed.xml"));
 
-    const QByteArray feed = readAll(sourceDir + "/tests/fuzz/feed.xml");
-    addSeed("update_feed", feed);
-    addCompressed(feed);
+    for (const char *feedFile : {"/tests/fuzz/feed.xml", "/tests/update/data/example-feed.xml"}) {
+        const QByteArray feed = readAll(sourceDir + feedFile);
+        addSeed("update_feed", feed);
+        addCompressed(feed);
+    }
     addCompressed(QByteArray());
     // Expands past the output limit.
     addSeed("uncompress", char(0) + zlibStream(QByteArray(17 * 1024 * 1024, '\0'), false));
