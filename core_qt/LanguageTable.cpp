@@ -1,5 +1,7 @@
 #include "LanguageTable.h"
 
+#include "TextReplace.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -96,9 +98,8 @@ void LanguageTable::loadElement(const tinyxml2::XMLElement* element, const QStri
             continue;
         }
         const char* raw = child->GetText();
-        QString text = raw ? QString::fromUtf8(raw) : QString("");
-        text.replace(QLatin1String("\\n"), QLatin1String("\n"));
-        strings.insert(path, text);
+        const QString text = raw ? QString::fromUtf8(raw) : QString("");
+        strings.insert(path, replacedAll(text, u"\\n", u"\n"));
     }
 }
 
