@@ -59,6 +59,9 @@ def make_handler(name):
                 if "gzip" in self.headers.get("Accept-Encoding", ""):
                     headers.append(("Content-Encoding", "gzip"))
                 self.send_body(200, FEED, headers)
+            elif self.path == "/always-encoded":
+                # Content-Encoding whatever the client asked for.
+                self.send_body(200, FEED, [("Content-Encoding", "gzip")])
             elif self.path == "/no-date":
                 self.send_body(200, b"no date")
             elif self.path == "/redirect-https":

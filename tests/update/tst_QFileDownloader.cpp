@@ -134,6 +134,15 @@ private slots:
         QVERIFY(!headers.contains("if-modified-since"));
     }
 
+    // A server that marks the gzip file as gzip-encoded even so: the body is
+    // still the file, never unpacked on the way.
+    void contentEncodingIsNotDecoded()
+    {
+        Download result = fetch(url("trusted", "/always-encoded"));
+        QCOMPARE(result->httpStatus, 200);
+        QVERIFY(isServedFeed(result->data));
+    }
+
     void notModifiedIsNoError()
     {
         const QDateTime stamp(QDate(2015, 10, 21), QTime(7, 28), Qt::UTC);
