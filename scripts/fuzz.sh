@@ -54,7 +54,12 @@ status=0
 printf '\n%-16s %12s %8s %8s %8s %10s  %s\n' target executions exec/s cov ft corpus findings
 for target in "${targets[@]}"; do
     dir=$build/tests/fuzz/long/$target
-    last=$(grep -E '^#[0-9]+' "$dir/log" | tail -1)
+    if [ ! -f "$dir/log" ]; then
+        printf '%-16s %12s\n' "$target" "no log"
+        status=1
+        continue
+    fi
+    last=$(grep -E '^#[0-9]+' "$dir/log" | tail -1 || true)
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log")
     rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$dir/log")
     cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
