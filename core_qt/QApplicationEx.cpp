@@ -164,6 +164,18 @@ QPalette darkPalette()
     return palette;
 }
 
+// With a style sheet the application's style is a wrapper without a name
+// around the real style, its child.
+QString styleName(const QStyle* style)
+{
+    if (!style)
+        return {};
+    if (!style->name().isEmpty())
+        return style->name();
+    const QStyle* base = style->findChild<QStyle*>(QString(), Qt::FindDirectChildrenOnly);
+    return base ? base->name() : QString();
+}
+
 } // namespace
 
 void QApplicationEx::enableDarkMode(bool watch)
@@ -200,7 +212,7 @@ void QApplicationEx::applyDarkMode(QApplication* app, bool dark)
     // system is dark at start.
     static const QPalette lightPalette = QGuiApplication::palette();
     static const QString lightStyleSheet = app->styleSheet();
-    static const QString lightStyle = app->style() ? app->style()->name() : QString();
+    static const QString lightStyle = styleName(app->style());
 
     DarkModePlatform::allowDarkModeForApp(dark);
     if (dark) {
