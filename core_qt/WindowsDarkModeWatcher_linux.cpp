@@ -21,19 +21,9 @@ public:
     bool connectToPortal()
     {
         lastDarkMode = DesktopAppearance::prefersDark();
-        return bus().connect(QString::fromLatin1(DesktopAppearance::portalService),
-                             QString::fromLatin1(DesktopAppearance::portalPath),
-                             QString::fromLatin1(DesktopAppearance::settingsInterface), QStringLiteral("SettingChanged"),
-                             this, SLOT(settingChanged(QString, QString, QDBusVariant)));
+        return follow(true);
     }
-
-    void disconnectFromPortal()
-    {
-        bus().disconnect(QString::fromLatin1(DesktopAppearance::portalService),
-                         QString::fromLatin1(DesktopAppearance::portalPath),
-                         QString::fromLatin1(DesktopAppearance::settingsInterface), QStringLiteral("SettingChanged"),
-                         this, SLOT(settingChanged(QString, QString, QDBusVariant)));
-    }
+    void disconnectFromPortal() { follow(false); }
 
 private slots:
     void settingChanged(const QString& group, const QString& key, const QDBusVariant& value)
@@ -49,7 +39,17 @@ private slots:
     }
 
 private:
-    static QDBusConnection bus() { return QDBusConnection::sessionBus(); }
+    bool follow(bool on)
+    {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        const QString service = QString::fromLatin1(DesktopAppearance::portalService);
+        const QString path = QString::fromLatin1(DesktopAppearance::portalPath);
+        const QString interface = QString::fromLatin1(DesktopAppearance::settingsInterface);
+        const QString name = QStringLiteral("SettingChanged");
+        const char* slot = SLOT(settingChanged(QString, QString, QDBusVariant));
+        return on ? bus.connect(service, path, interface, name, this, slot)
+                  : bus.disconnect(service, path, interface, name, this, slot);
+    }
 
     WindowsDarkModeWatcher* owner;
     bool lastDarkMode = false;

@@ -160,6 +160,24 @@ private:
         return readLook(helper);
     }
 
+    // Starts the portal with a colour scheme and the helper against it.
+    void startBoth(Child& portal, Child& helper, uint colorScheme)
+    {
+        startPortal(portal, colorScheme);
+        startHelper(helper, false, "start support=1 watching=1");
+    }
+
+    // The look after the marker, and the changes the helper has seen so far.
+    void expectAfterMarker(Child& portal, Child& helper, bool dark, int changes)
+    {
+        const Look look = afterMarker(portal, helper);
+        if (dark)
+            verifyDarkLook(look);
+        else
+            verifyLightLook(look);
+        QCOMPARE(helper.changes, changes);
+    }
+
     void writeColorScheme(const QByteArray& value)
     {
         const QString file = root.filePath("config/glib-2.0/settings/keyfile");
@@ -254,13 +272,11 @@ private slots:
     void darkStartThenLight()
     {
         Child portal(FAKE_PORTAL), helper(DARK_MODE_HELPER);
-        startPortal(portal, 1);
-        startHelper(helper, false, "start support=1 watching=1");
+        startBoth(portal, helper, 1);
         verifyDarkLook(readLook(helper));
 
         portal.say("set org.freedesktop.appearance color-scheme 2");
-        verifyLightLook(afterMarker(portal, helper));
-        QCOMPARE(helper.changes, 1);
+        expectAfterMarker(portal, helper, false, 1);
 
         // Two quick flips, the same value again, and settings that are not it.
         portal.say("set org.freedesktop.appearance color-scheme 1");
@@ -268,12 +284,10 @@ private slots:
         portal.say("set org.freedesktop.appearance color-scheme 2");
         portal.say("set org.freedesktop.appearance contrast 1");
         portal.say("set org.gnome.desktop.interface color-scheme 1");
-        verifyLightLook(afterMarker(portal, helper));
-        QCOMPARE(helper.changes, 3);
+        expectAfterMarker(portal, helper, false, 3);
 
         portal.say("set org.freedesktop.appearance color-scheme 1");
-        verifyDarkLook(afterMarker(portal, helper));
-        QCOMPARE(helper.changes, 4);
+        expectAfterMarker(portal, helper, true, 4);
         helper.stop();
         portal.stop();
     }
@@ -282,13 +296,11 @@ private slots:
     void lightStartThenDark()
     {
         Child portal(FAKE_PORTAL), helper(DARK_MODE_HELPER);
-        startPortal(portal, 0);
-        startHelper(helper, false, "start support=1 watching=1");
+        startBoth(portal, helper, 0);
         verifyLightLook(readLook(helper));
 
         portal.say("set org.freedesktop.appearance color-scheme 1");
-        verifyDarkLook(afterMarker(portal, helper));
-        QCOMPARE(helper.changes, 1);
+        expectAfterMarker(portal, helper, true, 1);
         helper.stop();
         portal.stop();
     }
