@@ -20,7 +20,7 @@ public:
 
     bool connectToPortal()
     {
-        lastDarkMode = DesktopAppearance::prefersDark();
+        lastDarkMode = DesktopAppearance::lastKnownDark();
         return follow(true);
     }
     void disconnectFromPortal() { follow(false); }
@@ -32,6 +32,7 @@ private slots:
             || key != QLatin1String(DesktopAppearance::colorSchemeKey))
             return;
         const bool dark = DesktopAppearance::portalValueIsDark(value.variant());
+        DesktopAppearance::remember(dark);
         if (dark == lastDarkMode)
             return;
         lastDarkMode = dark;
