@@ -2,6 +2,7 @@
 
 #include "Browser.h"
 #include "DatabaseFiles.h"
+#include "VisibleText.h"
 
 #include <QFileInfo>
 
@@ -25,10 +26,10 @@ BrowserProfile::BrowserProfile(const QString &family, const QString &name, const
 QString BrowserProfile::displayName() const
 {
     if (!title.isEmpty())
-        return title;
+        return visibleText(title);
     if (custom && !family.isEmpty())
-        return QStringLiteral("%1  [%2]").arg(name, family);
-    return name;
+        return visibleText(QStringLiteral("%1  [%2]").arg(name, family));
+    return visibleText(name);
 }
 
 QString BrowserProfile::programName() const
@@ -43,7 +44,11 @@ QString BrowserProfile::programName() const
 const QStringList &BrowserProfile::databases()
 {
     if (!databasesLoaded) {
-        databaseFiles = listSqliteDatabases(path, false);
+        DatabaseListing listing = scanSqliteDatabases(path, false);
+        databaseFiles = std::move(listing.files);
+        databaseSizes = std::move(listing.sizes);
+        folderError = std::move(listing.folderError);
+        undecodableNames = listing.undecodableNames;
         databasesLoaded = true;
     }
     return databaseFiles;

@@ -18,6 +18,7 @@ public:
     BrowserProfile(const BrowserProfile &) = delete;
     BrowserProfile &operator=(const BrowserProfile &) = delete;
 
+    // The title or name as it may be shown: control characters made visible.
     QString displayName() const;
     QString programName() const;
 
@@ -37,5 +38,11 @@ public:
     bool custom = false;
     bool selected = true;
     QStringList databaseFiles;
+    // Sizes when the files were listed, in the order of databaseFiles.
+    QList<qint64> databaseSizes;
+    // The system's reason when the folder could not be read.
+    QString folderError;
+    // The folder holds a file whose name is not valid in the system's encoding.
+    bool undecodableNames = false;
     bool databasesLoaded = false;
 };

@@ -2,6 +2,7 @@
 
 #include "BrowserProfile.h"
 #include "DatabaseFiles.h"
+#include "VisibleText.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -31,10 +32,9 @@ Optimizer::~Optimizer()
 
 void Optimizer::start(const std::vector<BrowserProfile *> &profiles)
 {
-    if (running.load())
+    if (running.exchange(true))
         return;
     stopRequested.exchange(false);
-    running.exchange(true);
     processedKb = 0;
     future = QtConcurrent::run(QThreadPool::globalInstance(), [this, profiles] { run(profiles); });
 }
@@ -114,9 +114,18 @@ void Optimizer::run(std::vector<BrowserProfile *> profiles)
 bool Optimizer::optimizeProfile(BrowserProfile *profile)
 {
     emit logLine(QStringLiteral("Optimizing %1").arg(profile->displayName()), true);
-    emit logLine(QStringLiteral("Path: %1").arg(QDir::toNativeSeparators(profile->path)), false);
+    emit logLine(QStringLiteral("Path: %1").arg(visibleText(QDir::toNativeSeparators(profile->path))), false);
 
     const QStringList files = profile->databases();
+    if (profile->undecodableNames) {
+        emit logLine(QStringLiteral("Warning: a file name in %1 is not valid in the system's encoding, the file is skipped")
+                         .arg(visibleText(QDir::toNativeSeparators(profile->path))),
+                     false);
+    }
+    if (!profile->folderError.isEmpty()) {
+        emit logLine(QStringLiteral("Error: the folder cannot be read: %1").arg(profile->folderError), false);
+        return true;
+    }
     if (files.isEmpty()) {
         emit logLine(QStringLiteral("No databases found in this profile"), false);
         return true;
@@ -125,10 +134,10 @@ bool Optimizer::optimizeProfile(BrowserProfile *profile)
     for (const QString &file : files) {
         if (stopRequested.load())
             return true;
-        const int fileKb = int(QFileInfo(file).size() / 1024);
-        emit logLine(QStringLiteral("%1...").arg(QFileInfo(file).fileName()), false);
+        emit logLine(QStringLiteral("%1...").arg(visibleText(QFileInfo(file).fileName())), false);
 
         const VacuumResult result = vacuumDatabase(file, &stopRequested);
+        const int fileKb = int(qMax<qint64>(result.sizeBefore, 0) / 1024);
         switch (result.status) {
         case VacuumStatus::Cancelled:
             return true;
