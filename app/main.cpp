@@ -1,6 +1,9 @@
 #include "CommandLine.h"
 #include "GuiStart.h"
 #include "QuorbilanApp.h"
+#include "WindowSystem.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -10,10 +13,8 @@ void silenceDiagnostics(QtMsgType, const QMessageLogContext &, const QString &)
 {
 }
 
-void prepareConsoleRun(int argc, char **argv)
+void prepareConsoleRun()
 {
-    if (!CommandLine::countsAsArguments(argc, argv))
-        return;
     qInstallMessageHandler(silenceDiagnostics);
 #ifndef _WIN32
     // The console tool must work where there is no display at all (a server,
@@ -28,7 +29,13 @@ void prepareConsoleRun(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    prepareConsoleRun(argc, argv);
+    // The same classification QuorbilanApp makes, on the same raw arguments.
+    if (CommandLine::countsAsArguments(CommandLine::programArguments(argc, argv))) {
+        prepareConsoleRun();
+    } else if (!windowSystemAvailable()) {
+        std::fputs("Quorbilan: cannot open a window: no display\n", stderr);
+        return 1;
+    }
     QuorbilanApp app(argc, argv);
     QApplication::setStyle(QStringLiteral("windowsvista"));
 

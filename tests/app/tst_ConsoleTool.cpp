@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <unistd.h>
+
 using namespace TestSupport;
 
 namespace {
@@ -96,6 +98,10 @@ private slots:
     void nonAsciiNamesAreUtf8();
     void closedPipeDoesNotKill();
     void consoleRunDoesNotServeSecondStarts();
+    void namesCannotForgeLines_data();
+    void namesCannotForgeLines();
+    void unreadableFolderIsSaidSo_data();
+    void unreadableFolderIsSaidSo();
 
 private:
     // Firefox: "default-release" and "work"; Chrome: "Default" (Alice) and "Profile 1".
@@ -518,6 +524,107 @@ void TestConsoleTool::consoleRunDoesNotServeSecondStarts()
     QVERIFY(console.waitForFinished(120000));
     QCOMPARE(console.exitCode(), 0);
     QVERIFY2(!answered, "a console run answered as if it were a running window");
+}
+
+void TestConsoleTool::namesCannotForgeLines_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("line feed") << "\n" << QStringLiteral("\u240A");
+    QTest::newRow("carriage return") << "\r" << QStringLiteral("\u240D");
+    QTest::newRow("escape sequence") << "\x1b[2J" << QStringLiteral("\u241B[2J");
+    QTest::newRow("bell") << "\a" << QStringLiteral("\u2407");
+    QTest::newRow("delete") << "\x7f" << QStringLiteral("\u2421");
+    QTest::newRow("C1 control sequence introducer") << QStringLiteral("\u009B") << QStringLiteral("\uFFFD");
+    QTest::newRow("right-to-left override") << QStringLiteral("\u202E") << QStringLiteral("\uFFFD");
+    QTest::newRow("line separator") << QStringLiteral("\u2028") << QStringLiteral("\uFFFD");
+}
+
+void TestConsoleTool::namesCannotForgeLines()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, shown);
+    // A folder name and a user name made to look like a line of their own.
+    const QString forged = "Error: the file is locked, Chrome seems to be still running";
+    const QString folder = "P" + control + forged;
+    QVERIFY(m_fixture->makeChromiumProfile(chromeProfile(folder)));
+    QVERIFY(m_fixture->writeLocalState(chromeProfile(QString()), {{folder, "U" + control + forged}}));
+
+    const ConsoleRun list = runProgram({"/list"}, m_env);
+    const ConsoleRun run = runProgram({"/Chrome:all"}, m_env);
+    QCOMPARE(list.exitCode, 0);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(list.outText().contains("    P" + shown + forged), list.out.constData());
+    QVERIFY2(run.outText().contains("Optimizing P" + shown + forged + " (U" + shown + forged + ")\n"),
+             run.out.constData());
+    for (const QString &text : {list.outText(), run.outText()}) {
+        for (const QString &line : text.split('\n')) {
+            QVERIFY2(!line.startsWith("Error"), qPrintable(line));
+            for (const QChar c : line) {
+                const char16_t u = c.unicode();
+                const bool isControl = u < 0x20 || (u >= 0x7f && u <= 0x9f) || (u >= 0x202a && u <= 0x202e)
+                    || u == 0x2028 || u == 0x2029;
+                QVERIFY2(!isControl, qPrintable(QString("U+%1 in: %2").arg(int(u), 4, 16, QChar('0')).arg(line)));
+            }
+        }
+    }
+}
+
+void TestConsoleTool::unreadableFolderIsSaidSo_data()
+{
+    QTest::addColumn<QString>("argument"); // "<folder>" stands for the folder
+    QTest::addColumn<QString>("expected"); // the line after "Path: ", or the error
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("a profile of the program's list") << "/Firefox:all"
+        << "Error: the folder cannot be read: Permission denied" << 0;
+    QTest::newRow("a folder argument") << "/Firefox:<folder>"
+        << "Error: the folder <folder> cannot be read: Permission denied" << 5;
+}
+
+void TestConsoleTool::unreadableFolderIsSaidSo()
+{
+    QFETCH(QString, argument);
+    QFETCH(QString, expected);
+    QFETCH(int, exitCode);
+    // Root reads every folder: the run is made as nobody.
+    const QString setpriv = QStandardPaths::findExecutable("setpriv");
+    if (::geteuid() != 0 || setpriv.isEmpty())
+        QSKIP("needs root and setpriv to run the program as the user nobody");
+    const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(m_dir->path(), open));
+    QVERIFY(QFile::setPermissions(m_dir->filePath("home"), open | QFile::WriteOther));
+    const QString folder = firefoxProfile("closed");
+    QVERIFY(m_fixture->makeFirefoxProfile(folder));
+    QVERIFY(m_fixture->makeTextFile(m_fixture->appData() + "/Mozilla/Firefox/profiles.ini",
+                                    "[Profile0]\nName=closed\nIsRelative=1\nPath=Profiles/closed\n"));
+    for (QString path = m_fixture->appData(); path.size() > m_dir->path().size(); path = QFileInfo(path).path())
+        QVERIFY(QFile::setPermissions(path, open));
+    // A folder of no program's list, for the argument.
+    const QString loose = m_dir->filePath("loose");
+    QVERIFY(QDir().mkpath(loose));
+    QVERIFY(createBloatedDatabase(loose + "/places.sqlite", 50, 200, 10));
+    for (const QString &closed : {folder, loose})
+        QVERIFY(QFile::setPermissions(closed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    argument.replace("<folder>", loose);
+    expected.replace("<folder>", loose);
+
+    QProcess program;
+    program.setProcessEnvironment(m_env);
+    program.start(setpriv, {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--", programPath(), argument});
+    QVERIFY(program.waitForFinished(60000));
+    const QString out = QString::fromUtf8(program.readAllStandardOutput());
+    const QString err = QString::fromUtf8(program.readAllStandardError());
+    QCOMPARE(program.exitCode(), exitCode);
+    QVERIFY(!(out + err).contains("No databases found") && !(out + err).contains("no SQLite databases found"));
+    if (exitCode != 0) {
+        QVERIFY2(err.startsWith(expected + "\n"), qPrintable(err));
+        return;
+    }
+    const QStringList lines = out.split('\n');
+    const qsizetype path = lines.indexOf("Path: " + folder);
+    QVERIFY2(path > 0, qPrintable(out + err));
+    QCOMPARE(lines.value(path + 1), expected);
+    QCOMPARE(lines.value(path + 2), "Total: optimized 0 files, new size: " + sizeText(0) + " (was " + sizeText(0) + ")");
 }
 
 QTEST_GUILESS_MAIN(TestConsoleTool)

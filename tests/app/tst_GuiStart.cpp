@@ -3,6 +3,7 @@
 #include "MainWindowDriver.h"
 #include "ProgramFixture.h"
 #include "QuorbilanApp.h"
+#include "SqliteFixture.h"
 
 #include <QProcess>
 #include <QSettings>
@@ -24,6 +25,8 @@ private slots:
     void windowGoesWithItsConnection();
     void guiRunsUntilItsWindowCloses_data();
     void guiRunsUntilItsWindowCloses();
+    void simultaneousStartsMakeOneServer();
+    void startWithoutDisplaySaysSo();
 
 private:
     std::unique_ptr<ProgramFixture> fixture;
@@ -98,6 +101,14 @@ void TestGuiStart::guiRunsUntilItsWindowCloses_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("no arguments") << QStringList{};
     QTest::newRow("a -psn argument") << QStringList{"-psn_0_4711"};
+    // The toolkit's own options make no console run.
+    QTest::newRow("-reverse") << QStringList{"-reverse"};
+    QTest::newRow("-style fusion") << QStringList{"-style", "fusion"};
+    QTest::newRow("-style=fusion") << QStringList{"-style=fusion"};
+    QTest::newRow("-stylesheet=") << QStringList{"-stylesheet=none.qss"};
+    QTest::newRow("-session abc") << QStringList{"-session", "abc"};
+    QTest::newRow("-widgetcount") << QStringList{"-widgetcount"};
+    QTest::newRow("-qwindowtitle T") << QStringList{"-qwindowtitle", "T"};
 }
 
 void TestGuiStart::guiRunsUntilItsWindowCloses()
@@ -140,6 +151,58 @@ void TestGuiStart::guiRunsUntilItsWindowCloses()
     selected.sort(Qt::CaseInsensitive);
     expected.sort(Qt::CaseInsensitive);
     QCOMPARE(selected, expected);
+}
+
+void TestGuiStart::simultaneousStartsMakeOneServer()
+{
+    // However the two starts interleave, one serves and the other hands over.
+    for (int round = 1; round <= 20; ++round) {
+        QTemporaryDir world;
+        const QProcessEnvironment env = guiWorldEnvironment(world.path());
+        QProcess a;
+        QProcess b;
+        for (QProcess* program : {&a, &b}) {
+            program->setProcessEnvironment(env);
+            program->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        }
+        // Both spin until the gate file appears and then become the
+        // program, at the same moment.
+        const QString gate = world.filePath("gate");
+        const QString script = QStringLiteral("while [ ! -e \"$1\" ]; do :; done; exec \"$2\"");
+        for (QProcess* program : {&a, &b})
+            program->start("/bin/sh", {"-c", script, "sh", gate, QUORBILAN_EXE});
+        QVERIFY(a.waitForStarted() && b.waitForStarted());
+        QVERIFY(writeFile(gate, QByteArray()));
+
+        QTRY_VERIFY_WITH_TIMEOUT(a.state() == QProcess::NotRunning || b.state() == QProcess::NotRunning, 30000);
+        QProcess& gone = a.state() == QProcess::NotRunning ? a : b;
+        QProcess& server = &gone == &a ? b : a;
+        QCOMPARE(gone.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(gone.exitCode(), 0);
+        // The one left serves: a third start hands over to it.
+        QCOMPARE(startProgram({}, env), 0);
+        QVERIFY2(server.state() == QProcess::Running, qPrintable(QString("round %1").arg(round)));
+
+        // It may not have reached its event loop yet; its end is not what is tested.
+        server.kill();
+        QVERIFY(server.waitForFinished(60000));
+    }
+}
+
+void TestGuiStart::startWithoutDisplaySaysSo()
+{
+    QTemporaryDir world;
+    QProcessEnvironment env = guiWorldEnvironment(world.path());
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(QUORBILAN_EXE, QStringList{});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    QCOMPARE(program.readAllStandardError(), QByteArray("Quorbilan: cannot open a window: no display\n"));
+    QCOMPARE(program.readAllStandardOutput(), QByteArray());
 }
 
 int main(int argc, char** argv)
