@@ -20,6 +20,7 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,6 +92,8 @@ private slots:
     void openFailuresAreNoLocks();
     void runGoesOnAfterFilesChangedUnderIt();
     void undecodableNameIsReported();
+    void fullDiskIsOneFilesError();
+    void namesAreShownWithVisibleControls();
 
 private:
     QTemporaryDir m_dir;
@@ -286,6 +289,63 @@ void TestHostileFiles::undecodableNameIsReported()
         + " is not valid in the system's encoding, the file is skipped";
     QVERIFY2(log.lines.contains(warning), qPrintable(log.lines.join('\n')));
     QVERIFY(log.lines.contains("good.sqlite..."));
+}
+
+void TestHostileFiles::fullDiskIsOneFilesError()
+{
+    // A small file system of its own, nearly filled.
+    const QString mountPoint = m_dir.filePath("small-disk");
+    QVERIFY(QDir().mkpath(mountPoint));
+    if (::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, "size=4m") != 0)
+        QSKIP("cannot mount a small tmpfs here (needs root and the right to mount)");
+    struct Unmount
+    {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{QFile::encodeName(mountPoint)};
+
+    const QString full = mountPoint + "/profile";
+    const QString roomy = m_dir.filePath("roomy");
+    QVERIFY(QDir().mkpath(full) && QDir().mkpath(roomy));
+    QVERIFY(createBloatedDatabase(full + "/places.sqlite", 1500, 1000, 700));
+    QVERIFY(createBloatedDatabase(roomy + "/places.sqlite", 300, 500, 20));
+    const QByteArray fullHash = fileHash(full + "/places.sqlite");
+    // Leave a few KiB: far less than the journal of a VACUUM.
+    QFile filler(mountPoint + "/filler");
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(4096, 'x');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    filler.close();
+    QVERIFY(filler.resize(filler.size() - 8 * 4096));
+
+    TestBrowser browser;
+    std::vector<BrowserProfile *> profiles = {browser.addProfile("Full", full), browser.addProfile("Roomy", roomy)};
+    RunLog log;
+    runOptimizer(profiles, log);
+    QVERIFY(log.finished);
+    QVERIFY(!log.fatal);
+    const qsizetype file = log.lines.indexOf("places.sqlite...");
+    QVERIFY2(file > 0, qPrintable(log.lines.join('\n')));
+    QVERIFY2(log.lines.value(file + 1).startsWith("Error: "), qPrintable(log.lines.join('\n')));
+    QVERIFY(!log.lines.join('\n').contains("seems to be still running"));
+    // The run went on to the next profile and ended normally.
+    QVERIFY(log.lines.contains("Optimizing Roomy"));
+    QVERIFY(log.lines.last().startsWith("Completed in"));
+    // The database on the full disk is the one it was.
+    QCOMPARE(integrityCheck(full + "/places.sqlite"), QString("ok"));
+    QCOMPARE(fileHash(full + "/places.sqlite"), fullHash);
+}
+
+void TestHostileFiles::namesAreShownWithVisibleControls()
+{
+    TestBrowser browser;
+    BrowserProfile *profile = browser.addProfile("Work\nError: forged\x1b]0;t\a", m_dir.path());
+    QCOMPARE(profile->displayName(), QString("Work\u240AError: forged\u241B]0;t\u2407"));
+    profile->title = "A\u202Eb\u0085c\x7f";
+    QCOMPARE(profile->displayName(), QString("A\uFFFDb\uFFFDc\u2421"));
+    // What is kept is the real name.
+    QCOMPARE(profile->name, QString("Work\nError: forged\x1b]0;t\a"));
 }
 
 int main(int argc, char **argv)
