@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace TestSupport;
@@ -101,6 +102,8 @@ private slots:
     void namesCannotForgeLines_data();
     void namesCannotForgeLines();
     void unreadableFolderIsSaidSo_data();
+    void settingsThatAreNoFileAreLeftAlone_data();
+    void settingsThatAreNoFileAreLeftAlone();
     void unreadableFolderIsSaidSo();
 
 private:
@@ -625,6 +628,43 @@ void TestConsoleTool::unreadableFolderIsSaidSo()
     QVERIFY2(path > 0, qPrintable(out + err));
     QCOMPARE(lines.value(path + 1), expected);
     QCOMPARE(lines.value(path + 2), "Total: optimized 0 files, new size: " + sizeText(0) + " (was " + sizeText(0) + ")");
+}
+
+void TestConsoleTool::settingsThatAreNoFileAreLeftAlone_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("asLink");
+    QTest::newRow("settings file is a fifo") << "Tulverhaven Software/Quorbilan.conf" << false;
+    QTest::newRow("settings file links to a fifo") << "Tulverhaven Software/Quorbilan.conf" << true;
+    QTest::newRow("organization file is a fifo") << "Tulverhaven Software.conf" << false;
+}
+
+void TestConsoleTool::settingsThatAreNoFileAreLeftAlone()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, asLink);
+    buildTree();
+    const QString path = m_env.value("XDG_CONFIG_HOME") + "/" + file;
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    const QString fifo = asLink ? m_dir->filePath("fifo") : path;
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    if (asLink)
+        QVERIFY(QFile::link(fifo, path));
+
+    // Opening the FIFO to read would wait for a writer for ever.
+    QProcess program;
+    program.setProcessEnvironment(m_env);
+    program.start(programPath(), {"/list"});
+    const bool ended = program.waitForFinished(20000);
+    if (!ended) {
+        program.kill();
+        program.waitForFinished();
+    }
+    QVERIFY2(ended, "the program blocked on its settings");
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(program.readAllStandardOutput().contains("default-release"));
+    // Left as it was.
+    QVERIFY(!QFileInfo(fifo).isFile());
 }
 
 QTEST_GUILESS_MAIN(TestConsoleTool)
