@@ -102,6 +102,7 @@ private slots:
     void namesCannotForgeLines_data();
     void namesCannotForgeLines();
     void unreadableFolderIsSaidSo_data();
+    void toolkitOptionsBesideConsoleArguments();
     void settingsThatAreNoFileAreLeftAlone_data();
     void settingsThatAreNoFileAreLeftAlone();
     void unreadableFolderIsSaidSo();
@@ -665,6 +666,20 @@ void TestConsoleTool::settingsThatAreNoFileAreLeftAlone()
     QVERIFY(program.readAllStandardOutput().contains("default-release"));
     // Left as it was.
     QVERIFY(!QFileInfo(fifo).isFile());
+}
+
+void TestConsoleTool::toolkitOptionsBesideConsoleArguments()
+{
+    // The toolkit takes its own options; the rest is the console tool's.
+    buildTree();
+    const ConsoleRun plain = runProgram({"/list"}, m_env);
+    QCOMPARE(plain.exitCode, 0);
+    for (const QStringList &arguments : {QStringList{"-reverse", "/list"}, QStringList{"-style", "fusion", "/list"},
+                                         QStringList{"/list", "-session", "abc", "--widgetcount"}}) {
+        const ConsoleRun run = runProgram(arguments, m_env);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, plain.out);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestConsoleTool)

@@ -26,6 +26,7 @@ private slots:
     void guiRunsUntilItsWindowCloses_data();
     void guiRunsUntilItsWindowCloses();
     void simultaneousStartsMakeOneServer();
+    void startWithoutDisplaySaysSo_data();
     void startWithoutDisplaySaysSo();
 
 private:
@@ -189,12 +190,24 @@ void TestGuiStart::simultaneousStartsMakeOneServer()
     }
 }
 
+void TestGuiStart::startWithoutDisplaySaysSo_data()
+{
+    QTest::addColumn<QString>("platform"); // empty: not set
+    QTest::newRow("no platform chosen") << QString();
+    QTest::newRow("xcb") << "xcb";
+    QTest::newRow("wayland") << "wayland";
+    QTest::newRow("wayland, then xcb") << "wayland;xcb";
+}
+
 void TestGuiStart::startWithoutDisplaySaysSo()
 {
+    QFETCH(QString, platform);
     QTemporaryDir world;
     QProcessEnvironment env = guiWorldEnvironment(world.path());
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(name);
+    if (!platform.isEmpty())
+        env.insert("QT_QPA_PLATFORM", platform);
     QProcess program;
     program.setProcessEnvironment(env);
     program.start(QUORBILAN_EXE, QStringList{});
