@@ -5,6 +5,7 @@
 #include "QuorbilanApp.h"
 #include "SqliteFixture.h"
 
+#include <QLockFile>
 #include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
@@ -12,6 +13,8 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -26,6 +29,7 @@ private slots:
     void guiRunsUntilItsWindowCloses_data();
     void guiRunsUntilItsWindowCloses();
     void simultaneousStartsMakeOneServer();
+    void staleLockOfACrashedStartIsTakenOver();
     void startWithoutDisplaySaysSo_data();
     void startWithoutDisplaySaysSo();
 
@@ -188,6 +192,37 @@ void TestGuiStart::simultaneousStartsMakeOneServer()
         server.kill();
         QVERIFY(server.waitForFinished(60000));
     }
+}
+
+void TestGuiStart::staleLockOfACrashedStartIsTakenOver()
+{
+    QTemporaryDir world;
+    const QProcessEnvironment env = guiWorldEnvironment(world.path());
+    const QString lockPath = world.filePath("tmp/quorbilan_single_instance.lock");
+    // A start that died while it held the lock: the file names a process
+    // that is gone.
+    const pid_t crashed = ::fork();
+    if (crashed == 0) {
+        QLockFile lock(lockPath);
+        ::_exit(lock.tryLock(0) ? 0 : 1);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(crashed, &status, 0), crashed);
+    QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    QVERIFY(QFileInfo::exists(lockPath));
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    first.start(QUORBILAN_EXE, QStringList{});
+    QVERIFY(first.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(world.filePath("tmp/quorbilan_single_instance")), 60000);
+    // It took the lock over and gave it back once it served.
+    QTRY_VERIFY(!QFileInfo::exists(lockPath));
+    QCOMPARE(startProgram({}, env), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+    first.kill();
+    QVERIFY(first.waitForFinished(60000));
 }
 
 void TestGuiStart::startWithoutDisplaySaysSo_data()
