@@ -203,6 +203,8 @@ int CommandLine::printList()
                             .arg(profile->databases().size(), 3)
                             .arg(sizeText(profile->totalSize())));
             printLine(QStringLiteral("        %1").arg(visibleText(QDir::toNativeSeparators(profile->path))));
+            for (const QString &line : profile->listingProblems())
+                printLine(QLatin1String("        ") + line);
         }
         printLine(QString());
     }

@@ -4,6 +4,7 @@
 #include "DatabaseFiles.h"
 #include "VisibleText.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 BrowserProfile::BrowserProfile(Browser *owner, const QString &name, const QString &path)
@@ -60,6 +61,19 @@ qint64 BrowserProfile::totalSize()
     for (const QString &file : databases())
         total += QFileInfo(file).size(); // 0 for a file that is gone
     return total;
+}
+
+QStringList BrowserProfile::listingProblems()
+{
+    databases();
+    QStringList lines;
+    if (undecodableNames) {
+        lines << QStringLiteral("Warning: a file name in %1 is not valid in the system's encoding, the file is skipped")
+                     .arg(visibleText(QDir::toNativeSeparators(path)));
+    }
+    if (!folderError.isEmpty())
+        lines << QStringLiteral("Error: the folder cannot be read: %1").arg(folderError);
+    return lines;
 }
 
 QString BrowserProfile::toSettingsString() const

@@ -27,6 +27,10 @@ public:
     // Current size on disk of the listed files; sizes are read afresh every time.
     qint64 totalSize();
 
+    // What listing the folder could not do, one line each: the folder could
+    // not be read, a file name could not be decoded. Lists on the first call.
+    QStringList listingProblems();
+
     // "<family>\t<path>", as custom profiles are kept in the settings.
     QString toSettingsString() const;
 

@@ -117,15 +117,10 @@ bool Optimizer::optimizeProfile(BrowserProfile *profile)
     emit logLine(QStringLiteral("Path: %1").arg(visibleText(QDir::toNativeSeparators(profile->path))), false);
 
     const QStringList files = profile->databases();
-    if (profile->undecodableNames) {
-        emit logLine(QStringLiteral("Warning: a file name in %1 is not valid in the system's encoding, the file is skipped")
-                         .arg(visibleText(QDir::toNativeSeparators(profile->path))),
-                     false);
-    }
-    if (!profile->folderError.isEmpty()) {
-        emit logLine(QStringLiteral("Error: the folder cannot be read: %1").arg(profile->folderError), false);
+    for (const QString &line : profile->listingProblems())
+        emit logLine(line, false);
+    if (!profile->folderError.isEmpty())
         return true;
-    }
     if (files.isEmpty()) {
         emit logLine(QStringLiteral("No databases found in this profile"), false);
         return true;

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -103,6 +104,7 @@ private slots:
     void namesCannotForgeLines();
     void unreadableFolderIsSaidSo_data();
     void toolkitOptionsBesideConsoleArguments();
+    void undecodableNameIsNamedWithItsFolder();
     void settingsThatAreNoFileAreLeftAlone_data();
     void settingsThatAreNoFileAreLeftAlone();
     void unreadableFolderIsSaidSo();
@@ -583,6 +585,7 @@ void TestConsoleTool::unreadableFolderIsSaidSo_data()
         << "Error: the folder cannot be read: Permission denied" << 0;
     QTest::newRow("a folder argument") << "/Firefox:<folder>"
         << "Error: the folder <folder> cannot be read: Permission denied" << 5;
+    QTest::newRow("the list") << "/list" << "        Error: the folder cannot be read: Permission denied" << 0;
 }
 
 void TestConsoleTool::unreadableFolderIsSaidSo()
@@ -625,10 +628,12 @@ void TestConsoleTool::unreadableFolderIsSaidSo()
         return;
     }
     const QStringList lines = out.split('\n');
-    const qsizetype path = lines.indexOf("Path: " + folder);
+    const bool list = argument == "/list";
+    const qsizetype path = lines.indexOf((list ? "        " : "Path: ") + folder);
     QVERIFY2(path > 0, qPrintable(out + err));
     QCOMPARE(lines.value(path + 1), expected);
-    QCOMPARE(lines.value(path + 2), "Total: optimized 0 files, new size: " + sizeText(0) + " (was " + sizeText(0) + ")");
+    if (!list)
+        QCOMPARE(lines.value(path + 2), "Total: optimized 0 files, new size: " + sizeText(0) + " (was " + sizeText(0) + ")");
 }
 
 void TestConsoleTool::settingsThatAreNoFileAreLeftAlone_data()
@@ -680,6 +685,26 @@ void TestConsoleTool::toolkitOptionsBesideConsoleArguments()
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, plain.out);
     }
+}
+
+void TestConsoleTool::undecodableNameIsNamedWithItsFolder()
+{
+    buildTree();
+    const QString folder = firefoxProfile("abc.default-release");
+    // A name with a byte that is not UTF-8, as another system may leave it.
+    QVERIFY(createBloatedDatabase(folder + "/odd.tmp", 50, 200, 10));
+    const QByteArray badName = QFile::encodeName(folder) + "/odd\xff.sqlite";
+    QCOMPARE(::rename(QFile::encodeName(folder + "/odd.tmp").constData(), badName.constData()), 0);
+    const QString warning = "Warning: a file name in " + folder
+        + " is not valid in the system's encoding, the file is skipped";
+
+    const QStringList list = runProgram({"/list"}, m_env).outText().split('\n');
+    const qsizetype path = list.indexOf("        " + folder);
+    QVERIFY2(path > 0, qPrintable(list.join('\n')));
+    QCOMPARE(list.value(path + 1), "        " + warning);
+    const ConsoleRun run = runProgram({"/Firefox:default-release"}, m_env);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.outText().split('\n').contains(warning), run.out.constData());
 }
 
 QTEST_GUILESS_MAIN(TestConsoleTool)
