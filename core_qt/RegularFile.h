@@ -36,8 +36,9 @@ bool readAll(const QString &path, QByteArray &contents, qint64 maxBytes = 64 * 1
 
 struct FolderEntries
 {
-    // Names of the entries that are not folders and not hidden, in the
-    // system's order; links are listed whatever they point to.
+    // Names of the entries that are not hidden and may be files, in the
+    // system's order: folders, FIFOs, sockets and devices are left out, links
+    // are listed whatever they point to.
     QStringList names;
     // An entry's name is not valid in the system's encoding: it cannot be
     // opened by any decoded name, so it is counted here instead.

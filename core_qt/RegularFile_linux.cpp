@@ -105,7 +105,12 @@ FolderEntries listFolder(const QString &folder)
         return result;
     }
     while (const dirent *entry = ::readdir(dir)) {
-        if (entry->d_name[0] == '.' || entry->d_type == DT_DIR)
+        // Folders, FIFOs, sockets and devices are left out without being
+        // opened: even a reader that opens and closes at once would wake a
+        // program waiting to write into a FIFO. Links are examined later.
+        const unsigned char type = entry->d_type;
+        if (entry->d_name[0] == '.' || type == DT_DIR || type == DT_FIFO || type == DT_SOCK || type == DT_CHR
+            || type == DT_BLK)
             continue;
         const QByteArray raw(entry->d_name);
         const QString name = QFile::decodeName(raw);
