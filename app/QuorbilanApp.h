@@ -23,6 +23,7 @@ public:
     CommandLine *commandLineArgs() const { return commandLine.get(); }
 
 private:
+    QuorbilanApp(int &argc, char **argv, const QStringList &programArguments);
     void registerSettingsDefaults();
 
     std::unique_ptr<BrowsersList> browsersList;

@@ -2,6 +2,9 @@
 #include "ConsoleOutput.h"
 #include "GuiStart.h"
 #include "QuorbilanApp.h"
+#include "WindowSystem.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -11,10 +14,8 @@ void silenceDiagnostics(QtMsgType, const QMessageLogContext &, const QString &)
 {
 }
 
-void prepareConsoleRun(int argc, char **argv)
+void prepareConsoleRun()
 {
-    if (!CommandLine::countsAsArguments(argc, argv))
-        return;
     qInstallMessageHandler(silenceDiagnostics);
     prepareConsolePlatform();
 }
@@ -23,7 +24,13 @@ void prepareConsoleRun(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    prepareConsoleRun(argc, argv);
+    // The same classification QuorbilanApp makes, on the same raw arguments.
+    if (CommandLine::countsAsArguments(CommandLine::programArguments(argc, argv))) {
+        prepareConsoleRun();
+    } else if (!windowSystemAvailable()) {
+        std::fputs("Quorbilan: cannot open a window: no display\n", stderr);
+        return 1;
+    }
     QuorbilanApp app(argc, argv);
     QApplication::setStyle(QStringLiteral("windowsvista"));
 
