@@ -9,6 +9,9 @@ const QString SettingSelectedProfiles = QStringLiteral("SelectedProfiles");
 const QString SettingCustomProfiles = QStringLiteral("CustomProfiles");
 const QString SettingLastBrowsedDir = QStringLiteral("LastBrowsedDir");
 
+// Where crash reports go.
+const QString SupportEmail = QStringLiteral("support@quorbilan.example.com");
+
 namespace {
 
 // A console run answers no second start: a GUI started beside it must open its
@@ -44,6 +47,12 @@ QuorbilanApp::~QuorbilanApp()
 QuorbilanApp *QuorbilanApp::instance()
 {
     return static_cast<QuorbilanApp *>(QCoreApplication::instance());
+}
+
+void QuorbilanApp::initGuiServices()
+{
+    // Icon resource 1 is the application's icon.
+    setupCrashHandler(SupportEmail, 1);
 }
 
 void QuorbilanApp::registerSettingsDefaults()

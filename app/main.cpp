@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "CrashReportBox.h"
 #include "GuiStart.h"
 #include "QuorbilanApp.h"
 
@@ -28,6 +29,9 @@ void prepareConsoleRun(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    // A crashed GUI run starts the program again only to show its report box.
+    if (isCrashReportRun(argc, argv))
+        return runCrashReport(argc, argv);
     prepareConsoleRun(argc, argv);
     QuorbilanApp app(argc, argv);
     QApplication::setStyle(QStringLiteral("windowsvista"));

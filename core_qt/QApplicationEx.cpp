@@ -2,6 +2,7 @@
 
 #include "AppSettings.h"
 #include "LanguageTable.h"
+#include "crashreport/CrashHandler.h"
 
 #include <QThread>
 #include <QWidget>
@@ -127,4 +128,14 @@ void QApplicationEx::forceForegroundWindow(QWidget* widget)
     window->raise();
     window->activateWindow();
 #endif
+}
+
+void QApplicationEx::setupCrashHandler(const QString& supportEmail, int iconId)
+{
+    CrashHandler::setIconId(iconId);
+    CrashHandler::setAppName(QCoreApplication::applicationName().toStdWString().c_str());
+    const QString version = QStringLiteral("%1.%2").arg(QCoreApplication::applicationVersion()).arg(buildNumber());
+    CrashHandler::setAppVersion(version.toStdWString().c_str());
+    CrashHandler::setSupportEmail(supportEmail.toStdWString().c_str());
+    CrashHandler::install();
 }

@@ -7,6 +7,8 @@ set(QUORBILAN_PORTABLE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/FileVersionInfo.cpp
 )
 
+include(${CMAKE_CURRENT_LIST_DIR}/../crashreport/crashreport.cmake)
+
 if(WIN32)
     # With Qt for Windows quorbilan_core also links quorbilan_win32.
     set(QUORBILAN_SYSTEM_SOURCES
@@ -20,5 +22,6 @@ else()
         ${CMAKE_CURRENT_LIST_DIR}/ProcessHelpers_linux.cpp
         ${CMAKE_CURRENT_LIST_DIR}/FileVersionInfo_linux.cpp
         ${CMAKE_CURRENT_LIST_DIR}/OsVersion_linux.cpp
+        ${QUORBILAN_CRASHREPORT_SOURCES}
     )
 endif()
