@@ -53,6 +53,7 @@ void QuorbilanApp::initGuiServices()
 {
     // Icon resource 1 is the application's icon.
     setupCrashHandler(SupportEmail, 1);
+    enableDarkMode(true);
 }
 
 void QuorbilanApp::registerSettingsDefaults()

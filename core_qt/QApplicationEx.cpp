@@ -1,9 +1,14 @@
 #include "QApplicationEx.h"
 
 #include "AppSettings.h"
+#include "DarkModePlatform.h"
 #include "LanguageTable.h"
+#include "QSystemNotification.h"
 #include "crashreport/CrashHandler.h"
 
+#include <QPalette>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QThread>
 #include <QWidget>
 
@@ -138,4 +143,86 @@ void QApplicationEx::setupCrashHandler(const QString& supportEmail, int iconId)
     CrashHandler::setAppVersion(version.toStdWString().c_str());
     CrashHandler::setSupportEmail(supportEmail.toStdWString().c_str());
     CrashHandler::install();
+}
+
+namespace {
+
+const char darkModeSupportProperty[] = "DarkModeSupport";
+const char darkModeWatchProperty[] = "DarkModeWatchChanges";
+
+QPalette darkPalette()
+{
+    const QColor grey(45, 45, 45);
+    const QColor disabled(127, 127, 127);
+    const QColor blue(42, 130, 218);
+    QPalette palette;
+    palette.setColor(QPalette::Window, grey);
+    palette.setColor(QPalette::WindowText, Qt::white);
+    palette.setColor(QPalette::Base, QColor(18, 18, 18));
+    palette.setColor(QPalette::AlternateBase, grey);
+    palette.setColor(QPalette::ToolTipBase, Qt::white);
+    palette.setColor(QPalette::ToolTipText, Qt::white);
+    palette.setColor(QPalette::Text, Qt::white);
+    palette.setColor(QPalette::Disabled, QPalette::Text, disabled);
+    palette.setColor(QPalette::Button, grey);
+    palette.setColor(QPalette::ButtonText, Qt::white);
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, disabled);
+    palette.setColor(QPalette::BrightText, Qt::red);
+    palette.setColor(QPalette::Link, blue);
+    palette.setColor(QPalette::Highlight, blue);
+    palette.setColor(QPalette::HighlightedText, Qt::black);
+    palette.setColor(QPalette::Disabled, QPalette::HighlightedText, disabled);
+    return palette;
+}
+
+} // namespace
+
+void QApplicationEx::enableDarkMode(bool watch)
+{
+    setProperty(darkModeSupportProperty, 1);
+    applyDarkMode(this, systemUsesDarkMode());
+    if (!watch)
+        return;
+    setProperty(darkModeWatchProperty, 1);
+    auto* notification = new QSystemNotification(this);
+    // Connecting starts the notification's watcher.
+    connect(
+        notification, &QSystemNotification::darkModeChanged, notification,
+        [this] { applyDarkMode(this, systemUsesDarkMode()); }, Qt::DirectConnection);
+}
+
+bool QApplicationEx::isDarkModeSupport()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && app->property(darkModeSupportProperty).isValid();
+}
+
+bool QApplicationEx::isDarkModeWatchChanges()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && app->property(darkModeWatchProperty).isValid();
+}
+
+void QApplicationEx::applyDarkMode(QApplication* app, bool dark)
+{
+    if (!app || !DarkModePlatform::supported())
+        return;
+    // The look set up before dark mode was first applied, also when the
+    // system is dark at start.
+    static const QPalette lightPalette = QGuiApplication::palette();
+    static const QString lightStyleSheet = app->styleSheet();
+    static const QString lightStyle = app->style() ? app->style()->name() : QString();
+
+    DarkModePlatform::allowDarkModeForApp(dark);
+    if (dark) {
+        app->setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::setPalette(darkPalette());
+        app->setStyleSheet(
+            QStringLiteral("QToolTip { color: #ffffff; background-color: #2a82da; border: 1px solid white; }"));
+    } else {
+        if (QStyle* style = DarkModePlatform::createLightStyle(lightStyle))
+            app->setStyle(style);
+        QApplication::setPalette(lightPalette);
+        app->setStyleSheet(lightStyleSheet);
+    }
 }

@@ -5,6 +5,8 @@ set(QUORBILAN_PORTABLE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/StringHelpers.cpp
     ${CMAKE_CURRENT_LIST_DIR}/VersionCompare.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FileVersionInfo.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/platform/DarkModeVersion.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/platform/SystemMessage.cpp
 )
 
 include(${CMAKE_CURRENT_LIST_DIR}/../crashreport/crashreport.cmake)
@@ -22,6 +24,7 @@ else()
         ${CMAKE_CURRENT_LIST_DIR}/ProcessHelpers_linux.cpp
         ${CMAKE_CURRENT_LIST_DIR}/FileVersionInfo_linux.cpp
         ${CMAKE_CURRENT_LIST_DIR}/OsVersion_linux.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/platform/PowerSource_linux.cpp
         ${QUORBILAN_CRASHREPORT_SOURCES}
     )
 endif()
