@@ -764,10 +764,10 @@ INT_PTR CALLBACK xMessageBoxDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
         const int id = LOWORD(wParam);
         if (id == IDCANCEL && GetDlgItem(dialog, IDCANCEL) == nullptr) {
             // Esc or the close box.
-            if (box->escapeAllowed())
-                box->endDialog(dialog, IDCANCEL);
-            else if ((box->type & 0x0F) == MB_OK)
+            if ((box->type & 0x0F) == MB_OK && box->customButtonsText.empty())
                 box->endDialog(dialog, IDOK);
+            else if (box->escapeAllowed())
+                box->endDialog(dialog, IDCANCEL);
             return TRUE;
         }
         if (id == XMSGBOX_IDHELP) {
