@@ -9,6 +9,7 @@
 #include "HomePage.h"
 #include "LogView.h"
 #include "Optimizer.h"
+#include "ProductIdentity.h"
 #include "ProfilesLoader.h"
 #include "ProfilesTree.h"
 #include "QMessageBoxLocalized.h"
@@ -28,7 +29,7 @@
 
 namespace {
 
-const QString productName = QStringLiteral("Quorbilan");
+const QString productName = QStringLiteral(QUORBILAN_PRODUCT_NAME);
 
 template <typename Widget>
 Widget* named(Widget* widget, const char* name)
@@ -43,7 +44,7 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindowEx(parent)
 {
     setupUi();
-    setWindowTitle(productName + QStringLiteral(" ") + QStringLiteral("3.0.0"));
+    setWindowTitle(productName + QStringLiteral(" ") + QStringLiteral(QUORBILAN_VERSION_TEXT));
     setWindowIcon(appIcon());
 
     optimizer = std::make_unique<Optimizer>();

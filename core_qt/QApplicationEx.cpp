@@ -3,6 +3,7 @@
 #include "AppSettings.h"
 #include "DarkModePlatform.h"
 #include "LanguageTable.h"
+#include "ProcessHelpers.h"
 #include "QSystemNotification.h"
 #include "crashreport/CrashHandler.h"
 
@@ -10,52 +11,16 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QThread>
-#include <QWidget>
-
-#ifdef _WIN32
-#include "FileVersionInfo.h"
-#include "ProcessHelpers.h"
-#include <windows.h>
-#endif
-
-// The four numbers of the program's own file version.
-struct QApplicationEx::VersionNumbers
-{
-    quint32 versionMajor = 0;
-    quint32 versionMinor = 0;
-    quint32 versionBuild = 0;
-    quint32 revision = 0;
-};
-
-#ifdef _WIN32
-QApplicationEx::VersionNumbers QApplicationEx::readOwnVersion()
-{
-    FileVersionInfo info;
-    const std::wstring file = ProcessHelpers::moduleFileName(ProcessHelpers::currentModule());
-    readFileVersionInfo(file.c_str(), info);
-    return {info.major(), info.minor(), info.build(), info.revision()};
-}
-#else
-// Linux executables carry no version resource: the numbers are compiled in
-// from the project version.
-QApplicationEx::VersionNumbers QApplicationEx::readOwnVersion()
-{
-    return {QUORBILAN_VERSION_MAJOR, QUORBILAN_VERSION_MINOR, QUORBILAN_VERSION_PATCH,
-            QUORBILAN_VERSION_BUILD};
-}
-#endif
 
 QApplicationEx::QApplicationEx(int& argc, char** argv, const QString& applicationName)
     : QApplication(argc, argv)
 {
     QCoreApplication::setApplicationName(applicationName);
 
-    // Only the thread object is named: on Linux naming the main thread
-    // natively would rename the whole process as ps shows it.
+    // On Linux the native name is skipped for the main thread: it would rename
+    // the whole process as ps shows it.
     QThread::currentThread()->setObjectName(QStringLiteral("mainThread"));
-#ifdef _WIN32
     ProcessHelpers::setCurrentThreadDescription(L"mainThread");
-#endif
 
     initVersionInfo();
 
@@ -108,43 +73,6 @@ quint32 QApplicationEx::buildNumber() const
     return versionInfo ? versionInfo->revision : 0;
 }
 
-void QApplicationEx::forceForegroundWindow(QWidget* widget)
-{
-    if (!widget)
-        return;
-    QWidget* window = widget->window();
-#ifdef _WIN32
-    // Windows refuses the foreground to a background process unless its input
-    // is attached to the thread that owns the current foreground window.
-    const HWND hwnd = reinterpret_cast<HWND>(window->winId());
-    if (IsIconic(hwnd))
-        ShowWindow(hwnd, SW_RESTORE);
-    const DWORD foregroundThread = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
-    const DWORD currentThread = GetCurrentThreadId();
-    AttachThreadInput(currentThread, foregroundThread, TRUE);
-    SetForegroundWindow(hwnd);
-    BringWindowToTop(hwnd);
-    SetFocus(hwnd);
-    AttachThreadInput(currentThread, foregroundThread, FALSE);
-#else
-    if (window->isMinimized())
-        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-    window->show();
-    window->raise();
-    window->activateWindow();
-#endif
-}
-
-void QApplicationEx::setupCrashHandler(const QString& supportEmail, int iconId)
-{
-    CrashHandler::setIconId(iconId);
-    CrashHandler::setAppName(QCoreApplication::applicationName().toStdWString().c_str());
-    const QString version = QStringLiteral("%1.%2").arg(QCoreApplication::applicationVersion()).arg(buildNumber());
-    CrashHandler::setAppVersion(version.toStdWString().c_str());
-    CrashHandler::setSupportEmail(supportEmail.toStdWString().c_str());
-    CrashHandler::install();
-}
-
 namespace {
 
 const char darkModeSupportProperty[] = "DarkModeSupport";
@@ -173,6 +101,18 @@ QPalette darkPalette()
     palette.setColor(QPalette::HighlightedText, Qt::black);
     palette.setColor(QPalette::Disabled, QPalette::HighlightedText, disabled);
     return palette;
+}
+
+// With a style sheet the application's style is a wrapper without a name
+// around the real style, its child.
+QString styleName(const QStyle* style)
+{
+    if (!style)
+        return {};
+    if (!style->name().isEmpty())
+        return style->name();
+    const QStyle* base = style->findChild<QStyle*>(QString(), Qt::FindDirectChildrenOnly);
+    return base ? base->name() : QString();
 }
 
 } // namespace
@@ -211,7 +151,7 @@ void QApplicationEx::applyDarkMode(QApplication* app, bool dark)
     // system is dark at start.
     static const QPalette lightPalette = QGuiApplication::palette();
     static const QString lightStyleSheet = app->styleSheet();
-    static const QString lightStyle = app->style() ? app->style()->name() : QString();
+    static const QString lightStyle = styleName(app->style());
 
     DarkModePlatform::allowDarkModeForApp(dark);
     if (dark) {
@@ -225,4 +165,14 @@ void QApplicationEx::applyDarkMode(QApplication* app, bool dark)
         QApplication::setPalette(lightPalette);
         app->setStyleSheet(lightStyleSheet);
     }
+}
+
+void QApplicationEx::setupCrashHandler(const QString& supportEmail, int iconId)
+{
+    CrashHandler::setIconId(iconId);
+    CrashHandler::setAppName(QCoreApplication::applicationName().toStdWString().c_str());
+    const QString version = QStringLiteral("%1.%2").arg(QCoreApplication::applicationVersion()).arg(buildNumber());
+    CrashHandler::setAppVersion(version.toStdWString().c_str());
+    CrashHandler::setSupportEmail(supportEmail.toStdWString().c_str());
+    CrashHandler::install();
 }

@@ -1,7 +1,7 @@
 #include "ReportMail.h"
 
 #include "StringHelpers.h"
-#include "WinStringHelpers.h"
+#include "CodePage.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 # The crash reporter's Qt-free part for the target platform: the handler, the
 # report mail and, on Windows, the dialog-template message box. Compiled into
-# the platform layer; the Qt report box of the Linux side is in CMakeLists.txt.
+# quorbilan_platform; the Qt report box of the Linux side is in CMakeLists.txt.
 set(QUORBILAN_CRASHREPORT_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/CrashHandler.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ReportMail.cpp

@@ -13,6 +13,8 @@ packages=(
     g++-mingw-w64-x86-64-posix wine64 wine
     util-linux procps time
     dbus-daemon
+    # GSettings for the dark-mode tests and the dark screenshot.
+    libglib2.0-bin gsettings-desktop-schemas
 )
 
 missing=()

@@ -1,14 +1,14 @@
 #!/bin/sh
-# Runs one group of the Windows tests that shows dialogs: in a prefix of its own
-# ($1) whose wineserver starts here, so that Wine's desktop belongs to the X
-# server this script runs under (xvfb-run), and ends with it.
-set -u
-WINEPREFIX="$1"
-export WINEPREFIX
+# Runs a Windows test that makes windows, inside the X display xvfb-run gave
+# it. Wine's desktop keeps the display of the wineserver it started with, so
+# the test gets a prefix and a wineserver of its own.
+# Usage: wine_display.sh PREFIX PROGRAM [ARGUMENTS...]
+set -eu
+export WINEPREFIX="$1"
 shift
 mkdir -p "$WINEPREFIX"
-wineserver -k 2>/dev/null
-wine "$@" </dev/null
-rc=$?
-wineserver -k 2>/dev/null
-exit $rc
+wineserver -k 2>/dev/null || true
+status=0
+wine "$@" </dev/null || status=$?
+wineserver -k 2>/dev/null || true
+exit $status
