@@ -218,3 +218,39 @@ WIN_TEST(xmessagebox, savedAnswerReturnsWithoutAWindow)
     // Another line has no answer yet.
     CHECK_EQ(readSavedAnswer(params.companyName, params.module, 43), DWORD(0));
 }
+
+WIN_TEST(xmessagebox, ctrlCCopiesTheText)
+{
+    std::wstring copied;
+    BoxDriver driver(L"Copy", [&](HWND box) {
+        // Ctrl held down in the box thread's keyboard state, then C.
+        const DWORD boxThread = GetWindowThreadProcessId(box, nullptr);
+        AttachThreadInput(GetCurrentThreadId(), boxThread, TRUE);
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = 0x80;
+        SetKeyboardState(keys);
+        PostMessageW(GetDlgItem(box, IDOK), WM_KEYDOWN, 'C', 0);
+        for (int i = 0; i < 100 && copied.empty(); ++i) {
+            Sleep(50);
+            if (OpenClipboard(nullptr)) {
+                if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+                    copied = static_cast<const wchar_t *>(GlobalLock(data));
+                    GlobalUnlock(data);
+                }
+                CloseClipboard();
+            }
+        }
+        keys[VK_CONTROL] = 0;
+        SetKeyboardState(keys);
+        AttachThreadInput(GetCurrentThreadId(), boxThread, FALSE);
+        press(box, IDCANCEL);
+    });
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    CHECK_EQ(XMessageBox(nullptr, L"Line one", L"Copy", MB_OKCANCEL | XMSGBOX_NO_SOUND, nullptr), IDCANCEL);
+    const std::wstring line = L"---------------------------\r\n";
+    CHECK_EQ(copied, line + L"Copy\r\n" + line + L"Line one\r\n" + line + L"OK   Cancel   \r\n" + line);
+}
