@@ -1,7 +1,7 @@
 #include "CrashHandler.h"
 
 #include "CrashReportArguments.h"
-#include "ReportMail.h"
+#include "WideUtf8.h"
 
 #include <execinfo.h>
 #include <fcntl.h>
@@ -317,7 +317,7 @@ std::wstring pathFileName(const std::wstring &path)
 void onDumpWritten(const wchar_t *dumpPath)
 {
     CrashHandler::instance().dumpFilePath = dumpPath ? dumpPath : L"";
-    startReportProcess(wideToUtf8Bytes(CrashHandler::instance().dumpFilePath).c_str());
+    startReportProcess(wideToUtf8(CrashHandler::instance().dumpFilePath).c_str());
 }
 
 void CrashHandler::install()
@@ -327,10 +327,10 @@ void CrashHandler::install()
     prepared.exePath[length > 0 ? length : 0] = 0;
     const char *slash = std::strrchr(prepared.exePath, '/');
     copyText(prepared.exeName, bufferSize, slash ? slash + 1 : prepared.exePath);
-    copyText(prepared.appName, bufferSize, wideToUtf8Bytes(record.appName));
-    copyText(prepared.appVersion, bufferSize, wideToUtf8Bytes(record.appVersion));
-    copyText(prepared.supportEmail, bufferSize, wideToUtf8Bytes(record.supportEmail));
-    copyText(prepared.winver, sizeof prepared.winver, wideToUtf8Bytes(winverString()));
+    copyText(prepared.appName, bufferSize, wideToUtf8(record.appName));
+    copyText(prepared.appVersion, bufferSize, wideToUtf8(record.appVersion));
+    copyText(prepared.supportEmail, bufferSize, wideToUtf8(record.supportEmail));
+    copyText(prepared.winver, sizeof prepared.winver, wideToUtf8(winverString()));
     copyText(prepared.iconId, sizeof prepared.iconId, std::to_string(record.iconId));
 
     // The first backtrace loads the unwinder, which must not happen in the handler.

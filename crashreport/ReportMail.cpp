@@ -1,5 +1,7 @@
 #include "ReportMail.h"
 
+#include "WideUtf8.h"
+
 void sendMail(std::uintptr_t owner, const std::wstring &subject, const std::wstring &body,
               const std::wstring &address, const std::wstring &attachment)
 {
@@ -18,37 +20,6 @@ void sendMail(std::uintptr_t owner, const std::wstring &subject, const std::wstr
         sendMailTo(owner, subject, body, address);
 }
 
-std::string wideToUtf8Bytes(const std::wstring &text)
-{
-    std::string bytes;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t c = std::uint32_t(text[i]);
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()
-            && std::uint32_t(text[i + 1]) >= 0xDC00 && std::uint32_t(text[i + 1]) <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (std::uint32_t(text[i + 1]) - 0xDC00);
-            ++i;
-        } else if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            bytes += char(c);
-        } else if (c < 0x800) {
-            bytes += char(0xC0 | (c >> 6));
-            bytes += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            bytes += char(0xE0 | (c >> 12));
-            bytes += char(0x80 | ((c >> 6) & 0x3F));
-            bytes += char(0x80 | (c & 0x3F));
-        } else {
-            bytes += char(0xF0 | (c >> 18));
-            bytes += char(0x80 | ((c >> 12) & 0x3F));
-            bytes += char(0x80 | ((c >> 6) & 0x3F));
-            bytes += char(0x80 | (c & 0x3F));
-        }
-    }
-    return bytes;
-}
-
 namespace {
 
 // Everything but the unreserved characters is encoded; the address keeps its "@".
@@ -56,7 +27,7 @@ std::wstring percentEncoded(const std::wstring &text, bool isAddress)
 {
     static const char hex[] = "0123456789ABCDEF";
     std::wstring encoded;
-    for (const char byte : wideToUtf8Bytes(text)) {
+    for (const char byte : wideToUtf8(text)) {
         const unsigned char c = static_cast<unsigned char>(byte);
         const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')
                            || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_'

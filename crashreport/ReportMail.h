@@ -38,6 +38,3 @@ std::wstring mailtoLink(const std::wstring &address, const std::wstring &subject
 std::wstring outlookCommandLine(const std::wstring &outlookPath, const std::wstring &attachment,
                                 const std::wstring &address, const std::wstring &subject,
                                 const std::wstring &body);
-
-// UTF-8 of a wide text (UTF-16 on Windows, code points on Linux).
-std::string wideToUtf8Bytes(const std::wstring &text);

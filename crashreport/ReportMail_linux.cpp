@@ -1,4 +1,5 @@
 #include "ReportMail.h"
+#include "WideUtf8.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -50,18 +51,18 @@ bool sendMailMapi(std::uintptr_t, const std::wstring &subject, const std::wstrin
 {
     std::vector<std::string> arguments = {"xdg-email"};
     if (!subject.empty())
-        arguments.insert(arguments.end(), {"--subject", wideToUtf8Bytes(subject)});
+        arguments.insert(arguments.end(), {"--subject", wideToUtf8(subject)});
     if (!body.empty())
-        arguments.insert(arguments.end(), {"--body", wideToUtf8Bytes(body)});
+        arguments.insert(arguments.end(), {"--body", wideToUtf8(body)});
     if (!attachment.empty())
-        arguments.insert(arguments.end(), {"--attach", wideToUtf8Bytes(attachment)});
+        arguments.insert(arguments.end(), {"--attach", wideToUtf8(attachment)});
     if (!address.empty())
-        arguments.push_back(wideToUtf8Bytes(address));
+        arguments.push_back(wideToUtf8(address));
     return runProgram(arguments);
 }
 
 bool sendMailTo(std::uintptr_t, const std::wstring &subject, const std::wstring &body,
                 const std::wstring &address)
 {
-    return runProgram({"xdg-open", wideToUtf8Bytes(mailtoLink(address, subject, body))});
+    return runProgram({"xdg-open", wideToUtf8(mailtoLink(address, subject, body))});
 }

@@ -2,6 +2,7 @@
 
 #include "StringHelpers.h"
 #include "CodePage.h"
+#include "SimpleMapiW.h"
 
 #include <windows.h>
 
@@ -10,47 +11,41 @@
 
 namespace {
 
-// The wide Simple MAPI records (the toolchain's header has only the narrow ones).
-struct MapiRecipientW
-{
-    ULONG reserved;
-    ULONG recipientClass;
-    wchar_t *name;
-    wchar_t *address;
-    ULONG entryIdSize;
-    void *entryId;
-};
-
-struct MapiFileW
-{
-    ULONG reserved;
-    ULONG flags;
-    ULONG position;
-    wchar_t *pathName;
-    wchar_t *fileName;
-    void *fileType;
-};
-
-struct MapiMessageW
-{
-    ULONG reserved;
-    wchar_t *subject;
-    wchar_t *noteText;
-    wchar_t *messageType;
-    wchar_t *dateReceived;
-    wchar_t *conversationId;
-    FLAGS flags;
-    MapiRecipientW *originator;
-    ULONG recipientCount;
-    MapiRecipientW *recipients;
-    ULONG fileCount;
-    MapiFileW *files;
-};
-
-using MapiSendMailW = ULONG(WINAPI *)(LHANDLE, ULONG_PTR, MapiMessageW *, FLAGS, ULONG);
-
 // MAPI_DIALOG | MAPI_DIALOG_MODELESS: the compose window stays open on its own.
 constexpr FLAGS dialogModeless = 0x0C;
+
+// Modifiable copies of the mail's texts, in the encoding of the send function.
+template<typename Text>
+struct MailTexts
+{
+    Text subject;
+    Text body;
+    Text address;
+    Text attachment;
+};
+
+// One message with at most one recipient and one file, pointing into texts.
+template<typename Message, typename Recipient, typename File>
+struct MailRecords
+{
+    template<typename Text>
+    explicit MailRecords(MailTexts<Text> &texts)
+    {
+        recipient.ulRecipClass = MAPI_TO;
+        recipient.lpszAddress = texts.address.data();
+        file.lpszPathName = texts.attachment.data();
+        message.lpszSubject = texts.subject.empty() ? nullptr : texts.subject.data();
+        message.lpszNoteText = texts.body.empty() ? nullptr : texts.body.data();
+        message.nRecipCount = texts.address.empty() ? 0 : 1;
+        message.lpRecips = texts.address.empty() ? nullptr : &recipient;
+        message.nFileCount = texts.attachment.empty() ? 0 : 1;
+        message.lpFiles = texts.attachment.empty() ? nullptr : &file;
+    }
+
+    Message message{};
+    Recipient recipient{};
+    File file{};
+};
 
 } // namespace
 
@@ -114,42 +109,14 @@ bool sendMailMapi(std::uintptr_t owner, const std::wstring &subject, const std::
     auto sendNarrow = reinterpret_cast<LPMAPISENDMAIL>(
         reinterpret_cast<void *>(GetProcAddress(mapi, "MAPISendMail")));
     if (sendWide) {
-        std::wstring subjectText = subject;
-        std::wstring bodyText = body;
-        std::wstring addressText = address;
-        std::wstring attachmentText = attachment;
-        MapiRecipientW recipient{};
-        recipient.recipientClass = MAPI_TO;
-        recipient.address = addressText.data();
-        MapiFileW file{};
-        file.pathName = attachmentText.data();
-        MapiMessageW message{};
-        message.subject = subject.empty() ? nullptr : subjectText.data();
-        message.noteText = body.empty() ? nullptr : bodyText.data();
-        message.recipientCount = address.empty() ? 0 : 1;
-        message.recipients = address.empty() ? nullptr : &recipient;
-        message.fileCount = attachment.empty() ? 0 : 1;
-        message.files = attachment.empty() ? nullptr : &file;
-        status = sendWide(0, ULONG_PTR(owner), &message, dialogModeless, 0);
+        MailTexts<std::wstring> texts{subject, body, address, attachment};
+        MailRecords<MapiMessageW, MapiRecipientW, MapiFileW> records(texts);
+        status = sendWide(0, ULONG_PTR(owner), &records.message, dialogModeless, 0);
     } else if (sendNarrow) {
-        std::string subjectText = wideToAnsi(subject);
-        std::string bodyText = wideToAnsi(body);
-        std::string addressText = wideToAnsi(address);
-        std::string attachmentText = wideToAnsi(attachment);
-        MapiRecipDesc recipient{};
-        recipient.ulRecipClass = MAPI_TO;
-        recipient.lpszAddress = addressText.data();
-        MapiFileDesc file{};
-        file.nPosition = 0;
-        file.lpszPathName = attachmentText.data();
-        MapiMessage message{};
-        message.lpszSubject = subject.empty() ? nullptr : subjectText.data();
-        message.lpszNoteText = body.empty() ? nullptr : bodyText.data();
-        message.nRecipCount = address.empty() ? 0 : 1;
-        message.lpRecips = address.empty() ? nullptr : &recipient;
-        message.nFileCount = attachment.empty() ? 0 : 1;
-        message.lpFiles = attachment.empty() ? nullptr : &file;
-        status = sendNarrow(0, ULONG_PTR(owner), &message, MAPI_DIALOG | MAPI_LOGON_UI, 0);
+        MailTexts<std::string> texts{wideToAnsi(subject), wideToAnsi(body), wideToAnsi(address),
+                                     wideToAnsi(attachment)};
+        MailRecords<MapiMessage, MapiRecipDesc, MapiFileDesc> records(texts);
+        status = sendNarrow(0, ULONG_PTR(owner), &records.message, MAPI_DIALOG | MAPI_LOGON_UI, 0);
     }
     FreeLibrary(mapi);
     return status == SUCCESS_SUCCESS;

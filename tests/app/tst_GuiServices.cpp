@@ -1,3 +1,5 @@
+#include "XdoTool.h"
+
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -21,19 +23,6 @@ private slots:
     void firstFrameFollowsTheSystemsLook_data();
     void firstFrameFollowsTheSystemsLook();
 };
-
-namespace {
-
-QString xdotool(const QStringList& arguments)
-{
-    QProcess tool;
-    tool.start("xdotool", arguments);
-    if (!tool.waitForFinished(60000))
-        return {};
-    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-}
-
-} // namespace
 
 void TestGuiServices::initTestCase()
 {

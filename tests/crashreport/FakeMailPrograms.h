@@ -60,3 +60,12 @@ public:
 private:
     QString folder;
 };
+
+// The report mail's body for a dump of the application, on this system.
+inline QString expectedReportBody(const QString& appName, const QString& dump, const QString& winver)
+{
+    return "Hello, Support.\n\nI'm having a problem with " + appName
+           + ". The dump file is attached.\n(don't forget to attach the file " + dump
+           + ")\n\nMy windows version is " + winver
+           + " and my actions before the problem were... (put some words please)";
+}

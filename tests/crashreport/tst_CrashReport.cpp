@@ -192,10 +192,7 @@ void TestCrashReport::handsTheMailToXdgEmail()
     qputenv("PATH", path);
 
     const QString dump = "/home/u/x y/quorbilan_3.0.0.42.dmp";
-    const QString body = "Hello, Support.\n\nI'm having a problem with Quorbilan. The dump file is attached.\n"
-                         "(don't forget to attach the file " + dump + ")\n\nMy windows version is "
-                         + QString::fromStdWString(winverString())
-                         + " and my actions before the problem were... (put some words please)";
+    const QString body = expectedReportBody("Quorbilan", dump, QString::fromStdWString(winverString()));
     const QList<QStringList> calls = fakes.calls("xdg-email");
     QCOMPARE(calls.size(), 1);
     QCOMPARE(calls[0], QStringList({"--subject", "Quorbilan 3.0.0.42 Bug Report", "--body", body,

@@ -1,6 +1,7 @@
 #include "CrashHandler.h"
 #include "FakeMailPrograms.h"
 #include "ProgramFixture.h"
+#include "XdoTool.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -33,6 +34,9 @@ private slots:
 
 private:
     QProcessEnvironment environment() const;
+    // Starts the crashing test program in the current folder and waits for its
+    // one report box; its window id.
+    QString startCrash(QProcess& program, const QString& mode);
     QStringList dumps() const;
     QString dumpText() const;
 
@@ -56,15 +60,6 @@ bool catchesSignal(qint64 pid, int signal)
             return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
     }
     return false;
-}
-
-QString xdotool(const QStringList& arguments)
-{
-    QProcess tool;
-    tool.start("xdotool", arguments);
-    if (!tool.waitForFinished(60000))
-        return {};
-    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
 }
 
 // The ids of the windows with exactly this title, once there is one.
@@ -116,6 +111,15 @@ QProcessEnvironment TestCrashRuns::environment() const
     // The sanitizer's own fault handlers would hide whether the program has one.
     env.insert("ASAN_OPTIONS", "detect_leaks=0:handle_segv=0:handle_sigbus=0:handle_sigfpe=0");
     return env;
+}
+
+QString TestCrashRuns::startCrash(QProcess& program, const QString& mode)
+{
+    program.setProcessEnvironment(environment());
+    program.setWorkingDirectory(folder);
+    program.start(CRASHING_PROGRAM, {mode});
+    const QStringList windows = waitForWindows("CrashTest - Unhandled Exception");
+    return windows.size() == 1 ? windows[0] : QString();
 }
 
 QStringList TestCrashRuns::dumps() const
@@ -180,12 +184,9 @@ void TestCrashRuns::guiRunHitBySigsegvReportsIt()
 void TestCrashRuns::workerThreadCrashSendsTheReport()
 {
     QProcess program;
-    program.setProcessEnvironment(environment());
-    program.setWorkingDirectory(folder);
-    program.start(CRASHING_PROGRAM, {"worker"});
-    const QStringList windows = waitForWindows("CrashTest - Unhandled Exception");
-    QCOMPARE(windows.size(), 1);
-    answer(windows[0], true);
+    const QString window = startCrash(program, "worker");
+    QVERIFY(!window.isEmpty());
+    answer(window, true);
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 1);
@@ -198,10 +199,7 @@ void TestCrashRuns::workerThreadCrashSendsTheReport()
     QVERIFY(text.contains("Fault address: 0x0000000000000000\n"));
     QVERIFY(text.contains("dereferenceNull"));
 
-    const QString body = "Hello, Support.\n\nI'm having a problem with CrashTest. The dump file is attached.\n"
-                         "(don't forget to attach the file " + dump + ")\n\nMy windows version is "
-                         + QString::fromStdWString(winverString())
-                         + " and my actions before the problem were... (put some words please)";
+    const QString body = expectedReportBody("CrashTest", dump, QString::fromStdWString(winverString()));
     const QList<QStringList> calls = fakes->calls("xdg-email");
     QCOMPARE(calls.size(), 1);
     QCOMPARE(calls[0], QStringList({"--subject", "CrashTest 1.2.3.4 Bug Report", "--body", body,
@@ -212,11 +210,7 @@ void TestCrashRuns::workerThreadCrashSendsTheReport()
 void TestCrashRuns::secondCrashIsNotReportedAgain()
 {
     QProcess program;
-    program.setProcessEnvironment(environment());
-    program.setWorkingDirectory(folder);
-    program.start(CRASHING_PROGRAM, {"twice"});
-    QStringList windows = waitForWindows("CrashTest - Unhandled Exception");
-    QCOMPARE(windows.size(), 1);
+    QVERIFY(!startCrash(program, "twice").isEmpty());
 
     // The second thread faults while the first one's report is on screen.
     QFile(folder + "/second.go").open(QIODevice::WriteOnly);
@@ -224,7 +218,7 @@ void TestCrashRuns::secondCrashIsNotReportedAgain()
     QTest::qWait(500);
     QCOMPARE(program.state(), QProcess::Running);
     QCOMPARE(dumps().size(), 1);
-    windows = waitForWindows("CrashTest - Unhandled Exception");
+    const QStringList windows = waitForWindows("CrashTest - Unhandled Exception");
     QCOMPARE(windows.size(), 1);
 
     answer(windows[0], true);

@@ -1,47 +1,13 @@
 // A stand-in Simple MAPI library (built as MAPI32.DLL): MAPISendMailW writes what
 // it was given to "<its own path>.txt" and returns the number in the environment
 // variable RECORDING_MAPI_RESULT (0 when unset).
+#include "crashreport/SimpleMapiW.h"
+
 #include <windows.h>
 
 #include <string>
 
 namespace {
-
-struct RecipientW
-{
-    ULONG reserved;
-    ULONG recipientClass;
-    wchar_t *name;
-    wchar_t *address;
-    ULONG entryIdSize;
-    void *entryId;
-};
-
-struct FileW
-{
-    ULONG reserved;
-    ULONG flags;
-    ULONG position;
-    wchar_t *pathName;
-    wchar_t *fileName;
-    void *fileType;
-};
-
-struct MessageW
-{
-    ULONG reserved;
-    wchar_t *subject;
-    wchar_t *noteText;
-    wchar_t *messageType;
-    wchar_t *dateReceived;
-    wchar_t *conversationId;
-    ULONG flags;
-    RecipientW *originator;
-    ULONG recipientCount;
-    RecipientW *recipients;
-    ULONG fileCount;
-    FileW *files;
-};
 
 HMODULE self = nullptr;
 
@@ -60,21 +26,21 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void *)
 }
 
 extern "C" __declspec(dllexport) ULONG WINAPI MAPISendMailW(ULONG_PTR session, ULONG_PTR window,
-                                                            MessageW *message, ULONG flags,
+                                                            MapiMessageW *message, ULONG flags,
                                                             ULONG reserved)
 {
     std::wstring record = L"session=" + std::to_wstring(session) + L"|window="
                           + std::to_wstring(window) + L"|flags=" + std::to_wstring(flags)
                           + L"|reserved=" + std::to_wstring(reserved) + L"|subject="
-                          + text(message->subject) + L"|note=" + text(message->noteText)
-                          + L"|recipients=" + std::to_wstring(message->recipientCount);
-    for (ULONG i = 0; i < message->recipientCount; ++i)
-        record += L"|to=" + std::to_wstring(message->recipients[i].recipientClass) + L":"
-                  + text(message->recipients[i].address) + L":" + text(message->recipients[i].name);
-    record += L"|files=" + std::to_wstring(message->fileCount);
-    for (ULONG i = 0; i < message->fileCount; ++i)
-        record += L"|file=" + text(message->files[i].pathName) + L":"
-                  + text(message->files[i].fileName);
+                          + text(message->lpszSubject) + L"|note=" + text(message->lpszNoteText)
+                          + L"|recipients=" + std::to_wstring(message->nRecipCount);
+    for (ULONG i = 0; i < message->nRecipCount; ++i)
+        record += L"|to=" + std::to_wstring(message->lpRecips[i].ulRecipClass) + L":"
+                  + text(message->lpRecips[i].lpszAddress) + L":" + text(message->lpRecips[i].lpszName);
+    record += L"|files=" + std::to_wstring(message->nFileCount);
+    for (ULONG i = 0; i < message->nFileCount; ++i)
+        record += L"|file=" + text(message->lpFiles[i].lpszPathName) + L":"
+                  + text(message->lpFiles[i].lpszFileName);
 
     wchar_t path[MAX_PATH * 4] = {};
     GetModuleFileNameW(self, path, MAX_PATH * 4);
