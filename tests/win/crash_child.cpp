@@ -35,7 +35,8 @@ std::wstring itemText(HWND box, int id)
 DWORD WINAPI answerBox(void *)
 {
     HWND box = nullptr;
-    while (!(box = FindWindowW(L"#32770", L"CrashTest - Unhandled Exception")))
+    // Visible only once its initialisation is done.
+    while (!(box = FindWindowW(L"#32770", L"CrashTest - Unhandled Exception")) || !IsWindowVisible(box))
         Sleep(50);
     const UINT close = GetMenuState(GetSystemMenu(box, FALSE), SC_CLOSE, MF_BYCOMMAND);
     const LRESULT defaultId = SendMessageW(box, DM_GETDEFID, 0, 0);
