@@ -1,5 +1,6 @@
 // A program that installs the crash handler and then crashes as it is told:
-// "worker" dereferences null on a worker thread; "twice" does so and, once the
+// "worker" dereferences null on a worker thread; "terminate" lets an exception
+// escape a worker thread; "twice" dereferences null and, once the
 // file second.go appears in the current folder, crashes a second thread too
 // (after writing second.crashing). Its report mode is the real one.
 #include "CrashHandler.h"
@@ -9,6 +10,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <stdexcept>
 #include <thread>
 
 int *volatile nowhere = nullptr;
@@ -33,6 +35,8 @@ int main(int argc, char **argv)
     const char *mode = argc > 1 ? argv[1] : "";
     if (std::strcmp(mode, "worker") == 0) {
         std::thread(dereferenceNull).join();
+    } else if (std::strcmp(mode, "terminate") == 0) {
+        std::thread([] { throw std::runtime_error("escaped"); }).join();
     } else if (std::strcmp(mode, "twice") == 0) {
         std::thread second([] {
             while (access("second.go", F_OK) != 0)

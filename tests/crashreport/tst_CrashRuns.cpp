@@ -27,6 +27,7 @@ private slots:
     void init();
     void guiRunHitBySigsegvReportsIt();
     void workerThreadCrashSendsTheReport();
+    void escapedExceptionIsReported();
     void secondCrashIsNotReportedAgain();
     void unwritableFolderGivesNoDumpAndNoBox();
     void consoleRunInstallsNoHandler_data();
@@ -205,6 +206,22 @@ void TestCrashRuns::workerThreadCrashSendsTheReport()
     QCOMPARE(calls[0], QStringList({"--subject", "CrashTest 1.2.3.4 Bug Report", "--body", body,
                                     "--attach", dump, "reports@example.org"}));
     QCOMPARE(fakes->calls("xdg-open").size(), 0);
+}
+
+void TestCrashRuns::escapedExceptionIsReported()
+{
+    QProcess program;
+    const QString window = startCrash(program, "terminate");
+    QVERIFY(!window.isEmpty());
+    answer(window, false);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    QCOMPARE(dumps().size(), 1);
+    const QString text = dumpText();
+    QVERIFY(text.contains("Signal: 6 (SIGABRT)"));
+    QVERIFY(text.contains("Reason: std::terminate\n"));
+    QCOMPARE(fakes->calls("xdg-email").size(), 0);
 }
 
 void TestCrashRuns::secondCrashIsNotReportedAgain()
