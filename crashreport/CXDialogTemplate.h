@@ -64,7 +64,7 @@ private:
     void loadCaptions(const XMessageBoxParams &params);
     void loadIcon(const XMessageBoxParams &params);
     int measureCaption(HDC dc, const wchar_t *caption) const;
-    void layout(const XMessageBoxParams &params);
+    void layout();
     bool addItem(DWORD style, int x, int y, int width, int height, WORD id, WORD classAtom,
                  const wchar_t *caption);
     bool escapeAllowed() const;
@@ -115,7 +115,6 @@ private:
     int nextMessageId = 1002;
     int checkBoxBit = 0;
     int checkBoxSlot = -1;
-    int messageBottom = 0;
 
     int result = -1;
     bool done = false;

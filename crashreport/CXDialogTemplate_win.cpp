@@ -196,7 +196,7 @@ CXDialogTemplate::CXDialogTemplate(HWND owner, const wchar_t *text, const wchar_
 
     loadCaptions(params);
     loadIcon(params);
-    layout(params);
+    layout();
 }
 
 CXDialogTemplate::~CXDialogTemplate()
@@ -304,7 +304,7 @@ bool CXDialogTemplate::escapeAllowed() const
     return escape;
 }
 
-void CXDialogTemplate::layout(const XMessageBoxParams &params)
+void CXDialogTemplate::layout()
 {
     const LONG units = GetDialogBaseUnits();
     const int baseX = LOWORD(units);
@@ -361,7 +361,6 @@ void CXDialogTemplate::layout(const XMessageBoxParams &params)
     const int textHeight = textRect.bottom - textRect.top;
     const int lineHeight = lineRect.bottom - lineRect.top;
 
-    // Checkbox width from its caption.
     std::vector<Button> buttons;
     if (!customButtonsText.empty()) {
         std::wstring rest = customButtonsText;
@@ -414,17 +413,13 @@ void CXDialogTemplate::layout(const XMessageBoxParams &params)
         contentRight = messageRect.right + (twoTone ? 24 : 8);
         contentBottom = std::max<int>(messageRect.bottom, iconRect.bottom);
     }
-    messageBottom = messageRect.bottom;
-
     int rowWidth = 0;
     for (std::size_t i = 0; i < widths.size(); ++i)
         rowWidth += widths[i] + (i > 0 ? 6 : 0);
-    const int rowTop =
-        std::max<int>(messageRect.bottom, iconRect.bottom) + (icon || backgroundBrush ? 14 : 5);
+    const int rowTop = contentBottom + (icon || backgroundBrush ? 14 : 5);
     int boxWidth = std::max<int>(contentRight, rowWidth + 32);
     if (checkBoxSlot >= 0)
         boxWidth = std::max<int>(boxWidth, checkWidth + 16);
-    (void)contentBottom;
     const int checkTop = rowTop + buttonHeight + 12;
     const int boxHeight = checkBoxSlot >= 0 ? checkTop + checkHeight + 8 : rowTop + buttonHeight + 12;
 
@@ -461,7 +456,6 @@ void CXDialogTemplate::layout(const XMessageBoxParams &params)
         dialogStyle |= DS_SYSMODAL;
     dialogWidth = short(boxWidth * 4 / baseX);
     dialogHeight = short(boxHeight * 8 / baseY);
-    (void)params;
 }
 
 int CXDialogTemplate::display()
