@@ -286,7 +286,7 @@ void TestCrashRuns::consoleRunInstallsNoHandler()
     env.insert("APPDATA", fixture.appData());
     env.remove("QT_QPA_PLATFORM");
 
-    // Its output goes into a full pipe, so the run waits at its first line.
+    // Its output and errors go into a full pipe, so the run waits at its first line.
     int pipeEnds[2];
     QCOMPARE(pipe2(pipeEnds, O_CLOEXEC), 0);
     fcntl(pipeEnds[1], F_SETFL, O_NONBLOCK);
@@ -313,6 +313,7 @@ void TestCrashRuns::consoleRunInstallsNoHandler()
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
     pid_t pid = 0;
     QCOMPARE(posix_spawn(&pid, QUORBILAN_EXE, &actions, nullptr, argv.data(), envp.data()), 0);
     posix_spawn_file_actions_destroy(&actions);
