@@ -1,17 +1,15 @@
 #include "DarkModePlatform.h"
 
 #include "DarkModeApi.h"
+#include "DarkModeRegistryWatcher.h"
 
-#include <QSettings>
 #include <QStyleFactory>
 #include <QWidget>
 
+// The same reading as the watcher's, so both agree on what changed.
 bool systemUsesDarkMode()
 {
-    QSettings personalize(
-        QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize"),
-        QSettings::NativeFormat);
-    return personalize.value(QStringLiteral("AppsUseLightTheme")) == 0;
+    return registryUsesDarkMode();
 }
 
 namespace DarkModePlatform {

@@ -22,6 +22,10 @@ inline constexpr char colorSchemeKey[] = "color-scheme";
 Source source();
 // Read afresh from the source; false without one.
 bool prefersDark();
+// The preference as last read or announced, read when it never was: what a
+// watcher starting later compares changes with, without asking again.
+bool lastKnownDark();
+void remember(bool dark);
 // The portal's value (nested variants allowed) means dark.
 bool portalValueIsDark(const QVariant& value);
 

@@ -16,6 +16,9 @@ namespace {
 // be noticed at start-up.
 constexpr int answerTimeoutMs = 250;
 
+// GUI thread only.
+std::optional<bool> lastSeen;
+
 std::optional<QVariant> readPortal()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -64,8 +67,10 @@ bool portalValueIsDark(const QVariant& value)
 Source source()
 {
     static const Source decided = [] {
-        if (readPortal())
+        if (const std::optional<QVariant> value = readPortal()) {
+            lastSeen = portalValueIsDark(*value);
             return Source::Portal;
+        }
         if (readGSettings())
             return Source::GSettings;
         return Source::None;
@@ -75,17 +80,31 @@ Source source()
 
 bool prefersDark()
 {
+    bool dark = false;
     switch (source()) {
     case Source::Portal: {
         const std::optional<QVariant> value = readPortal();
-        return value && portalValueIsDark(*value);
+        dark = value && portalValueIsDark(*value);
+        break;
     }
     case Source::GSettings:
-        return readGSettings().value_or(QString()) == QLatin1String("'prefer-dark'");
+        dark = readGSettings().value_or(QString()) == QLatin1String("'prefer-dark'");
+        break;
     case Source::None:
         break;
     }
-    return false;
+    lastSeen = dark;
+    return dark;
+}
+
+bool lastKnownDark()
+{
+    return lastSeen ? *lastSeen : prefersDark();
+}
+
+void remember(bool dark)
+{
+    lastSeen = dark;
 }
 
 } // namespace DesktopAppearance

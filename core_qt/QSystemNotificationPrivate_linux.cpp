@@ -20,23 +20,8 @@ public:
     {
     }
 
-    void connectToLogind()
-    {
-        QDBusConnection bus = QDBusConnection::systemBus();
-        if (bus.isConnected())
-            bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-                        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
-                        SLOT(prepareForSleep(bool)));
-    }
-
-    void disconnectFromLogind()
-    {
-        QDBusConnection bus = QDBusConnection::systemBus();
-        if (bus.isConnected())
-            bus.disconnect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-                           QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
-                           SLOT(prepareForSleep(bool)));
-    }
+    void connectToLogind() { follow(true); }
+    void disconnectFromLogind() { follow(false); }
 
 private slots:
     void prepareForSleep(bool sleeping)
@@ -48,6 +33,21 @@ private slots:
     }
 
 private:
+    void follow(bool on)
+    {
+        QDBusConnection bus = QDBusConnection::systemBus();
+        if (!bus.isConnected())
+            return;
+        const QString service = QStringLiteral("org.freedesktop.login1");
+        const QString path = QStringLiteral("/org/freedesktop/login1");
+        const QString interface = QStringLiteral("org.freedesktop.login1.Manager");
+        const QString name = QStringLiteral("PrepareForSleep");
+        if (on)
+            bus.connect(service, path, interface, name, this, SLOT(prepareForSleep(bool)));
+        else
+            bus.disconnect(service, path, interface, name, this, SLOT(prepareForSleep(bool)));
+    }
+
     QSystemNotification* owner;
 };
 

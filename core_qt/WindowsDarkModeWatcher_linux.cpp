@@ -20,20 +20,10 @@ public:
 
     bool connectToPortal()
     {
-        lastDarkMode = DesktopAppearance::prefersDark();
-        return bus().connect(QString::fromLatin1(DesktopAppearance::portalService),
-                             QString::fromLatin1(DesktopAppearance::portalPath),
-                             QString::fromLatin1(DesktopAppearance::settingsInterface), QStringLiteral("SettingChanged"),
-                             this, SLOT(settingChanged(QString, QString, QDBusVariant)));
+        lastDarkMode = DesktopAppearance::lastKnownDark();
+        return follow(true);
     }
-
-    void disconnectFromPortal()
-    {
-        bus().disconnect(QString::fromLatin1(DesktopAppearance::portalService),
-                         QString::fromLatin1(DesktopAppearance::portalPath),
-                         QString::fromLatin1(DesktopAppearance::settingsInterface), QStringLiteral("SettingChanged"),
-                         this, SLOT(settingChanged(QString, QString, QDBusVariant)));
-    }
+    void disconnectFromPortal() { follow(false); }
 
 private slots:
     void settingChanged(const QString& group, const QString& key, const QDBusVariant& value)
@@ -42,6 +32,7 @@ private slots:
             || key != QLatin1String(DesktopAppearance::colorSchemeKey))
             return;
         const bool dark = DesktopAppearance::portalValueIsDark(value.variant());
+        DesktopAppearance::remember(dark);
         if (dark == lastDarkMode)
             return;
         lastDarkMode = dark;
@@ -49,7 +40,17 @@ private slots:
     }
 
 private:
-    static QDBusConnection bus() { return QDBusConnection::sessionBus(); }
+    bool follow(bool on)
+    {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        const QString service = QString::fromLatin1(DesktopAppearance::portalService);
+        const QString path = QString::fromLatin1(DesktopAppearance::portalPath);
+        const QString interface = QString::fromLatin1(DesktopAppearance::settingsInterface);
+        const QString name = QStringLiteral("SettingChanged");
+        const char* slot = SLOT(settingChanged(QString, QString, QDBusVariant));
+        return on ? bus.connect(service, path, interface, name, this, slot)
+                  : bus.disconnect(service, path, interface, name, this, slot);
+    }
 
     WindowsDarkModeWatcher* owner;
     bool lastDarkMode = false;

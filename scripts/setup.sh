@@ -14,8 +14,9 @@ packages=(
     util-linux procps time
     dbus-daemon
     ca-certificates python3
-    # GSettings for the dark-mode tests and the dark screenshot.
-    libglib2.0-bin gsettings-desktop-schemas
+    # The desktop portal and GSettings for the dark-mode tests and the dark
+    # screenshot.
+    libglib2.0-bin gsettings-desktop-schemas xdg-desktop-portal xdg-desktop-portal-gtk
 )
 
 missing=()

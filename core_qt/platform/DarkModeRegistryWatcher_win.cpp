@@ -1,24 +1,12 @@
 #include "DarkModeRegistryWatcher.h"
 
+#include "WindowsVersion.h"
+
 #include <windows.h>
 
 namespace {
 
 const wchar_t personalizePath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
-
-bool windows10OrLater()
-{
-    OSVERSIONINFOEXW version{};
-    version.dwOSVersionInfoSize = sizeof(version);
-    version.dwMajorVersion = 10;
-    version.dwMinorVersion = 0;
-    version.wServicePackMajor = 0;
-    ULONGLONG condition = 0;
-    condition = VerSetConditionMask(condition, VER_MAJORVERSION, VER_GREATER_EQUAL);
-    condition = VerSetConditionMask(condition, VER_MINORVERSION, VER_GREATER_EQUAL);
-    condition = VerSetConditionMask(condition, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
-    return VerifyVersionInfoW(&version, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, condition);
-}
 
 } // namespace
 
@@ -44,7 +32,7 @@ DarkModeRegistryWatcher::~DarkModeRegistryWatcher()
 
 void DarkModeRegistryWatcher::start()
 {
-    if (personalizeKey || !windows10OrLater())
+    if (personalizeKey || !isWindowsVersionOrGreater(10, 0))
         return;
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, personalizePath, 0, KEY_NOTIFY, &key) != ERROR_SUCCESS || !key)

@@ -9,19 +9,19 @@ namespace {
 
 // Reads a number as the C runtime's _wtoi64 does: leading blanks, a sign,
 // then digits up to the first other character; saturates on overflow.
-int64_t toInt64(const std::wstring& piece)
+int64_t toInt64(const std::wstring& token)
 {
     size_t i = 0;
-    while (i < piece.size() && std::iswspace(piece[i]))
+    while (i < token.size() && std::iswspace(token[i]))
         ++i;
     bool negative = false;
-    if (i < piece.size() && (piece[i] == L'+' || piece[i] == L'-'))
-        negative = piece[i++] == L'-';
+    if (i < token.size() && (token[i] == L'+' || token[i] == L'-'))
+        negative = token[i++] == L'-';
     uint64_t value = 0;
     const uint64_t limit = negative ? uint64_t(std::numeric_limits<int64_t>::max()) + 1
                                     : uint64_t(std::numeric_limits<int64_t>::max());
-    for (; i < piece.size() && piece[i] >= L'0' && piece[i] <= L'9'; ++i) {
-        const unsigned digit = unsigned(piece[i] - L'0');
+    for (; i < token.size() && token[i] >= L'0' && token[i] <= L'9'; ++i) {
+        const unsigned digit = unsigned(token[i] - L'0');
         if (value > (limit - digit) / 10) {
             value = limit;
             break;
@@ -35,17 +35,17 @@ int64_t toInt64(const std::wstring& piece)
 
 void splitToInts(const std::wstring& text, const wchar_t* delimiters, std::vector<int>& out)
 {
-    std::wstring piece;
+    std::wstring token;
     for (const wchar_t c : text) {
         if (delimiters && std::wcschr(delimiters, c) && c != L'\0') {
-            out.push_back(int(toInt64(piece)));
-            piece.clear();
+            out.push_back(int(toInt64(token)));
+            token.clear();
         } else {
-            piece += c;
+            token += c;
         }
     }
-    if (!piece.empty())
-        out.push_back(int(toInt64(piece)));
+    if (!token.empty())
+        out.push_back(int(toInt64(token)));
 }
 
 bool darkModeSupportedVersion(const std::wstring& productVersion, int* build)

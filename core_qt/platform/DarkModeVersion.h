@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-// Splits the text at every character that is one of the delimiters; each piece
-// becomes a number, a piece that is not one becomes 0 ("10..1" gives 10, 0, 1).
+// Splits the text at every character that is one of the delimiters; each part
+// becomes a number, a part that is not one becomes 0 ("10..1" gives 10, 0, 1).
 // An empty text gives nothing, a delimiter at the very end no trailing 0.
 void splitToInts(const std::wstring& text, const wchar_t* delimiters, std::vector<int>& out);
 

@@ -1,5 +1,7 @@
 #include "PowerSourceWindow.h"
 
+#include "WindowsVersion.h"
+
 #include <windows.h>
 
 namespace {
@@ -16,18 +18,6 @@ using UnregisterProc = BOOL(WINAPI*)(HANDLE notification);
 RegisterProc registerPowerSetting = nullptr;
 UnregisterProc unregisterPowerSetting = nullptr;
 bool lookedUp = false;
-
-bool vistaOrLater()
-{
-    OSVERSIONINFOEXW version{};
-    version.dwOSVersionInfoSize = sizeof(version);
-    version.dwMajorVersion = 6;
-    ULONGLONG condition = 0;
-    condition = VerSetConditionMask(condition, VER_MAJORVERSION, VER_GREATER_EQUAL);
-    condition = VerSetConditionMask(condition, VER_MINORVERSION, VER_GREATER_EQUAL);
-    condition = VerSetConditionMask(condition, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
-    return VerifyVersionInfoW(&version, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, condition);
-}
 
 LRESULT CALLBACK trampoline(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -49,7 +39,7 @@ PowerSourceWindow::~PowerSourceWindow()
 void PowerSourceWindow::start()
 {
     lastSource = currentPowerSource();
-    if (notification || !vistaOrLater())
+    if (notification || !isWindowsVersionOrGreater(6, 0))
         return;
     if (!lookedUp) {
         lookedUp = true;

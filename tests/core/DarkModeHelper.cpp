@@ -1,13 +1,14 @@
 // A program with dark-mode support for tst_DarkMode: sets up a light look of
 // its own, turns the support on with watching, and reports its look:
 //   start support=0|1 watching=0|1   once, after enableDarkMode
-//   changed                          for each darkModeChanged of the application
+//   changed                          for each darkModeChanged of the application,
+//                                    followed by the look it left
 //   look style=NAME saved=0|1        the style, and whether palette, style sheet
 //                                    and style are the ones from before the switch
 //   sheet TEXT                       the application style sheet
 //   palette GROUP:ROLE=#AARRGGBB ... every entry of the application palette
 //   marker                           the test's own setting changed
-// after "start" and after each marker. Ends when standard input closes.
+// after "start", each change and each marker. Ends when standard input closes.
 #include "QApplicationEx.h"
 #include "QSystemNotification.h"
 #include "QSystemNotificationPrivate.h"
@@ -115,7 +116,11 @@ int main(int argc, char** argv)
         say("no notification");
         return 1;
     }
-    QObject::connect(notification, &QSystemNotification::darkModeChanged, [] { say("changed"); });
+    // After the application's own connection, so the look has changed.
+    QObject::connect(notification, &QSystemNotification::darkModeChanged, [&light] {
+        say("changed");
+        reportLook(light);
+    });
     say(QString("start support=%1 watching=%2")
             .arg(QApplicationEx::isDarkModeSupport() ? 1 : 0)
             .arg(notification->d_func()->darkModeWatcher.isRunning() ? 1 : 0));

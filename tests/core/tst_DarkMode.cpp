@@ -1,10 +1,15 @@
 // Dark mode on Linux, end to end: a program with dark-mode support started
-// against a private session bus, with a portal settings service of the test's
-// own (the portal's real interface) or GSettings' keyfile backend, or neither.
+// against a private session bus, with the real desktop portal and its GTK
+// backend (under Xvfb, reading GSettings' keyfile backend), a portal settings
+// service of the test's own, GSettings alone, or nothing.
 #include "GuiChild.h"
 #include "PrivateBus.h"
 #include "TestWorld.h"
 
+#include "DesktopAppearance.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QtTest>
 
 namespace {
@@ -120,6 +125,8 @@ private:
     QProcessEnvironment environment(bool withSchemas) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        // The portal picks its GTK backend for this desktop.
+        env.insert("XDG_CURRENT_DESKTOP", "GNOME");
         env.insert("DBUS_SESSION_BUS_ADDRESS", bus->address);
         // No logind here.
         env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + root.filePath("no-system-bus"));
@@ -153,6 +160,24 @@ private:
         return readLook(helper);
     }
 
+    // Starts the portal with a colour scheme and the helper against it.
+    void startBoth(Child& portal, Child& helper, uint colorScheme)
+    {
+        startPortal(portal, colorScheme);
+        startHelper(helper, false, "start support=1 watching=1");
+    }
+
+    // The look after the marker, and the changes the helper has seen so far.
+    void expectAfterMarker(Child& portal, Child& helper, bool dark, int changes)
+    {
+        const Look look = afterMarker(portal, helper);
+        if (dark)
+            verifyDarkLook(look);
+        else
+            verifyLightLook(look);
+        QCOMPARE(helper.changes, changes);
+    }
+
     void writeColorScheme(const QByteArray& value)
     {
         const QString file = root.filePath("config/glib-2.0/settings/keyfile");
@@ -171,6 +196,72 @@ private slots:
         QVERIFY2(!bus->address.isEmpty(), "dbus-daemon did not start");
     }
 
+    // The portal and its backend as a desktop runs them, the backend reading
+    // GSettings' keyfile: a change written there reaches the program.
+    void realPortal()
+    {
+        const QString backend = "/usr/libexec/xdg-desktop-portal-gtk", portal = "/usr/libexec/xdg-desktop-portal";
+        if (!QFileInfo::exists(backend) || !QFileInfo::exists(portal) || QStandardPaths::findExecutable("Xvfb").isEmpty())
+            QSKIP("xdg-desktop-portal, xdg-desktop-portal-gtk or Xvfb is missing (scripts/setup.sh installs them)");
+        writeColorScheme("prefer-dark");
+        // The GTK backend needs a display.
+        QProcess display;
+        display.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        display.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+        QVERIFY(display.waitForStarted());
+        QVERIFY(display.waitForReadyRead(30000));
+        const QString displayName = ":" + QString::fromUtf8(display.readLine()).trimmed();
+        QProcess backendProcess, service;
+        for (QProcess* process : {&backendProcess, &service}) {
+            QProcessEnvironment env = environment(true);
+            env.insert("DISPLAY", displayName);
+            process->setProcessEnvironment(env);
+            process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            process->setStandardOutputFile(QProcess::nullDevice());
+        }
+        backendProcess.start(backend, {});
+        service.start(portal, {"--replace"});
+        QVERIFY(backendProcess.waitForStarted());
+        QVERIFY(service.waitForStarted());
+        const auto stopAll = [&] {
+            for (QProcess* process : {&service, &backendProcess, &display}) {
+                process->terminate();
+                if (!process->waitForFinished(5000)) {
+                    process->kill();
+                    process->waitForFinished();
+                }
+            }
+        };
+        QDBusConnection test = QDBusConnection::connectToBus(bus->address, "realPortal");
+        const auto readsDark = [&] {
+            QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.portal.Desktop",
+                                                              "/org/freedesktop/portal/desktop",
+                                                              "org.freedesktop.portal.Settings", "Read");
+            call << QString("org.freedesktop.appearance") << QString("color-scheme");
+            const QDBusMessage reply = test.call(call, QDBus::Block, 2000);
+            return reply.type() == QDBusMessage::ReplyMessage && DesktopAppearance::portalValueIsDark(reply.arguments().value(0));
+        };
+        const bool ready = QTest::qWaitFor(readsDark, 30000);
+        QDBusConnection::disconnectFromBus("realPortal");
+        if (!ready) {
+            stopAll();
+            QSKIP("the desktop portal did not start here");
+        }
+
+        Child helper(DARK_MODE_HELPER);
+        startHelper(helper, false, "start support=1 watching=1");
+        verifyDarkLook(readLook(helper));
+        // The portal announces each change twice: one change each time.
+        writeColorScheme("prefer-light");
+        verifyLightLook(readLook(helper));
+        QCOMPARE(helper.changes, 1);
+        writeColorScheme("prefer-dark");
+        verifyDarkLook(readLook(helper));
+        QCOMPARE(helper.changes, 2);
+        helper.stop();
+        stopAll();
+    }
+
     void cleanup()
     {
         QFile::remove(root.filePath("config/glib-2.0/settings/keyfile"));
@@ -181,13 +272,11 @@ private slots:
     void darkStartThenLight()
     {
         Child portal(FAKE_PORTAL), helper(DARK_MODE_HELPER);
-        startPortal(portal, 1);
-        startHelper(helper, false, "start support=1 watching=1");
+        startBoth(portal, helper, 1);
         verifyDarkLook(readLook(helper));
 
         portal.say("set org.freedesktop.appearance color-scheme 2");
-        verifyLightLook(afterMarker(portal, helper));
-        QCOMPARE(helper.changes, 1);
+        expectAfterMarker(portal, helper, false, 1);
 
         // Two quick flips, the same value again, and settings that are not it.
         portal.say("set org.freedesktop.appearance color-scheme 1");
@@ -195,12 +284,10 @@ private slots:
         portal.say("set org.freedesktop.appearance color-scheme 2");
         portal.say("set org.freedesktop.appearance contrast 1");
         portal.say("set org.gnome.desktop.interface color-scheme 1");
-        verifyLightLook(afterMarker(portal, helper));
-        QCOMPARE(helper.changes, 3);
+        expectAfterMarker(portal, helper, false, 3);
 
         portal.say("set org.freedesktop.appearance color-scheme 1");
-        verifyDarkLook(afterMarker(portal, helper));
-        QCOMPARE(helper.changes, 4);
+        expectAfterMarker(portal, helper, true, 4);
         helper.stop();
         portal.stop();
     }
@@ -209,13 +296,11 @@ private slots:
     void lightStartThenDark()
     {
         Child portal(FAKE_PORTAL), helper(DARK_MODE_HELPER);
-        startPortal(portal, 0);
-        startHelper(helper, false, "start support=1 watching=1");
+        startBoth(portal, helper, 0);
         verifyLightLook(readLook(helper));
 
         portal.say("set org.freedesktop.appearance color-scheme 1");
-        verifyDarkLook(afterMarker(portal, helper));
-        QCOMPARE(helper.changes, 1);
+        expectAfterMarker(portal, helper, true, 1);
         helper.stop();
         portal.stop();
     }

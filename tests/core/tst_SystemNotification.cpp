@@ -74,6 +74,16 @@ private slots:
         QVERIFY(!d->filterInstalled);
     }
 
+    // The power watcher follows only a machine with a mains supply.
+    void powerWatcherNeedsASupply()
+    {
+        QSystemNotification notification(nullptr);
+        QSignalSpy power(&notification, &QSystemNotification::powerSourceChanged);
+        QCOMPARE(notification.d_func()->powerWatcher.isRunning(), currentPowerSource() != System::Unknown);
+        QVERIFY(!notification.d_func()->filterInstalled);
+        QVERIFY(!notification.d_func()->darkModeWatcher.isRunning());
+    }
+
     // The filter comes with the first message signal and only once: one
     // session end gives one log-off.
     void filterInstalledOnce()
