@@ -10,10 +10,10 @@ const QString SettingSelectedProfiles = QStringLiteral("SelectedProfiles");
 const QString SettingCustomProfiles = QStringLiteral("CustomProfiles");
 const QString SettingLastBrowsedDir = QStringLiteral("LastBrowsedDir");
 
+namespace {
+
 // Where crash reports go.
 const QString SupportEmail = QStringLiteral("support@quorbilan.example.com");
-
-namespace {
 
 // A console run answers no second start: a GUI started beside it must open its
 // own window rather than hand over to a process that has none.
