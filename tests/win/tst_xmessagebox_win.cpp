@@ -254,3 +254,30 @@ WIN_TEST(xmessagebox, ctrlCCopiesTheText)
     const std::wstring line = L"---------------------------\r\n";
     CHECK_EQ(copied, line + L"Copy\r\n" + line + L"Line one\r\n" + line + L"OK   Cancel   \r\n" + line);
 }
+
+WIN_TEST(xmessagebox, customButtonsAndThePlatformBox)
+{
+    // Up to four captions split at line feeds replace the set; Esc gives 2.
+    XMessageBoxParams params;
+    lstrcpynW(params.customButtons, L"Keep\nDiscard\nLater", 260);
+    std::wstring seen;
+    {
+        BoxDriver driver(L"Custom", [&](HWND box) {
+            seen = itemText(box, 23) + L"|" + itemText(box, 24) + L"|" + itemText(box, 25) + L"|"
+                   + itemText(box, 26) + L"|" + itemText(box, IDOK);
+            pressKey(box, VK_ESCAPE);
+        });
+        CHECK_EQ(XMessageBox(nullptr, L"Text", L"Custom", MB_OK | XMSGBOX_NO_SOUND, &params), IDCANCEL);
+    }
+    CHECK_EQ(seen, std::wstring(L"Keep|Discard|Later|(none)|(none)"));
+
+    // A system-modal error is the platform's own box, without our message control.
+    bool ours = true;
+    BoxDriver driver(L"Platform", [&](HWND box) {
+        ours = GetDlgItem(box, 1001) != nullptr;
+        press(box, IDOK);
+    });
+    CHECK_EQ(XMessageBox(nullptr, L"Text", L"Platform", MB_OK | MB_SYSTEMMODAL | MB_ICONERROR, nullptr), IDOK);
+    CHECK(driver.sawBox());
+    CHECK(!ours);
+}
