@@ -12,6 +12,9 @@ const QString SettingLastBrowsedDir = QStringLiteral("LastBrowsedDir");
 
 namespace {
 
+// Where crash reports go.
+const QString SupportEmail = QStringLiteral("support@quorbilan.example.com");
+
 // A console run answers no second start: a GUI started beside it must open its
 // own window rather than hand over to a process that has none.
 QApplicationExSingle::Role roleFor(const QStringList &programArguments)
@@ -52,6 +55,13 @@ QuorbilanApp::~QuorbilanApp()
 QuorbilanApp *QuorbilanApp::instance()
 {
     return static_cast<QuorbilanApp *>(QCoreApplication::instance());
+}
+
+void QuorbilanApp::initGuiServices()
+{
+    // Icon resource 1 is the application's icon.
+    setupCrashHandler(SupportEmail, 1);
+    enableDarkMode(true);
 }
 
 void QuorbilanApp::registerSettingsDefaults()

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "ConsoleOutput.h"
+#include "CrashReportBox.h"
 #include "GuiStart.h"
 #include "QuorbilanApp.h"
 #include "WindowSystem.h"
@@ -24,6 +25,9 @@ void prepareConsoleRun()
 
 int main(int argc, char **argv)
 {
+    // A crashed GUI run starts the program again only to show its report box.
+    if (isCrashReportRun(argc, argv))
+        return runCrashReport(argc, argv);
     // The same classification QuorbilanApp makes, on the same raw arguments.
     if (CommandLine::countsAsArguments(CommandLine::programArguments(argc, argv))) {
         prepareConsoleRun();
