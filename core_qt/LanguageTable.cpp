@@ -1,11 +1,11 @@
 #include "LanguageTable.h"
 
+#include "RegularFile.h"
 #include "TextReplace.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QResource>
@@ -59,10 +59,10 @@ bool LanguageTable::load(const QString& name)
     ensureTrailingSeparator(path);
     path += fileName;
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray data;
+    if (!RegularFile::readAll(path, data))
         return false;
-    if (!loadFileContent(file.readAll()))
+    if (!loadFileContent(data))
         return false;
     currentFile = fileName;
     return true;

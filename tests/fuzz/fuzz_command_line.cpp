@@ -1,6 +1,7 @@
 // Arguments of any content, separated by NUL bytes as in argv (the first is
-// the program's own name): classified by the console tool and, one by one,
-// looked up as "/<program>:<profile>" over the real layout of every program.
+// the program's own name): the toolkit's options taken out, classified by the
+// console tool and, one by one, looked up as "/<program>:<profile>" over the
+// real layout of every program.
 #include "FuzzWorld.h"
 
 #include "BrowsersList.h"
@@ -50,16 +51,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     QList<QByteArray> raw = input.split('\0');
     std::vector<char *> argv;
-    QStringList arguments;
     for (QByteArray &argument : raw) {
         argument.detach(); // NUL-terminated copies of their own for argv
         argv.push_back(argument.data());
-        arguments.append(QString::fromLocal8Bit(argument));
     }
+    const int argc = int(argv.size());
+    argv.push_back(nullptr);
 
-    // The two classifications, from main()'s argv and from the argument list, agree.
+    // main()'s arguments without the toolkit's options; the console-or-GUI
+    // decision from that list and the tool's own classification agree.
+    const QStringList arguments = CommandLine::programArguments(argc, argv.data());
+    FUZZ_CHECK(!arguments.isEmpty() && arguments.size() <= argc);
     const CommandLine commandLine(arguments, browsers, nullptr);
-    FUZZ_CHECK(commandLine.hasArguments() == CommandLine::countsAsArguments(int(argv.size()), argv.data()));
+    FUZZ_CHECK(commandLine.hasArguments() == CommandLine::countsAsArguments(arguments));
 
     for (const QString &argument : arguments.mid(1)) {
         if (namesFolderOutsideWorld(argument))
