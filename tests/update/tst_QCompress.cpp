@@ -44,6 +44,41 @@ qint64 peakRssKib()
     return -1;
 }
 
+// One data row per format, named after it.
+void addFormatRows(std::initializer_list<int> formats)
+{
+    static const char* const names[] = {"zlib", "gzip", "bzip2", "lzma", "xz", "pbzx", "store"};
+    QTest::addColumn<int>("format");
+    for (int format : formats)
+        QTest::newRow(names[format]) << format;
+}
+
+// The stream loop of a format over a copy of `packed`; the output goes to `out`.
+qint64 runLoop(int format, const QByteArray& packed, QByteArray& out, StreamObserver* observer)
+{
+    QBuffer source;
+    source.setData(packed);
+    source.open(QIODevice::ReadOnly);
+    QBuffer destination(&out);
+    destination.open(QIODevice::WriteOnly);
+    switch (format) {
+    case Zlib:
+    case Gzip:
+        return inflateStream(&source, &destination, format == Gzip, observer);
+    case Bzip2:
+        return bzip2Stream(&source, &destination, observer);
+    case Lzma:
+        return lzmaStream(&source, &destination, observer);
+    case Xz:
+        return xzStream(&source, &destination, observer);
+    case Pbzx:
+        return pbzx_inflate_stream(&source, &destination, observer);
+    case Store:
+        return storeStream(&source, &destination, observer);
+    }
+    return -2;
+}
+
 } // namespace
 
 class tst_QCompress : public QObject
@@ -75,13 +110,7 @@ private slots:
 
     void roundTrip_data()
     {
-        QTest::addColumn<int>("format");
-        QTest::newRow("zlib") << int(Zlib);
-        QTest::newRow("gzip") << int(Gzip);
-        QTest::newRow("bzip2") << int(Bzip2);
-        QTest::newRow("lzma") << int(Lzma);
-        QTest::newRow("xz") << int(Xz);
-        QTest::newRow("store") << int(Store);
+        addFormatRows({Zlib, Gzip, Bzip2, Lzma, Xz, Store});
     }
 
     void roundTrip()
@@ -93,31 +122,8 @@ private slots:
 
         // The loop reads from its source and reports every read.
         QByteArray out;
-        QBuffer source;
-        source.setData(packed);
-        source.open(QIODevice::ReadOnly);
-        QBuffer destination(&out);
-        destination.open(QIODevice::WriteOnly);
         RecordingObserver observer;
-        qint64 written = -2;
-        switch (format) {
-        case Zlib:
-        case Gzip:
-            written = inflateStream(&source, &destination, format == Gzip, &observer);
-            break;
-        case Bzip2:
-            written = bzip2Stream(&source, &destination, &observer);
-            break;
-        case Lzma:
-            written = lzmaStream(&source, &destination, &observer);
-            break;
-        case Xz:
-            written = xzStream(&source, &destination, &observer);
-            break;
-        case Store:
-            written = storeStream(&source, &destination, &observer);
-            break;
-        }
+        const qint64 written = runLoop(format, packed, out, &observer);
         QCOMPARE(written, payload.size());
         QCOMPARE(out, payload);
         QCOMPARE(observer.totalRead, packed.size());
@@ -126,15 +132,10 @@ private slots:
 
     void cancelledLoopStopsEarly()
     {
-        QBuffer source;
-        source.setData(fixture(QStringLiteral("payload.1")));
-        source.open(QIODevice::ReadOnly);
         QByteArray out;
-        QBuffer destination(&out);
-        destination.open(QIODevice::WriteOnly);
         RecordingObserver observer;
         observer.cancelAfterReads = 2;
-        const qint64 written = inflateStream(&source, &destination, true, &observer);
+        const qint64 written = runLoop(Gzip, fixture(QStringLiteral("payload.1")), out, &observer);
         QCOMPARE(observer.reads, 2);
         QCOMPARE(written, out.size());
         QVERIFY(out.size() < payload.size());
@@ -170,13 +171,7 @@ private slots:
     // Every format stops at the cut with an error and keeps what it decoded.
     void truncatedStream_data()
     {
-        QTest::addColumn<int>("format");
-        QTest::newRow("zlib") << int(Zlib);
-        QTest::newRow("gzip") << int(Gzip);
-        QTest::newRow("bzip2") << int(Bzip2);
-        QTest::newRow("lzma") << int(Lzma);
-        QTest::newRow("xz") << int(Xz);
-        QTest::newRow("pbzx") << int(Pbzx);
+        addFormatRows({Zlib, Gzip, Bzip2, Lzma, Xz, Pbzx});
     }
 
     void truncatedStream()
@@ -185,32 +180,9 @@ private slots:
         const QByteArray whole = format == Pbzx ? fixture(QStringLiteral("two.pbzx"))
                                                 : fixture(QStringLiteral("payload.%1").arg(format));
         for (qsizetype cut : {qsizetype(1), qsizetype(13), whole.size() / 2, whole.size() - 1}) {
-            QBuffer source;
-            source.setData(whole.left(cut));
-            source.open(QIODevice::ReadOnly);
             QByteArray out;
-            QBuffer destination(&out);
-            destination.open(QIODevice::WriteOnly);
             RecordingObserver observer;
-            qint64 written = 0;
-            switch (format) {
-            case Zlib:
-            case Gzip:
-                written = inflateStream(&source, &destination, format == Gzip, &observer);
-                break;
-            case Bzip2:
-                written = bzip2Stream(&source, &destination, &observer);
-                break;
-            case Lzma:
-                written = lzmaStream(&source, &destination, &observer);
-                break;
-            case Xz:
-                written = xzStream(&source, &destination, &observer);
-                break;
-            case Pbzx:
-                written = pbzx_inflate_stream(&source, &destination, &observer);
-                break;
-            }
+            const qint64 written = runLoop(format, whole.left(cut), out, &observer);
             if (format == Xz)
                 QVERIFY2(!observer.errors.isEmpty(), qPrintable(QString::number(cut)));
             else
@@ -256,13 +228,8 @@ private slots:
         QCOMPARE(uncompress(packed, Pbzx, &observer), expected);
         QCOMPARE(observer.errors, errors);
 
-        QBuffer source;
-        source.setData(packed);
-        source.open(QIODevice::ReadOnly);
         QByteArray out;
-        QBuffer destination(&out);
-        destination.open(QIODevice::WriteOnly);
-        QCOMPARE(pbzx_inflate_stream(&source, &destination, nullptr), result);
+        QCOMPARE(runLoop(Pbzx, packed, out, nullptr), result);
     }
 
     void windowReadsWithoutMovingSource()
