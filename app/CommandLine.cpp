@@ -5,6 +5,7 @@
 #include "BrowsersList.h"
 #include "ConsoleOutput.h"
 #include "Optimizer.h"
+#include "ProductIdentity.h"
 #include "RunningPrograms.h"
 
 #include <QDir>
@@ -15,7 +16,7 @@
 
 namespace {
 
-const QString productLine = QStringLiteral("Quorbilan 3.0.0");
+const QString productLine = QStringLiteral(QUORBILAN_PRODUCT_NAME " " QUORBILAN_VERSION_TEXT);
 
 bool isHelpOption(const QString &arg)
 {

@@ -9,6 +9,7 @@
 #include "HomePage.h"
 #include "LogView.h"
 #include "Optimizer.h"
+#include "ProductIdentity.h"
 #include "ProfilesLoader.h"
 #include "ProfilesTree.h"
 #include "QFileDownloader.h"
@@ -30,7 +31,7 @@
 
 namespace {
 
-const QString productName = QStringLiteral("Quorbilan");
+const QString productName = QStringLiteral(QUORBILAN_PRODUCT_NAME);
 
 // The compressed update feed on the maker's server; tests point the checker
 // at a local server instead.
@@ -53,7 +54,7 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindowEx(parent)
 {
     setupUi();
-    setWindowTitle(productName + QStringLiteral(" ") + QStringLiteral("3.0.0"));
+    setWindowTitle(productName + QStringLiteral(" ") + QStringLiteral(QUORBILAN_VERSION_TEXT));
     setWindowIcon(appIcon());
 
     optimizer = std::make_unique<Optimizer>();
@@ -371,7 +372,7 @@ void MainWindow::slotNewVersionAvailable()
 void MainWindow::setupUpdateChecker()
 {
     QUpdateChecker* checker = QuorbilanApp::instance()->createUpdateChecker(
-        this, updateFeedUrl(), productName, QStringLiteral("3.0.0"), windowIcon(), windowIcon());
+        this, updateFeedUrl(), productName, QStringLiteral(QUORBILAN_VERSION_TEXT), windowIcon(), windowIcon());
     if (!checker)
         return;
     connect(checker, &QUpdateChecker::updateAvailable, this, &MainWindow::slotNewVersionAvailable);
