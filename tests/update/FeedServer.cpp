@@ -7,56 +7,21 @@
 
 #include <zlib.h>
 
-namespace {
-
-bool openssl(const QStringList& args, const QString& folder)
-{
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start("openssl", args);
-    const bool ok = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
-                    && process.exitCode() == 0;
-    if (!ok)
-        qWarning("openssl %s: %s", qPrintable(args.join(' ')), process.readAll().constData());
-    return ok;
-}
-
-bool makeCa(const QString& folder, const QString& name)
-{
-    return openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-                    "/CN=Quorbilan test " + name, "-keyout", name + ".key", "-out", name + ".pem"},
-                   folder);
-}
-
-bool makeServerCertificate(const QString& folder, const QString& ca, const QString& name)
-{
-    QFile ext(folder + "/san.ext");
-    if (!ext.open(QIODevice::WriteOnly))
-        return false;
-    ext.write("subjectAltName=IP:127.0.0.1\nbasicConstraints=CA:FALSE\n");
-    ext.close();
-    return openssl({"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1", "-keyout", name + ".key",
-                    "-out", name + ".csr"},
-                   folder)
-           && openssl({"x509", "-req", "-in", name + ".csr", "-CA", ca + ".pem", "-CAkey", ca + ".key",
-                       "-CAcreateserial", "-days", "2", "-extfile", "san.ext", "-out", name + ".pem"},
-                      folder);
-}
-
-} // namespace
-
 bool TestCertificates::make(const QString& folder)
 {
     QDir().mkpath(folder);
-    if (!makeCa(folder, "ca") || !makeCa(folder, "otherca") || !makeServerCertificate(folder, "ca", "server")
-        || !makeServerCertificate(folder, "otherca", "untrusted"))
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start("sh", {QStringLiteral(QUORBILAN_TEST_CERTS_SCRIPT), folder});
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        qWarning("making the test certificates failed: %s", process.readAll().constData());
         return false;
+    }
     caFile = folder + "/ca.pem";
     certFile = folder + "/server.pem";
     keyFile = folder + "/server.key";
-    untrustedCertFile = folder + "/untrusted.pem";
-    untrustedKeyFile = folder + "/untrusted.key";
+    untrustedCertFile = folder + "/other.pem";
+    untrustedKeyFile = folder + "/other.key";
     return true;
 }
 

@@ -6,8 +6,8 @@
 #include <QStringList>
 
 // Certificates for the local HTTPS servers of the update tests, made with
-// openssl: a CA the program is told to trust, a 127.0.0.1 certificate signed
-// by it, and one signed by a CA it does not know.
+// openssl by make_test_certs.sh: a CA the program is told to trust, a
+// 127.0.0.1 certificate signed by it, and one signed by a CA it does not know.
 struct TestCertificates
 {
     QString caFile;

@@ -79,7 +79,7 @@ private:
     QTemporaryDir root;
     TestCertificates certificates;
     FeedServer server;
-    LanguageTable* language = nullptr;
+    std::unique_ptr<LanguageTable> language;
 };
 
 void tst_DownloadDialog::initTestCase()
@@ -92,7 +92,7 @@ void tst_DownloadDialog::initTestCase()
     server.stall("/download/stall.sh");
     server.put("/download/nolength.sh", installerBody);
     server.withoutLength("/download/nolength.sh");
-    language = new LanguageTable(":/English.xml");
+    language = std::make_unique<LanguageTable>(":/English.xml");
     language->load("English.xml");
 }
 
@@ -110,7 +110,7 @@ void tst_DownloadDialog::cleanup()
 std::unique_ptr<QUpdateChecker> tst_DownloadDialog::makeChecker(const QString& installerPath, bool saveToDownloads)
 {
     auto checker = std::make_unique<QUpdateChecker>(server.url("/update/quorbilan.xml.gz"), "Quorbilan", "3.0.0",
-                                                    nullptr, language, nullptr, nullptr);
+                                                    nullptr, language.get(), nullptr, nullptr);
     const QByteArray feed =
         exampleFeed(server.url(installerPath), saveToDownloads ? "saveToDownloads=\"\"" : QString());
     if (!checker->availableUpdate->fromXML(feed))

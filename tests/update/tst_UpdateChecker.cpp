@@ -78,7 +78,7 @@ private:
     TestCertificates certificates;
     FeedServer server;
     FeedServer untrustedServer;
-    LanguageTable* language = nullptr;
+    std::unique_ptr<LanguageTable> language;
     std::unique_ptr<AppSettings> settings;
     std::unique_ptr<QWidget> window;
     int settingsCount = 0;
@@ -100,7 +100,7 @@ void tst_UpdateChecker::initTestCase()
     server.stall("/stall.xml.gz");
     untrustedServer.put(feedPath, gzipped(upToDateFeed()));
 
-    language = new LanguageTable(":/English.xml");
+    language = std::make_unique<LanguageTable>(":/English.xml");
     language->load("English.xml");
 }
 
@@ -122,7 +122,7 @@ void tst_UpdateChecker::cleanup()
 std::unique_ptr<QUpdateChecker> tst_UpdateChecker::makeChecker(const QString& url)
 {
     auto checker = std::make_unique<QUpdateChecker>(url, QStringLiteral("Quorbilan"), QStringLiteral("3.0.0"),
-                                                    settings.get(), language, nullptr, window.get());
+                                                    settings.get(), language.get(), nullptr, window.get());
     checker->initialDelaySec = 1;
     return checker;
 }
@@ -400,7 +400,7 @@ void tst_UpdateChecker::updateDialogTexts()
 
 void tst_UpdateChecker::updateDialogWithoutSettingsOrInstallableVersion()
 {
-    auto withoutStore = std::make_unique<QUpdateChecker>(server.url(feedPath), "Quorbilan", "3.0.0", nullptr, language,
+    auto withoutStore = std::make_unique<QUpdateChecker>(server.url(feedPath), "Quorbilan", "3.0.0", nullptr, language.get(),
                                                          nullptr, nullptr);
     QVERIFY(withoutStore->availableUpdate->fromXML(exampleFeed(server.url("/download/x.sh"))));
     {
@@ -413,7 +413,7 @@ void tst_UpdateChecker::updateDialogWithoutSettingsOrInstallableVersion()
     }
 
     // Only 3.2 is newer than 3.1, and it cannot be installed from the program.
-    auto only32 = std::make_unique<QUpdateChecker>(server.url(feedPath), "Quorbilan", "3.1", settings.get(), language,
+    auto only32 = std::make_unique<QUpdateChecker>(server.url(feedPath), "Quorbilan", "3.1", settings.get(), language.get(),
                                                    nullptr, window.get());
     QVERIFY(only32->availableUpdate->fromXML(exampleFeed(server.url("/download/x.sh"), "noInstall=\"\"")));
     QUpdatesDialog dialog(only32.get(), window.get());
