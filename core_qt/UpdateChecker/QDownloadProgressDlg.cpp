@@ -2,6 +2,7 @@
 
 #include "AvailableUpdate.h"
 #include "FormatByteSize.h"
+#include "IconRow.h"
 #include "PaddedButtonText.h"
 #include "QFileDownloader.h"
 #include "QUpdateChecker.h"
@@ -129,21 +130,7 @@ QDownloadProgressDlg::~QDownloadProgressDlg()
 
 void QDownloadProgressDlg::setupUi()
 {
-    auto* dialogLayout = new QVBoxLayout(this);
-    auto* row = new QHBoxLayout();
-    dialogLayout->addLayout(row);
-
-    auto* left = new QVBoxLayout();
-    auto* iconLabel = new QLabel(this);
-    iconLabel->setObjectName("iconLabel");
-    if (!checker->appIcon.isNull())
-        iconLabel->setPixmap(checker->appIcon.pixmap(64, 64, QIcon::Normal, QIcon::Off));
-    iconLabel->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Minimum);
-    iconLabel->setFixedSize(64, 64);
-    iconLabel->setMaximumWidth(64);
-    left->addWidget(iconLabel);
-    left->addItem(new QSpacerItem(0, 0, QSizePolicy::Fixed, QSizePolicy::Expanding));
-    row->addLayout(left);
+    QHBoxLayout* row = addIconRow(this, checker->appIcon);
 
     auto* right = new QVBoxLayoutMacWorkaround(this);
     row->addWidget(right);

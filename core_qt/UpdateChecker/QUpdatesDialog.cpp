@@ -1,6 +1,7 @@
 #include "QUpdatesDialog.h"
 
 #include "AvailableUpdate.h"
+#include "IconRow.h"
 #include "LanguageTable.h"
 #include "PaddedButtonText.h"
 #include "QUpdateChecker.h"
@@ -32,21 +33,7 @@ QUpdatesDialog::~QUpdatesDialog() = default;
 
 void QUpdatesDialog::setupUi()
 {
-    auto* dialogLayout = new QVBoxLayout(this);
-    auto* row = new QHBoxLayout();
-    dialogLayout->addLayout(row);
-
-    auto* left = new QVBoxLayout();
-    auto* iconLabel = new QLabel(this);
-    iconLabel->setObjectName("iconLabel");
-    if (!checker->appIcon.isNull())
-        iconLabel->setPixmap(checker->appIcon.pixmap(64, 64, QIcon::Normal, QIcon::Off));
-    iconLabel->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Minimum);
-    iconLabel->setFixedSize(64, 64);
-    iconLabel->setMaximumWidth(64);
-    left->addWidget(iconLabel);
-    left->addItem(new QSpacerItem(-1, -1, QSizePolicy::Fixed, QSizePolicy::Expanding));
-    row->addLayout(left);
+    QHBoxLayout* row = addIconRow(this, checker->appIcon);
 
     auto* right = new QVBoxLayout();
     row->addLayout(right);

@@ -57,3 +57,4 @@ QByteArray exampleFeed(const QString& installerUrl, const QString& extraVersionA
 
 // A port on 127.0.0.1 where nothing listens.
 int closedPort();
+

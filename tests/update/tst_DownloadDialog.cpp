@@ -8,7 +8,7 @@
 #include "ModalDriver.h"
 #include "QDownloadProgressDlg.h"
 #include "QUpdateChecker.h"
-#include "TestWorld.h"
+#include "UpdateTestMain.h"
 #include "UpdateInstaller.h"
 
 #include <QDir>
@@ -333,11 +333,7 @@ void tst_DownloadDialog::everyNumberTaken()
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir world;
-    isolateWorld(world.path());
-    QApplication app(argc, argv);
-    tst_DownloadDialog test;
-    return QTest::qExec(&test, argc, argv);
+    return runIsolatedWidgetTest<tst_DownloadDialog>(argc, argv);
 }
 
 #include "tst_DownloadDialog.moc"

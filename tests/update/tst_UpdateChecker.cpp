@@ -8,7 +8,7 @@
 #include "ModalDriver.h"
 #include "QUpdateChecker.h"
 #include "QUpdatesDialog.h"
-#include "TestWorld.h"
+#include "UpdateTestMain.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -422,11 +422,7 @@ void tst_UpdateChecker::updateDialogWithoutSettingsOrInstallableVersion()
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir world;
-    isolateWorld(world.path());
-    QApplication app(argc, argv);
-    tst_UpdateChecker test;
-    return QTest::qExec(&test, argc, argv);
+    return runIsolatedWidgetTest<tst_UpdateChecker>(argc, argv);
 }
 
 #include "tst_UpdateChecker.moc"
