@@ -16,7 +16,7 @@ bool UpdateInstaller::needsUnpack()
     return false;
 }
 
-bool UpdateInstaller::needsElevation()
+bool UpdateInstaller::reservedQuery()
 {
     return false;
 }

@@ -18,7 +18,8 @@ public:
     virtual QString unpack(const QString& path);
     virtual bool install() = 0;
     virtual bool needsUnpack();
-    virtual bool needsElevation();
+    // A further query that answers false; nothing calls it.
+    virtual bool reservedQuery();
 
     void setUpdateFile(const QString& path) { updateFile = path; }
     void setLogger(std::shared_ptr<spdlog::logger> logger);

@@ -35,6 +35,12 @@ for mib in (64, 96):
     filters = [{"id": lzma.FILTER_LZMA2, "preset": 0, "dict_size": mib << 20}]
     write("dict%d.xz" % mib, lzma.compress(b"dictionary %d MiB\n" % mib, format=lzma.FORMAT_XZ, filters=filters))
 
+# A .lzma header asking for a 1 GiB dictionary (bytes 1-4, little-endian).
+alone = bytearray(lzma.compress(b"large dictionary\n", format=lzma.FORMAT_ALONE))
+alone[1:5] = (1 << 30).to_bytes(4, "little")
+write("dict1024.lzma", bytes(alone))
+write("dict-small.lzma", lzma.compress(b"large dictionary\n", format=lzma.FORMAT_ALONE))
+
 
 def pbzx(chunks, header_flags=0x01000000):
     """chunks: (data, stored) pairs; a stored chunk's flags equal its length."""

@@ -161,6 +161,15 @@ private slots:
         QCOMPARE(observer.errors, QStringList{QStringLiteral("Memory usage limit reached\n")});
     }
 
+    // .lzma has a memory limit too: a 1 GiB dictionary is refused.
+    void lzmaDictionaryLimit()
+    {
+        QCOMPARE(uncompress(fixture(QStringLiteral("dict-small.lzma")), Lzma), QByteArray("large dictionary\n"));
+        QByteArray out;
+        QCOMPARE(runLoop(Lzma, fixture(QStringLiteral("dict1024.lzma")), out, nullptr), qint64(-1));
+        QVERIFY(out.isEmpty());
+    }
+
     void xzErrorTexts()
     {
         RecordingObserver observer;

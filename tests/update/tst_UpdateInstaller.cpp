@@ -72,7 +72,7 @@ private slots:
     {
         QVERIFY(updateInstaller);
         QVERIFY(!updateInstaller->needsUnpack());
-        QVERIFY(!updateInstaller->needsElevation());
+        QVERIFY(!updateInstaller->reservedQuery());
         QVERIFY(updateInstaller->unpack(QStringLiteral("x")).isEmpty());
         QVERIFY(!updateInstaller->installPending);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^WARN: .*UpdateInstaller.cpp:\\d+ spdlog is NULL$"));
