@@ -6,6 +6,7 @@
 #include "FeedServer.h"
 #include "LanguageTable.h"
 #include "ModalDriver.h"
+#include "QDownloadProgressDlg.h"
 #include "QUpdateChecker.h"
 #include "QUpdatesDialog.h"
 #include "UpdateTestMain.h"
@@ -62,6 +63,8 @@ private slots:
     void remindLaterRestartsTimerWithAutomaticChecksOff_data();
     void remindLaterRestartsTimerWithAutomaticChecksOff();
     void checkForUpdateChangesNothingWhileDialogOpen();
+    void downloadOutcome_data();
+    void downloadOutcome();
     void stopDuringStalledCheck();
     void updateDialogTexts();
     void updateDialogWithoutSettingsOrInstallableVersion();
@@ -96,6 +99,9 @@ void tst_UpdateChecker::initTestCase()
     server.put("/uptodate.xml.gz", gzipped(upToDateFeed()));
     server.put("/plain.xml.gz", exampleFeed(server.url("/download/quorbilan-3.2-setup.sh")));
     server.put("/garbage.xml.gz", gzipped("this is <not xml"));
+    server.put("/stallinstaller.xml.gz", gzipped(exampleFeed(server.url("/download/stall.exe"))));
+    server.put("/download/stall.exe", QByteArray());
+    server.stall("/download/stall.exe");
     server.put("/stall.xml.gz", QByteArray());
     server.stall("/stall.xml.gz");
     untrustedServer.put(feedPath, gzipped(upToDateFeed()));
@@ -344,6 +350,61 @@ void tst_UpdateChecker::checkForUpdateChangesNothingWhileDialogOpen()
         dialog->findChild<QPushButton*>("remindButton")->click();
     }));
     QVERIFY(refused);
+}
+
+void tst_UpdateChecker::downloadOutcome_data()
+{
+    QTest::addColumn<QString>("feed");
+    QTest::addColumn<bool>("fails");
+
+    // The feed's installer is not on the server.
+    QTest::newRow("installer missing") << QString(feedPath) << true;
+    QTest::newRow("cancelled") << "/stallinstaller.xml.gz" << false;
+}
+
+void tst_UpdateChecker::downloadOutcome()
+{
+    QFETCH(QString, feed);
+    QFETCH(bool, fails);
+
+    auto checker = makeChecker(server.url(feed));
+    checker->checkForUpdate(false, 24);
+    Message message;
+    bool answered = false;
+    QVERIFY(manualCheckDialog(checker.get(), [&](QUpdatesDialog* dialog) {
+        whenShown<QDownloadProgressDlg>(window.get(), [&](QDownloadProgressDlg* download) {
+            if (!fails) {
+                download->findChild<QPushButton*>("cancelButton")->click();
+                answered = true;
+                return;
+            }
+            // The failed download's box comes once the dialog has gone.
+            whenShown<QMessageBox>(window.get(), [&](QMessageBox* box) {
+                message = {box->windowTitle(), box->text(), box->informativeText()};
+                answered = true;
+                box->accept();
+            });
+        });
+        dialog->findChild<QPushButton*>("installButton")->click();
+    }));
+    QVERIFY(QTest::qWaitFor([&] { return answered && !checker->openDialog; }, 20000));
+
+    const QDateTime next = settings->valueDateTime(SettingUpdateCheckerNextCheck);
+    if (fails) {
+        // A failed download tells why and plans nothing.
+        QCOMPARE(message.title, QStringLiteral("Quorbilan"));
+        QCOMPARE(QTextDocumentFragment::fromHtml(message.text).toPlainText(), QCoreApplication::applicationName());
+        QVERIFY2(message.informative.startsWith("An error occurred while downloading the update. Please try again "
+                                                "later.QNetworkReply::NetworkError 203: "),
+                 qPrintable(message.informative));
+        QVERIFY(!next.isValid());
+        QVERIFY(!checker->timer->isActive());
+    } else {
+        // A cancelled download reminds later.
+        QVERIFY(next.isValid());
+        QVERIFY(checker->timer->isActive());
+        QCOMPARE(checker->timer->interval(), 24 * 3600 * 1000);
+    }
 }
 
 void tst_UpdateChecker::stopDuringStalledCheck()
