@@ -126,14 +126,14 @@ void QUpdateChecker::checkForUpdate(bool force, int intervalHours)
     // A first call that is not forced waits for the user's consent to
     // automatic checks; a forced one always runs.
     if (!firstCheck || force || isAutoCheckEnabled())
-        startTimer(delayMs);
+        startTimerIn(delayMs);
     firstCheck = false;
 }
 
-void QUpdateChecker::startTimer(qint64 ms)
+void QUpdateChecker::startTimerIn(qint64 ms)
 {
     // A stored time weeks ahead does not fit the timer's int: wait as long as
-    // it can, the check then reschedules from there.
+    // it can: the check then runs early rather than at a wrapped time.
     const qint64 limit = std::numeric_limits<int>::max();
     timer->start(int(qBound<qint64>(0, ms, limit)));
 }
@@ -178,7 +178,7 @@ void QUpdateChecker::restartTimer()
     manualCheck = false;
     cancelled.exchange(false);
     if (intervalHours != 0 && (isAutoCheckEnabled() || remindingLater))
-        startTimer(qint64(intervalHours) * 3600 * 1000);
+        startTimerIn(qint64(intervalHours) * 3600 * 1000);
 }
 
 void QUpdateChecker::slotCheckForUpdate()

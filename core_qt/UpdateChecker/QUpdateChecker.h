@@ -106,7 +106,7 @@ private:
     bool checkRunning() const;
     void restartTimer();
     // Single-shot after `ms`, held to what the timer takes.
-    void startTimer(qint64 ms);
+    void startTimerIn(qint64 ms);
     // Emits the outcome of a finished request, unless the check was stopped.
     void reportFeed(const QFileDownloader& downloader);
 
