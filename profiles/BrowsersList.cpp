@@ -6,6 +6,7 @@
 #include "FirefoxFamilyBrowser.h"
 #include "PathHelpers.h"
 #include "PlexBrowser.h"
+#include "ProgramLocation.h"
 #include "SyncthingBrowser.h"
 #include "ViberBrowser.h"
 
@@ -48,6 +49,7 @@ void BrowsersList::populate()
 
 void BrowsersList::reloadAll()
 {
+    const ProgramLookupScope lookups;
     for (const auto &browser : m_browsers) {
         browser->loadProfiles();
         browser->resolveProgramPath();
