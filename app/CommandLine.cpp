@@ -5,6 +5,7 @@
 #include "BrowsersList.h"
 #include "ConsoleOutput.h"
 #include "Optimizer.h"
+#include "OptimizerRelay.h"
 #include "RunningPrograms.h"
 
 #include <QDir>
@@ -178,10 +179,11 @@ int CommandLine::optimize()
 
     int result = 0;
     Optimizer optimizer;
+    auto *relay = new OptimizerRelay(&optimizer);
     QEventLoop loop;
-    QObject::connect(&optimizer, &Optimizer::logLine, &optimizer,
+    QObject::connect(relay, &OptimizerRelay::logLine, relay,
                      [](const QString &text, bool) { printLine(text); });
-    QObject::connect(&optimizer, &Optimizer::finished, &optimizer, [&](bool, bool fatalError) {
+    QObject::connect(relay, &OptimizerRelay::finished, relay, [&](bool, bool fatalError) {
         if (fatalError)
             result = 1;
         loop.quit();
