@@ -2,6 +2,7 @@
 
 #include "DialogButtons.h"
 #include "HomePage.h"
+#include "ProductIdentity.h"
 #include "QApplicationEx.h"
 
 #include <QHBoxLayout>
@@ -13,19 +14,19 @@ AboutDialog::AboutDialog(QWidget* parent)
     : QDialogEx(parent)
 {
     setupUi();
-    setWindowTitle(QStringLiteral("About %1").arg(QStringLiteral("Quorbilan")));
+    setWindowTitle(QStringLiteral("About %1").arg(QStringLiteral(QUORBILAN_PRODUCT_NAME)));
 
     const QIcon icon = parentWidget() ? parentWidget()->windowIcon() : windowIcon();
     iconLabel->setPixmap(icon.pixmap(64, 64));
 
     const auto* app = qobject_cast<QApplicationEx*>(QCoreApplication::instance());
     const quint32 build = app ? app->buildNumber() : 0;
-    titleLabel->setText(QStringLiteral("%1 %2").arg(QStringLiteral("Quorbilan"), QStringLiteral("3.0.0"))
+    titleLabel->setText(QStringLiteral("%1 %2").arg(QStringLiteral(QUORBILAN_PRODUCT_NAME), QStringLiteral(QUORBILAN_VERSION_TEXT))
                         + QStringLiteral(".") + QString::number(build));
 
     textLabel->setText(
         QStringLiteral("Speeds up Firefox, Chrome and other programs by compacting their SQLite databases.<br><br>")
-        + QStringLiteral("Made by Tulverhaven Software.<br><br>")
+        + QStringLiteral("Made by %1.<br><br>").arg(QStringLiteral(QUORBILAN_ORGANIZATION))
         + QStringLiteral("<a href=\"%1\">Home page</a>").arg(homePageAddress()));
 
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);

@@ -6,6 +6,7 @@
 #include "ConsoleOutput.h"
 #include "Optimizer.h"
 #include "OptimizerRelay.h"
+#include "ProductIdentity.h"
 #include "RunningPrograms.h"
 
 #include <QDir>
@@ -16,7 +17,7 @@
 
 namespace {
 
-const QString productLine = QStringLiteral("Quorbilan 3.0.0");
+const QString productLine = QStringLiteral(QUORBILAN_PRODUCT_NAME " " QUORBILAN_VERSION_TEXT);
 
 bool isHelpOption(const QString &arg)
 {

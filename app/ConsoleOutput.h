@@ -8,3 +8,7 @@ void attachConsole();
 void detachConsole();
 void printLine(const QString &text);
 void printError(const QString &text);
+
+// Called before the application object exists when the program starts as the
+// console tool: sets up what the platform needs for a run without windows.
+void prepareConsolePlatform();

@@ -1,6 +1,6 @@
 #include "ConsoleOutput.h"
 
-#include "win/ConsoleWriter.h"
+#include "ConsoleWriter.h"
 
 void attachConsole()
 {
@@ -20,4 +20,9 @@ void printLine(const QString &text)
 void printError(const QString &text)
 {
     win32::printError(text.toStdWString());
+}
+
+// The Windows platform plugin starts without a display of its own.
+void prepareConsolePlatform()
+{
 }

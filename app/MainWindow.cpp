@@ -10,6 +10,7 @@
 #include "LogView.h"
 #include "Optimizer.h"
 #include "OptimizerRelay.h"
+#include "ProductIdentity.h"
 #include "ProfilesLoader.h"
 #include "ProfilesTree.h"
 #include "QMessageBoxLocalized.h"
@@ -29,7 +30,7 @@
 
 namespace {
 
-const QString productName = QStringLiteral("Quorbilan");
+const QString productName = QStringLiteral(QUORBILAN_PRODUCT_NAME);
 
 template <typename Widget>
 Widget* named(Widget* widget, const char* name)
@@ -44,7 +45,7 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindowEx(parent)
 {
     setupUi();
-    setWindowTitle(productName + QStringLiteral(" ") + QStringLiteral("3.0.0"));
+    setWindowTitle(productName + QStringLiteral(" ") + QStringLiteral(QUORBILAN_VERSION_TEXT));
     setWindowIcon(appIcon());
 
     optimizer = std::make_unique<Optimizer>();

@@ -4,6 +4,7 @@
 #include "BrowsersList.h"
 #include "CommandLine.h"
 #include "LanguageTable.h"
+#include "ProductIdentity.h"
 
 const QString SettingSelectedProfiles = QStringLiteral("SelectedProfiles");
 const QString SettingCustomProfiles = QStringLiteral("CustomProfiles");
@@ -22,12 +23,12 @@ QApplicationExSingle::Role roleFor(int argc, char **argv)
 } // namespace
 
 QuorbilanApp::QuorbilanApp(int &argc, char **argv)
-    : QApplicationExSingle(argc, argv, QStringLiteral("Quorbilan"), QStringLiteral("quorbilan_single_instance"),
+    : QApplicationExSingle(argc, argv, QStringLiteral(QUORBILAN_PRODUCT_NAME), QStringLiteral("quorbilan_single_instance"),
                            roleFor(argc, argv))
 {
-    setApplicationVersion(QStringLiteral("3.0.0"));
-    setOrganizationName(QStringLiteral("Tulverhaven Software"));
-    initSettings(QStringLiteral("Quorbilan"), QStringLiteral("Tulverhaven Software"));
+    setApplicationVersion(QStringLiteral(QUORBILAN_VERSION_TEXT));
+    setOrganizationName(QStringLiteral(QUORBILAN_ORGANIZATION));
+    initSettings(QStringLiteral(QUORBILAN_PRODUCT_NAME), QStringLiteral(QUORBILAN_ORGANIZATION));
     registerSettingsDefaults();
     initLanguage(QStringLiteral(":/English.xml"));
     languageTable->load(QStringLiteral("English.xml"));

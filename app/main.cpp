@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "ConsoleOutput.h"
 #include "GuiStart.h"
 #include "QuorbilanApp.h"
 
@@ -15,13 +16,7 @@ void prepareConsoleRun(int argc, char **argv)
     if (!CommandLine::countsAsArguments(argc, argv))
         return;
     qInstallMessageHandler(silenceDiagnostics);
-#ifndef _WIN32
-    // The console tool must work where there is no display at all (a server,
-    // an ssh session), where a GUI application object would abort. It shows
-    // no window, so the offscreen platform serves it wherever it runs.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-#endif
+    prepareConsolePlatform();
 }
 
 } // namespace

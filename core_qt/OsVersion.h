@@ -10,7 +10,6 @@ QString osVersionName();
 // os-release PRETTY_NAME and the architecture), made once and cached.
 QString osDescription();
 
-#ifndef _WIN32
-// The unquoted value of `key` in an os-release text; empty when missing.
+// The unquoted value of `key` in an os-release text (Linux's description of
+// itself); empty when missing.
 QString osReleaseValue(const QString &osRelease, const QString &key);
-#endif

@@ -1,6 +1,6 @@
 #include "OsVersion.h"
 
-#include "win/WindowsVersion.h"
+#include "WindowsVersion.h"
 
 #include <QSysInfo>
 

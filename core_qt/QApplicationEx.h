@@ -37,8 +37,16 @@ public:
     // arrive with the update service.
 
 private:
-    struct VersionNumbers;
+    // The four numbers of the program's own file version.
+    struct VersionNumbers
+    {
+        quint32 versionMajor = 0;
+        quint32 versionMinor = 0;
+        quint32 versionBuild = 0;
+        quint32 revision = 0;
+    };
 
+    // From the executable (QApplicationEx_linux.cpp, QApplicationEx_win.cpp).
     static VersionNumbers readOwnVersion();
     void initVersionInfo();
     void releaseVersionInfo();

@@ -15,6 +15,15 @@ void showInExplorer(const QString& path, bool openFolderIfMissing);
 // The program's icon at 16, 32, 64 and 128 pixels; made once per process.
 QIcon appIcon();
 
+// Opens the folder in the system's file manager.
+void openFolder(const QString& folder);
+
+// The platform parts of the above (QtHelpers_linux.cpp, QtHelpers_win.cpp):
+// selects an existing file in the file manager; loads the program's icon from
+// where the platform keeps it, null when there is none.
+void selectInFileManager(const QString& path);
+QIcon loadAppIcon();
+
 // Lowers the widget's font by `points`; a null widget is left alone.
 void decreaseFontSize(QWidget* widget, double points);
 

@@ -3,7 +3,7 @@
 // icon provider.
 #include "ProgramLocation.h"
 
-#include "WinProgramLocation.h"
+#include "ProgramLocationIndex.h"
 
 #include <QAbstractFileIconProvider>
 #include <QFileInfo>
@@ -19,7 +19,7 @@ ProgramLookupScope::~ProgramLookupScope() = default;
 QString findInAppPaths(const QString &appName)
 {
     std::wstring path;
-    if (!WinProgramLocation::findInAppPaths(appName.toStdWString(), path))
+    if (!ProgramLocationIndex::findInAppPaths(appName.toStdWString(), path))
         return QString();
     return QString::fromStdWString(path);
 }
@@ -28,7 +28,7 @@ const QHash<QString, QString> &buildShortcutIndex()
 {
     static const QHash<QString, QString> index = [] {
         QHash<QString, QString> result;
-        for (const auto &[name, path] : WinProgramLocation::shortcutIndex())
+        for (const auto &[name, path] : ProgramLocationIndex::shortcutIndex())
             result.insert(QString::fromStdWString(name), QString::fromStdWString(path));
         return result;
     }();
@@ -38,7 +38,7 @@ const QHash<QString, QString> &buildShortcutIndex()
 QString findInStartMenu(const QString &appName)
 {
     std::wstring path;
-    if (!WinProgramLocation::findInStartMenu(appName.toStdWString(), path))
+    if (!ProgramLocationIndex::findInStartMenu(appName.toStdWString(), path))
         return QString();
     return QString::fromStdWString(path);
 }

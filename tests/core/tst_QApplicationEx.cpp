@@ -1,5 +1,6 @@
 #include "AppSettings.h"
 #include "LanguageTable.h"
+#include "ProductIdentity.h"
 #include "QApplicationEx.h"
 #include "TestWorld.h"
 

@@ -1,5 +1,6 @@
 #include "FileVersionInfo.h"
 #include "OsVersion.h"
+#include "ProductIdentity.h"
 
 #include <QtTest>
 

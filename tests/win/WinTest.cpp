@@ -1,6 +1,7 @@
 #include "WinTest.h"
 
 #include "ProcessHelpers.h"
+#include "WideUtf8.h"
 
 #include <cstdio>
 #include <vector>
@@ -39,14 +40,7 @@ void fail(const char *file, int line, const std::string &message)
 
 std::string utf8(const std::wstring &text)
 {
-    if (text.empty())
-        return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string bytes(std::size_t(size > 0 ? size : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(), size, nullptr,
-                        nullptr);
-    return bytes;
+    return wideToUtf8(text);
 }
 
 std::string show(const std::wstring &text)

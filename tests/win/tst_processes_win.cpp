@@ -65,8 +65,8 @@ WIN_TEST(processes, childListedWithPathAndParent)
     const Process &p = found.front();
     CHECK_MSG(sameTextNoCase(p.imagePath, childPath), WinTest::show(p.imagePath));
     CHECK_EQ(p.parentProcessId, uint32_t(GetCurrentProcessId()));
-    const uint64_t created = ProcessHelpers::fileTimeValue(p.creationTime);
-    const uint64_t start = ProcessHelpers::fileTimeValue(before);
+    const uint64_t created = p.creationTime;
+    const uint64_t start = (uint64_t(before.dwHighDateTime) << 32) | before.dwLowDateTime;
     const uint64_t tenSeconds = 10ULL * 10000000ULL;
     CHECK_MSG(created + tenSeconds > start && created < start + tenSeconds,
               "created " + std::to_string(created) + ", test start " + std::to_string(start));

@@ -1,6 +1,6 @@
 #include "WinTest.h"
 
-#include "WinProgramLocation.h"
+#include "ProgramLocationIndex.h"
 
 #include <objbase.h>
 #include <shellapi.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-using namespace WinProgramLocation;
+using namespace ProgramLocationIndex;
 
 namespace {
 

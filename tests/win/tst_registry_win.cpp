@@ -1,6 +1,6 @@
 #include "WinTest.h"
 
-#include "WinStringHelpers.h"
+#include "Registry.h"
 
 #include <string>
 

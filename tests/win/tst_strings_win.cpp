@@ -1,8 +1,9 @@
 #include "WinTest.h"
 
+#include "CodePage.h"
 #include "FileVersionInfo.h"
 #include "StringHelpers.h"
-#include "WinStringHelpers.h"
+#include "WideUtf8.h"
 #include "tests/system/CompareVersionsCases.h"
 
 WIN_TEST(strings, compareVersionsTable)
@@ -59,6 +60,18 @@ WIN_TEST(strings, multiByte)
     CHECK(!wideToMultiByte(L"abc", out, 12345)); // no such code page
     CHECK_EQ(out, std::string("old"));
     CHECK(!wideToMultiByte(nullptr, out, CP_UTF8));
+}
+
+WIN_TEST(strings, wideUtf8)
+{
+    const std::wstring text = L"a\u00e4\u20ac\U0001F600";
+    const std::string bytes = "a\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80";
+    CHECK_EQ(wideToUtf8(text), bytes);
+    CHECK_EQ(utf8ToWide(bytes), text);
+    CHECK(wideToUtf8(L"").empty());
+    CHECK(utf8ToWide("").empty());
+    // Windows cannot keep what is not UTF-8: it becomes U+FFFD.
+    CHECK_EQ(utf8ToWide("a\xff"), std::wstring(L"a\ufffd"));
 }
 
 WIN_TEST(strings, fileVersionText)

@@ -5,7 +5,7 @@
 
 // Where an installed program is: the App Paths registry keys and the Start
 // Menu shortcuts. Paths come back with forward slashes.
-namespace WinProgramLocation {
+namespace ProgramLocationIndex {
 
 // The default value of the App Paths key of `appName` ("chrome.exe"), looked
 // up for the current user, then the machine, each in the 64-bit view, then the
@@ -25,4 +25,4 @@ bool findInStartMenu(const std::wstring &appName, std::wstring &path);
 // The target path of a .lnk file; false when it cannot be read.
 bool shortcutTarget(const std::wstring &shortcut, std::wstring &target);
 
-} // namespace WinProgramLocation
+} // namespace ProgramLocationIndex

@@ -1,5 +1,7 @@
 #include "ProcessHelpers.h"
 
+#include <windows.h>
+
 #include <psapi.h>
 #include <algorithm>
 #include <tlhelp32.h>
@@ -22,7 +24,7 @@ void readProcessDetails(HANDLE process, Process &record, std::vector<wchar_t> &b
         record.imagePath = buffer.data();
     FILETIME created{}, exited{}, kernel{}, user{};
     if (GetProcessTimes(process, &created, &exited, &kernel, &user))
-        record.creationTime = created;
+        record.creationTime = (uint64_t(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
 } // namespace
@@ -97,7 +99,7 @@ std::wstring moduleFileName(ModuleHandle module)
     for (DWORD size = MAX_PATH; size <= largestBuffer; size *= 2) {
         std::vector<wchar_t> buffer(size, L'\0');
         SetLastError(ERROR_SUCCESS);
-        const DWORD length = GetModuleFileNameW(module, buffer.data(), size);
+        const DWORD length = GetModuleFileNameW(static_cast<HMODULE>(module), buffer.data(), size);
         if (length == 0)
             return {};
         if (length < size || GetLastError() != ERROR_INSUFFICIENT_BUFFER)

@@ -1,8 +1,8 @@
-#include "WinProgramLocation.h"
+#include "ProgramLocationIndex.h"
 
 #include "LowerCaseTable.h"
 #include "StringHelpers.h"
-#include "WinStringHelpers.h"
+#include "Registry.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -11,7 +11,7 @@
 
 #include <vector>
 
-namespace WinProgramLocation {
+namespace ProgramLocationIndex {
 
 namespace {
 
@@ -180,4 +180,4 @@ bool findInStartMenu(const std::wstring &appName, std::wstring &path)
     return true;
 }
 
-} // namespace WinProgramLocation
+} // namespace ProgramLocationIndex

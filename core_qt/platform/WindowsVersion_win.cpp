@@ -1,7 +1,7 @@
 #include "WindowsVersion.h"
 
 #include "ProcessHelpers.h"
-#include "WinStringHelpers.h"
+#include "Registry.h"
 
 #include <windows.h>
 

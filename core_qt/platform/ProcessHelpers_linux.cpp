@@ -96,14 +96,6 @@ bool readStat(const std::string &folder, uint32_t &parentId, uint64_t &startTick
     return false;
 }
 
-FileTime toFileTime(uint64_t value)
-{
-    FileTime time;
-    time.dwLowDateTime = uint32_t(value & 0xFFFFFFFFu);
-    time.dwHighDateTime = uint32_t(value >> 32);
-    return time;
-}
-
 } // namespace
 
 // Linux has no first pseudo entry to skip: every process whose /proc folder can
@@ -132,7 +124,7 @@ std::vector<Process> runningProcesses(ProcessFilter filter)
         if (ticksPerSecond > 0) {
             const uint64_t started = bootNanoseconds
                                      + startTicks * (1000000000ULL / uint64_t(ticksPerSecond));
-            record.creationTime = toFileTime(started / 100 + unixEpochInFileTime);
+            record.creationTime = started / 100 + unixEpochInFileTime;
         }
         std::string path = withoutDeletedMark(readLink(folder + "/exe"));
         if (path.empty()) {

@@ -1,5 +1,6 @@
 #include "FileVersionInfo.h"
 
+#include "ProductIdentity.h"
 #include "WideUtf8.h"
 
 #include <sys/stat.h>
@@ -10,14 +11,9 @@
 
 namespace {
 
-#define QUORBILAN_TEXT2(x) #x
-#define QUORBILAN_TEXT(x) QUORBILAN_TEXT2(x)
-
 // Linux executables carry no version resource: the program's own numbers are
-// compiled in from the project version.
-const std::wstring ownVersion = utf8ToWide(
-    QUORBILAN_TEXT(QUORBILAN_VERSION_MAJOR) "." QUORBILAN_TEXT(QUORBILAN_VERSION_MINOR) "."
-        QUORBILAN_TEXT(QUORBILAN_VERSION_PATCH) "." QUORBILAN_TEXT(QUORBILAN_VERSION_BUILD));
+// compiled in from the product identity.
+const std::wstring ownVersion = utf8ToWide(QUORBILAN_FILE_VERSION_TEXT);
 
 std::string canonical(const std::string &path)
 {

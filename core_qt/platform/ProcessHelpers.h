@@ -5,31 +5,11 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace ProcessHelpers {
 
-#ifdef _WIN32
-using FileTime = FILETIME;
-using ModuleHandle = HMODULE;
-using ProcessHandle = HANDLE;
-#else
-// The same meaning as Windows' FILETIME: 100-ns units since 1601-01-01 UTC.
-struct FileTime
-{
-    uint32_t dwLowDateTime = 0;
-    uint32_t dwHighDateTime = 0;
-};
+// Handles of the system's own kind (HMODULE, HANDLE on Windows).
 using ModuleHandle = void *;
 using ProcessHandle = void *;
-#endif
-
-inline uint64_t fileTimeValue(const FileTime &time)
-{
-    return (uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
 
 // One running process as the list reports it.
 class Process
@@ -44,8 +24,9 @@ public:
     uint32_t parentProcessId = 0;
     // The full path of the executable; its bare file name when no path can be read.
     std::wstring imagePath;
-    // Zero when it cannot be read.
-    FileTime creationTime{};
+    // 100-ns units since 1601-01-01 UTC (the scale of Windows' FILETIME); zero
+    // when it cannot be read.
+    uint64_t creationTime = 0;
 };
 
 using ProcessFilter = std::function<bool(const Process &)>;
