@@ -179,12 +179,22 @@ int CommandLine::optimize()
     }
 
     int result = 0;
+    // The lines of one batch from the relay go out in one write.
+    QStringList unwritten;
+    const auto writeOut = [&unwritten] {
+        printLines(unwritten);
+        unwritten.clear();
+    };
     Optimizer optimizer;
     auto *relay = new OptimizerRelay(&optimizer);
     QEventLoop loop;
-    QObject::connect(relay, &OptimizerRelay::logLine, relay,
-                     [](const QString &text, bool) { printLine(text); });
+    QObject::connect(relay, &OptimizerRelay::logLine, relay, [&](const QString &text, bool) {
+        if (unwritten.isEmpty())
+            QMetaObject::invokeMethod(relay, writeOut, Qt::QueuedConnection);
+        unwritten << text;
+    });
     QObject::connect(relay, &OptimizerRelay::finished, relay, [&](bool, bool fatalError) {
+        writeOut();
         if (fatalError)
             result = 1;
         loop.quit();
