@@ -77,7 +77,10 @@ bench_rounds() {
             side_ms=
             sync
             start=$(now_ms)
-            "$side" "$bench_copy_root/$side"
+            if ! "$side" "$bench_copy_root/$side"; then
+                echo "bench: $side failed in round $(( round + 1 )), no figures" >&2
+                exit 1
+            fi
             wall=$(awk -v a="$(now_ms)" -v b="$start" 'BEGIN { printf "%.3f", a - b }')
             bench_wall[$side]+="$wall "
             bench_own[$side]+="${side_ms:-$wall} "

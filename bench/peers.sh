@@ -2,12 +2,13 @@
 # The console tool against its peers on three workloads:
 #   - 200 databases of about 108 KiB on disk,
 #   - the same on tmpfs (/dev/shm),
-#   - a browser-like profile set (a Firefox and a Chromium profile, about 62
-#     files and 88 MB, databases with indexes and scattered free pages, and
-#     the profiles' other files),
+#   - a browser-like profile set on disk (a Firefox and a Chrome profile where
+#     the programs keep them, about 62 files and 88 MB: databases with indexes
+#     and scattered free pages, and the profiles' other files),
 # each tool on its own fresh, synced copy, interleaved over ROUNDS rounds:
 #   floor      vacuum_floor, the same SQLite calls in one plain C process
-#   quorbilan  the console tool, `quorbilan /Firefox:FOLDER...`
+#   quorbilan  the console tool: `quorbilan /Firefox:FOLDER` for the small
+#              databases, `quorbilan /Firefox:all /Chrome:all` for the profiles
 #   optimizer  the Optimizer in process (bench_optimizer), timed inside
 #   sqlite3    `sqlite3 FILE VACUUM`, file by file
 #   bleachbit  BleachBit's sqlite.vacuum action, when bleachbit is installed
@@ -58,18 +59,33 @@ mkfile() {
     head -c "$(( $2 * 1024 ))" /dev/urandom > "$1"
 }
 
+# Each fixture lists its profile folders, relative to it, in folders.txt
+# beside it, and says in quorbilan_args.txt how the console tool is asked for
+# them ({} stands for the copy).
 make_many() {
     local dir=$1/fixture/profile
     mkdir -p "$dir"
     for v in 0 1 2 3 4 5 6 7; do mkdb "$dir/v$v.tmp" 108; done
     for i in $(seq -w 0 199); do cp "$dir/v$(( 10#$i % 8 )).tmp" "$dir/db$i.sqlite"; done
     rm "$dir"/v*.tmp
+    echo profile > "$1/folders.txt"
+    echo "/Firefox:{}/profile" > "$1/quorbilan_args.txt"
 }
 
+# A Firefox profile and a Chromium profile where the programs keep them, as
+# the console tool finds them with `/Firefox:all /Chrome:all`.
 make_browser() {
-    local ff=$1/fixture/firefox chrome=$1/fixture/chrome
-    mkdir -p "$ff" "$chrome"
-    local spec name kib
+    local ff=Roaming/Mozilla/Firefox/Profiles/k2x9.default-release chrome="Local/Google/Chrome/User Data/Default"
+    local spec
+    mkdir -p "$1/fixture/$ff" "$1/fixture/$chrome"
+    printf '[Profile0]\nName=default-release\nIsRelative=1\nPath=Profiles/k2x9.default-release\n' \
+        > "$1/fixture/Roaming/Mozilla/Firefox/profiles.ini"
+    printf '{"profile":{"info_cache":{"Default":{"name":"Person 1"}}}}\n' \
+        > "$1/fixture/Local/Google/Chrome/User Data/Local State"
+    printf '%s\n' "$ff" "$chrome" > "$1/folders.txt"
+    echo "/Firefox:all /Chrome:all" > "$1/quorbilan_args.txt"
+    ff=$1/fixture/$ff
+    chrome=$1/fixture/$chrome
     for spec in places.sqlite:24000 favicons.sqlite:9000 cookies.sqlite:2500 formhistory.sqlite:900 \
         webappsstore.sqlite:3000 permissions.sqlite:96 content-prefs.sqlite:224 storage.sqlite:48 \
         protections.sqlite:64 credentialstate.sqlite:32 key4.db:288 cert9.db:224 \
@@ -100,12 +116,17 @@ make_browser() {
 # BleachBit are given, and what the results are checked on.
 list_databases() {
     (cd "$1" && find . -type f -print0 | while IFS= read -r -d '' f; do
-        [ "$(head -c 16 "$f" | tr -d '\0')" = "SQLite format 3" ] && [ "$(head -c 16 "$f" | wc -c)" -eq 16 ] \
-            && printf '%s\n' "${f#./}"
+        if [ "$(head -c 16 "$f" | od -An -c | tr -d ' \n')" = 'SQLiteformat3\0' ]; then
+            printf '%s\n' "${f#./}"
+        fi
     done | sort -f)
 }
 
-folders_of() { find "$1" -mindepth 1 -maxdepth 1 -type d | sort; }
+# The profile folders of a copy, one per line.
+folders_of() {
+    local f
+    while IFS= read -r f; do printf '%s\n' "$1/$f"; done < "$folders"
+}
 
 # The sides; each gets its own copy of the fixture as $1.
 floor() {
@@ -115,9 +136,9 @@ floor() {
     side_ms=$(awk '$1 == "elapsed_ms" {print $2}' <<<"$out")
 }
 quorbilan() {
-    local args=() d
-    while IFS= read -r d; do args+=("/Firefox:$d"); done < <(folders_of "$1")
-    "$program" "${args[@]}" >/dev/null
+    local args
+    read -r -a args <<<"${quorbilan_args//\{\}/$1}"
+    APPDATA="$1/Roaming" LOCALAPPDATA="$1/Local" "$program" "${args[@]}" >/dev/null
 }
 optimizer() {
     local out
@@ -175,6 +196,8 @@ run_workload() {
     local title=$1 root=$2
     local fixture=$root/fixture
     databases=$root/databases.txt
+    folders=$root/folders.txt
+    quorbilan_args=$(cat "$root/quorbilan_args.txt")
     list_databases "$fixture" > "$databases"
     local before=0 f
     while IFS= read -r f; do before=$(( before + $(stat -c %s "$fixture/$f") )); done < "$databases"
@@ -201,7 +224,7 @@ make_many "$work/many"
 run_workload "200 small databases on disk ($work)" "$work/many"
 
 mkdir -p "$shm/many"
-cp -a "$work/many/fixture" "$shm/many/"
+cp -a "$work/many/fixture" "$work/many/folders.txt" "$work/many/quorbilan_args.txt" "$shm/many/"
 rm -rf "$work/many"
 run_workload "200 small databases on tmpfs ($shm)" "$shm/many"
 rm -rf "$shm/many"
@@ -216,12 +239,15 @@ mkdir -p "$work/large/fixture/profile"
 mkdb "$work/large/fixture/profile/large.sqlite" $(( large_mib * 1024 ))
 databases=$work/large/databases.txt
 echo profile/large.sqlite > "$databases"
+folders=$work/large/folders.txt
+echo profile > "$folders"
+quorbilan_args="/Firefox:{}/profile"
 [ -n "$bleachbit" ] && write_bleachbit_cleaner "$work/large/copy"
 for side in "${sides[@]}"; do
     rm -rf "$work/large/copy"
     cp -a "$work/large/fixture" "$work/large/copy"
     sync
-    rss=$( { /usr/bin/time -f 'peak_rss_kib %M' bash -c "$(declare -f "$side" folders_of); $(declare -p floor_tool optimizer_tool program databases bleachbit 2>/dev/null); $side \"\$1\"" _ "$work/large/copy" >/dev/null; } 2>&1 \
+    rss=$( { /usr/bin/time -f 'peak_rss_kib %M' bash -c "$(declare -f "$side" folders_of); $(declare -p floor_tool optimizer_tool program databases folders quorbilan_args bleachbit 2>/dev/null); $side \"\$1\"" _ "$work/large/copy" >/dev/null; } 2>&1 \
         | awk '$1 == "peak_rss_kib" {print $2}')
     printf '  %-36s %7.1f MiB\n' "$(label "$side")" "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')"
 done
