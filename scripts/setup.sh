@@ -13,6 +13,7 @@ packages=(
     g++-mingw-w64-x86-64-posix wine64 wine
     util-linux procps time
     dbus-daemon
+    ca-certificates python3
 )
 
 missing=()
