@@ -1,6 +1,7 @@
 #include "ProfileTreeItem.h"
 
 #include "BrowserProfile.h"
+#include "VisibleText.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,7 +22,7 @@ ProfileTreeItem::ProfileTreeItem(QTreeWidgetItem* parent, BrowserProfile* profil
     setCheckState(0, profile->selected ? Qt::Checked : Qt::Unchecked);
     setText(0, profile->displayName());
     setIcon(0, folderIcon());
-    setText(1, QDir::toNativeSeparators(profile->path));
+    setText(1, visibleText(QDir::toNativeSeparators(profile->path)));
     updateColumns();
 }
 

@@ -25,9 +25,26 @@ public:
     // Fourth number of the executable's file version.
     quint32 buildNumber() const;
 
+    // Installs the crash reporter for the rest of the process: a crash writes a
+    // dump into the current folder and offers to mail it to supportEmail. The
+    // report box shows the icon resource iconId. For GUI runs only.
+    void setupCrashHandler(const QString& supportEmail, int iconId);
+
     // Brings the widget's top-level window in front of all others; a null
     // widget does nothing.
     static void forceForegroundWindow(QWidget* widget);
+
+    // Turns dark-mode support on: applies the system's current light/dark
+    // setting and, with `watch`, follows its changes (windows too).
+    void enableDarkMode(bool watch);
+    // Whether dark-mode support is on for this process.
+    static bool isDarkModeSupport();
+    // Whether windows follow changes of the setting.
+    static bool isDarkModeWatchChanges();
+    // Dark: the "Fusion" style, a dark palette and a tool-tip style sheet.
+    // Light: the look that was in effect before the first switch. Does
+    // nothing where dark mode does not exist.
+    static void applyDarkMode(QApplication* app, bool dark);
 
     // Owned; null until made.
     AppSettings* settings = nullptr;

@@ -9,11 +9,14 @@ packages=(
     libsqlite3-dev sqlite3
     libtinyxml2-dev libfmt-dev libspdlog-dev
     zlib1g-dev libbz2-dev liblzma-dev libssl-dev openssl
-    xvfb xauth
+    xvfb xauth xdotool
     g++-mingw-w64-x86-64-posix wine64 wine
     util-linux procps time
     dbus-daemon
     ca-certificates python3
+    # The desktop portal and GSettings for the dark-mode tests and the dark
+    # screenshot.
+    libglib2.0-bin gsettings-desktop-schemas xdg-desktop-portal xdg-desktop-portal-gtk
 )
 
 missing=()
