@@ -138,7 +138,8 @@ BrowserProfile *BrowsersList::addCustomProfile(const QString &path)
     const QString folder = normalizePath(path);
     if (BrowserProfile *known = findProfileByPath(folder))
         return known;
-    if (listSqliteDatabases(folder, false).isEmpty())
+    DatabaseListing listing = scanSqliteDatabases(folder, false);
+    if (listing.files.isEmpty())
         return nullptr;
 
     QString family;
@@ -149,6 +150,8 @@ BrowserProfile *BrowsersList::addCustomProfile(const QString &path)
         }
     }
     m_customProfiles.push_back(std::make_unique<BrowserProfile>(family, QFileInfo(folder).fileName(), folder));
+    // The check above has just listed the folder: no need to open every file again.
+    m_customProfiles.back()->takeListing(std::move(listing));
     return m_customProfiles.back().get();
 }
 
