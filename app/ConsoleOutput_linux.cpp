@@ -12,13 +12,19 @@ namespace {
 
 bool attached = false;
 
-void writeAll(int fd, const QString &text)
+// The line as it is written: CR LF becomes LF, and an LF ends it.
+void appendLine(QByteArray &bytes, const QString &text)
+{
+    QString normalized = text;
+    normalized.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    bytes += normalized.toUtf8();
+    bytes += '\n';
+}
+
+void writeAll(int fd, const QByteArray &bytes)
 {
     if (!attached)
         return;
-    QString normalized = text;
-    normalized.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    const QByteArray bytes = normalized.toUtf8() + '\n';
     const char *data = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
@@ -30,6 +36,13 @@ void writeAll(int fd, const QString &text)
         data += n;
         left -= n;
     }
+}
+
+void writeLine(int fd, const QString &text)
+{
+    QByteArray bytes;
+    appendLine(bytes, text);
+    writeAll(fd, bytes);
 }
 
 } // namespace
@@ -47,12 +60,20 @@ void detachConsole()
 
 void printLine(const QString &text)
 {
-    writeAll(STDOUT_FILENO, text);
+    writeLine(STDOUT_FILENO, text);
+}
+
+void printLines(const QStringList &lines)
+{
+    QByteArray bytes;
+    for (const QString &line : lines)
+        appendLine(bytes, line);
+    writeAll(STDOUT_FILENO, bytes);
 }
 
 void printError(const QString &text)
 {
-    writeAll(STDERR_FILENO, text);
+    writeLine(STDERR_FILENO, text);
 }
 
 // The console tool must work where there is no display at all (a server, an

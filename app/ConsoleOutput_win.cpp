@@ -17,6 +17,13 @@ void printLine(const QString &text)
     win32::printLine(text.toStdWString());
 }
 
+// The console writer takes one line at a time.
+void printLines(const QStringList &lines)
+{
+    for (const QString &line : lines)
+        printLine(line);
+}
+
 void printError(const QString &text)
 {
     win32::printError(text.toStdWString());
