@@ -94,6 +94,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     optimizeButton->setEnabled(false);
     refreshAction->setEnabled(false);
+    loading = true;
     profilesLoader->start(browsers(), appSettings());
 }
 
@@ -192,7 +193,7 @@ BrowsersList* MainWindow::browsers() const
 
 bool MainWindow::busy() const
 {
-    return optimizing || profilesLoader->isRunning();
+    return optimizing || loading;
 }
 
 void MainWindow::showProfilesPage()
@@ -205,6 +206,7 @@ void MainWindow::showProfilesPage()
 
 void MainWindow::slotPopulateFinished()
 {
+    loading = false;
     refreshAction->setEnabled(true);
     profilesTree->populate(browsers());
 }
@@ -344,6 +346,7 @@ void MainWindow::slotRefresh()
 
     optimizeButton->setEnabled(false);
     refreshAction->setEnabled(false);
+    loading = true;
     profilesLoader->start(browsers(), appSettings());
 }
 

@@ -86,4 +86,8 @@ private:
     // optimizer's own flag turns false before that, and a click in between
     // must still mean Stop.
     bool optimizing = false;
+    // From the start of a search until its finished() arrives here: the
+    // loader's own flag turns false before the list is shown, and requests
+    // that change the list must still be refused until then.
+    bool loading = false;
 };

@@ -2,6 +2,7 @@
 // process of its own: the close hook runs once per process. Prints what the
 // test compares on standard output; the exit code says whether it got there.
 #include "MainWindowDriver.h"
+#include "ModalDriver.h"
 #include "QuorbilanApp.h"
 
 #include <QApplication>
@@ -96,6 +97,8 @@ int main(int argc, char** argv)
     QuorbilanApp app(appArgc, argv);
     int result = 1;
     {
+        // None of the scenarios expects a question: one that comes is closed and fails the run.
+        UnansweredDialogs unanswered;
         MainWindow window;
         window.show();
         MainWindowDriver w{&window};
@@ -109,6 +112,10 @@ int main(int argc, char** argv)
             result = closeDuringLoading(w);
         else if (scenario == QLatin1String("list"))
             result = list(w);
+        for (const QString& text : unanswered.closed())
+            out << "unexpected dialog: " << text << "\n";
+        if (!unanswered.closed().isEmpty())
+            result = 4;
         out.flush();
     }
     return result;

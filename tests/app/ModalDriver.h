@@ -6,29 +6,124 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QSet>
+#include <QStringList>
 #include <QTest>
 #include <QTimer>
 
 #include <functional>
+
+// One answer waiting for the next modal dialog or popup menu of one kind.
+// It lives as a child of its context, so the wait ends with the context.
+class PendingAnswer : public QObject
+{
+public:
+    PendingAnswer(QObject* context, bool popup, std::function<bool(QWidget*)> takes,
+                  std::function<void(QWidget*)> answer)
+        : QObject(context)
+        , popup(popup)
+        , takesWidget(std::move(takes))
+        , answer(std::move(answer))
+    {
+        waiting().insert(this);
+        poll();
+    }
+    ~PendingAnswer() override { waiting().remove(this); }
+
+    // Whether an answer still waits that would take this dialog or menu.
+    static bool anyTakes(QWidget* widget)
+    {
+        for (PendingAnswer* pending : std::as_const(waiting())) {
+            if (pending->takes(widget))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    static QSet<PendingAnswer*>& waiting()
+    {
+        static QSet<PendingAnswer*> set;
+        return set;
+    }
+
+    bool takes(QWidget* widget) const
+    {
+        const QWidget* shown = popup ? QApplication::activePopupWidget() : QApplication::activeModalWidget();
+        return widget == shown && takesWidget(widget);
+    }
+
+    void poll()
+    {
+        QTimer::singleShot(0, this, [this] {
+            QWidget* widget = popup ? QApplication::activePopupWidget() : QApplication::activeModalWidget();
+            if (!widget || !widget->isVisible() || !takesWidget(widget)) {
+                poll();
+                return;
+            }
+            waiting().remove(this);
+            answer(widget);
+            deleteLater();
+        });
+    }
+
+    const bool popup;
+    const std::function<bool(QWidget*)> takesWidget;
+    const std::function<void(QWidget*)> answer;
+};
 
 // Answers the next modal dialog or popup menu from the event loop, once it
 // shows: the callback gets it and must close it. The wait ends with `context`.
 template <typename Widget>
 void whenShown(QObject* context, std::function<void(Widget*)> answer)
 {
-    QTimer::singleShot(0, context, [context, answer] {
-        Widget* widget = nullptr;
-        if constexpr (std::is_same_v<Widget, QMenu>)
-            widget = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        else
-            widget = qobject_cast<Widget*>(QApplication::activeModalWidget());
-        if (!widget || !widget->isVisible()) {
-            whenShown<Widget>(context, answer);
-            return;
-        }
-        answer(widget);
-    });
+    new PendingAnswer(
+        context, std::is_same_v<Widget, QMenu>, [](QWidget* widget) { return qobject_cast<Widget*>(widget) != nullptr; },
+        [answer](QWidget* widget) { answer(static_cast<Widget*>(widget)); });
 }
+
+// Closes every modal dialog and popup menu that no answer waits for, as soon
+// as it shows. A product that asks something its test does not expect (a
+// program of the same name running elsewhere on the machine, say) would
+// otherwise keep the test in that dialog's event loop until the watchdog
+// kills the whole executable; this way the test goes on and fails with what
+// was asked.
+class UnansweredDialogs : public QObject
+{
+public:
+    UnansweredDialogs()
+    {
+        timer.setInterval(50);
+        timer.callOnTimeout(this, &UnansweredDialogs::closeUnanswered);
+        timer.start();
+    }
+
+    // What each closed dialog or menu said.
+    const QStringList& closed() const { return seen; }
+
+private:
+    void closeUnanswered()
+    {
+        for (QWidget* widget : {QApplication::activePopupWidget(), QApplication::activeModalWidget()}) {
+            if (!widget || !widget->isVisible() || PendingAnswer::anyTakes(widget))
+                continue;
+            QString text = QString::fromLatin1(widget->metaObject()->className());
+            if (!widget->windowTitle().isEmpty())
+                text += QStringLiteral(" \"%1\"").arg(widget->windowTitle());
+            if (auto* box = qobject_cast<QMessageBox*>(widget))
+                text += QStringLiteral(": ") + box->text();
+            seen << text;
+            qWarning("closed a dialog no test step waits for: %s", qPrintable(text));
+            if (auto* dialog = qobject_cast<QDialog*>(widget))
+                dialog->reject();
+            else
+                widget->close();
+        }
+    }
+
+    QTimer timer;
+    QStringList seen;
+};
 
 // One entry of a context menu as the user sees it.
 struct MenuEntry

@@ -70,10 +70,12 @@ private:
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<ProgramFixture> fixture;
     std::unique_ptr<MainWindow> window;
+    std::unique_ptr<UnansweredDialogs> unanswered;
 };
 
 void TestMainWindow::init()
 {
+    unanswered = std::make_unique<UnansweredDialogs>();
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
     fixture = std::make_unique<ProgramFixture>(dir->filePath("programs"));
@@ -98,6 +100,9 @@ void TestMainWindow::cleanup()
         list->removeCustomProfile(list->customProfiles().front().get());
     fixture.reset();
     dir.reset();
+    const QStringList unexpected = unanswered->closed();
+    unanswered.reset();
+    QVERIFY2(unexpected.isEmpty(), qPrintable("asked with no step waiting for it: " + unexpected.join("; ")));
 }
 
 MainWindowDriver TestMainWindow::openWindow()
