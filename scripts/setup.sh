@@ -1,19 +1,45 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need. Safe to run again:
-# it only calls apt-get when something is missing.
+# Installs the Debian packages a task needs. Safe to run again: it only calls
+# apt-get when something is missing.
+#   scripts/setup.sh [run|screenshot|bench|test]
+#     run         building and running the program (scripts/run.sh)
+#     screenshot  that and Xvfb (scripts/screenshot.sh)
+#     bench       that and the sqlite3 shell the benchmarks compare with
+#     test        everything the tests need: also Xvfb, openssl, D-Bus,
+#                 mingw-w64 and Wine (the default)
 set -euo pipefail
+
+profile=${1:-test}
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools
-    libsqlite3-dev sqlite3
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
+    libsqlite3-dev
     libtinyxml2-dev libfmt-dev libspdlog-dev
-    zlib1g-dev libbz2-dev liblzma-dev libssl-dev openssl
-    xvfb xauth
-    g++-mingw-w64-x86-64-posix wine64 wine
-    util-linux procps time
-    dbus-daemon
+    zlib1g-dev libbz2-dev liblzma-dev libssl-dev
 )
+case "$profile" in
+run) ;;
+screenshot)
+    packages+=(xvfb xauth)
+    ;;
+bench)
+    packages+=(sqlite3)
+    ;;
+test)
+    packages+=(
+        sqlite3 openssl
+        xvfb xauth
+        g++-mingw-w64-x86-64-posix wine64 wine
+        util-linux procps time
+        dbus-daemon
+    )
+    ;;
+*)
+    echo "usage: $0 [run|screenshot|bench|test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

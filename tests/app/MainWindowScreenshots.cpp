@@ -2,7 +2,7 @@
 // the profiles page, then the log page after a real run. Writes
 // main-window.png and log-page.png into the folder given as argument.
 #include "AppSettings.h"
-#include "GuiTestWorld.h"
+#include "RunGuiTest.h"
 #include "MainWindowDriver.h"
 #include "ProgramFixture.h"
 #include "QuorbilanApp.h"
@@ -126,7 +126,7 @@ int main(int argc, char** argv)
     } cleanup{rootDir};
     rootDir.mkpath(".");
     const QString rootPath = rootDir.path();
-    isolateGuiWorld(rootPath);
+    isolateWorld(rootPath);
     // A user's home with the Windows data folders the programs use.
     const QString home = rootPath + "/home/jane";
     ProgramFixture fixture(home + "/AppData");

@@ -1,5 +1,5 @@
 #include "GuiStart.h"
-#include "GuiTestWorld.h"
+#include "RunGuiTest.h"
 #include "MainWindowDriver.h"
 #include "ProgramFixture.h"
 #include "QuorbilanApp.h"
@@ -8,7 +8,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <csignal>
 
@@ -105,7 +105,7 @@ void TestGuiStart::guiRunsUntilItsWindowCloses()
     QFETCH(QStringList, arguments);
     // A world of its own, so that this instance is the first one there.
     QTemporaryDir world;
-    QProcessEnvironment env = guiWorldEnvironment(world.path());
+    QProcessEnvironment env = worldEnvironment(world.path());
     env.insert("LOCALAPPDATA", fixture->localAppData());
     env.insert("APPDATA", fixture->appData());
     const QString socket = world.filePath("tmp/quorbilan_single_instance");

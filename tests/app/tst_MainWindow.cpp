@@ -2,7 +2,7 @@
 #include "Browser.h"
 #include "BrowsersList.h"
 #include "FakeProgram.h"
-#include "GuiTestWorld.h"
+#include "RunGuiTest.h"
 #include "MainWindowDriver.h"
 #include "ModalDriver.h"
 #include "ProgramFixture.h"
@@ -10,8 +10,9 @@
 #include "SqliteFixture.h"
 
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 
@@ -699,7 +700,7 @@ void TestMainWindow::listRefusedWhileAJobRuns()
 
 QStringList TestMainWindow::runScenario(const QString& world, const QString& scenario, const QStringList& environment)
 {
-    QProcessEnvironment env = guiWorldEnvironment(world);
+    QProcessEnvironment env = worldEnvironment(world);
     for (const QString& entry : environment)
         env.insert(entry.section('=', 0, 0), entry.section('=', 1));
     QProcess helper;

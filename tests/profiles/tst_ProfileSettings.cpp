@@ -1,10 +1,11 @@
 #include "AppSettings.h"
 #include "BrowsersList.h"
 #include "ProgramFixture.h"
+#include "TestWorld.h"
 
 #include <QDir>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using namespace TestSupport;
 
@@ -37,16 +38,21 @@ private:
 
     QTemporaryDir userDir;
     std::unique_ptr<ProgramFixture> fixture;
+    QByteArray fixtureFunction;
 };
 
 void TestProfileSettings::initTestCase()
 {
-    isolateUserEnvironment(userDir.path());
+    isolateWorld(userDir.path());
 }
 
+// One tree per test function: the rows of a data-driven one share it.
 void TestProfileSettings::init()
 {
+    if (fixture && fixtureFunction == QTest::currentTestFunction())
+        return;
     fixture = std::make_unique<ProgramFixture>();
+    fixtureFunction = QTest::currentTestFunction();
     QVERIFY(fixture->buildStandardTree());
 }
 
