@@ -6,11 +6,11 @@
 #include "ConsoleOutput.h"
 #include "Optimizer.h"
 #include "ProductIdentity.h"
+#include "QtHelpers.h"
 #include "RunningPrograms.h"
 
 #include <QDir>
 #include <QEventLoop>
-#include <QLocale>
 
 #include <algorithm>
 
@@ -32,11 +32,6 @@ bool isListOption(const QString &arg)
 bool isIgnored(const QString &arg)
 {
     return arg.startsWith(QLatin1String("-psn"));
-}
-
-QString sizeText(qint64 bytes)
-{
-    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
 }
 
 } // namespace
@@ -144,7 +139,7 @@ int CommandLine::printList()
             printLine(QLatin1String("    ") + profile->name.leftJustified(24)
                       + QStringLiteral("%1 databases, %2")
                             .arg(profile->databases().size(), 3)
-                            .arg(sizeText(profile->totalSize())));
+                            .arg(formatSize(profile->totalSize())));
             printLine(QStringLiteral("        %1").arg(QDir::toNativeSeparators(profile->path)));
         }
         printLine(QString());

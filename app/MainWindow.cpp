@@ -16,6 +16,7 @@
 #include "QtHelpers.h"
 #include "QuorbilanApp.h"
 #include "RunningPrograms.h"
+#include "SettingsKeys.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -2,11 +2,12 @@
 // the profiles page, then the log page after a real run. Writes
 // main-window.png and log-page.png into the folder given as argument.
 #include "AppSettings.h"
-#include "RunGuiTest.h"
 #include "MainWindowDriver.h"
 #include "ProgramFixture.h"
 #include "QuorbilanApp.h"
+#include "SettingsKeys.h"
 #include "SqliteFixture.h"
+#include "TestWorld.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "AboutDialog.h"
 #include "CommandLine.h"
 #include "CommandLineDialog.h"
-#include "RunGuiTest.h"
 #include "HomePage.h"
 #include "QuorbilanApp.h"
+#include "RunGuiTest.h"
 
 #include <QDesktopServices>
 #include <QFontDatabase>

@@ -1,8 +1,8 @@
 #include "GuiStart.h"
-#include "RunGuiTest.h"
 #include "MainWindowDriver.h"
 #include "ProgramFixture.h"
 #include "QuorbilanApp.h"
+#include "RunGuiTest.h"
 
 #include <QProcess>
 #include <QSettings>

@@ -2,11 +2,12 @@
 #include "Browser.h"
 #include "BrowsersList.h"
 #include "FakeProgram.h"
-#include "RunGuiTest.h"
 #include "MainWindowDriver.h"
 #include "ModalDriver.h"
 #include "ProgramFixture.h"
 #include "QuorbilanApp.h"
+#include "RunGuiTest.h"
+#include "SettingsKeys.h"
 #include "SqliteFixture.h"
 
 #include <QProcess>
