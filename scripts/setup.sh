@@ -17,6 +17,8 @@ packages=(
     libsqlite3-dev
     libtinyxml2-dev libfmt-dev libspdlog-dev
     zlib1g-dev libbz2-dev liblzma-dev libssl-dev
+    # The update service's built-in root certificates are made from these.
+    ca-certificates
 )
 case "$profile" in
 run) ;;
@@ -33,6 +35,7 @@ test)
         g++-mingw-w64-x86-64-posix wine64 wine
         util-linux procps time
         dbus-daemon
+        python3
     )
     ;;
 *)

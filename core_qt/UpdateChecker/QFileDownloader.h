@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <cstddef>
+#include <utility>
+
+// One blocking HTTPS GET, run on a worker thread: download() waits in a local
+// event loop until the reply has finished and leaves the outcome in the fields.
+class QFileDownloader : public QObject
+{
+    Q_OBJECT
+
+public:
+    QFileDownloader(const QString& url, QObject* parent, const QString& userAgent);
+
+    virtual bool isRunning() = 0;
+
+public slots:
+    virtual void download() = 0;
+    virtual void abort() = 0;
+
+signals:
+    void downloadProgress(qlonglong bytesReceived, qlonglong bytesTotal);
+
+public:
+    bool followRedirects = true;
+    QString url;
+    // Empty: no User-Agent header.
+    QString userAgent;
+    // Sent as If-Modified-Since when valid; set before download().
+    QDateTime ifModifiedSince;
+
+    QByteArray data;
+    QDateTime lastModified;
+    int networkError = 0;
+    int httpStatus = 0;
+    // The SSL errors of the request joined with ", ".
+    QString sslErrors;
+    QString errorString;
+};
+
+// A new downloader for `url`; the caller owns it and deletes it on the thread
+// that made it.
+QFileDownloader* createFileDownloader(const QString& url, QObject* parent, const QString& userAgent);
+
+// "QNetworkReply::<enumerator>" for a network error code, "QNetworkReply::Unknown"
+// for any other.
+QString networkErrorName(int code);
+
+// The built-in public root certificates as PEM text: the pointer and the length,
+// which counts the terminating zero byte.
+std::pair<const char*, std::size_t> caBundlePem();
+
+// Testing against a local server: a PEM file whose certificates are trusted in
+// addition to the roots, and a replacement for the update feed's address.
+// Both are empty in normal use.
+QString updateTestCaFile();
+QString updateFeedUrlOverride();
