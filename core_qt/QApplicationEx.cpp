@@ -1,9 +1,14 @@
 #include "QApplicationEx.h"
 
 #include "AppSettings.h"
+#include "DarkModePlatform.h"
 #include "LanguageTable.h"
 #include "ProcessHelpers.h"
+#include "QSystemNotification.h"
 
+#include <QPalette>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QThread>
 
 QApplicationEx::QApplicationEx(int& argc, char** argv, const QString& applicationName)
@@ -65,4 +70,98 @@ void QApplicationEx::initLanguage(const QString& builtinResource)
 quint32 QApplicationEx::buildNumber() const
 {
     return versionInfo ? versionInfo->revision : 0;
+}
+
+namespace {
+
+const char darkModeSupportProperty[] = "DarkModeSupport";
+const char darkModeWatchProperty[] = "DarkModeWatchChanges";
+
+QPalette darkPalette()
+{
+    const QColor grey(45, 45, 45);
+    const QColor disabled(127, 127, 127);
+    const QColor blue(42, 130, 218);
+    QPalette palette;
+    palette.setColor(QPalette::Window, grey);
+    palette.setColor(QPalette::WindowText, Qt::white);
+    palette.setColor(QPalette::Base, QColor(18, 18, 18));
+    palette.setColor(QPalette::AlternateBase, grey);
+    palette.setColor(QPalette::ToolTipBase, Qt::white);
+    palette.setColor(QPalette::ToolTipText, Qt::white);
+    palette.setColor(QPalette::Text, Qt::white);
+    palette.setColor(QPalette::Disabled, QPalette::Text, disabled);
+    palette.setColor(QPalette::Button, grey);
+    palette.setColor(QPalette::ButtonText, Qt::white);
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, disabled);
+    palette.setColor(QPalette::BrightText, Qt::red);
+    palette.setColor(QPalette::Link, blue);
+    palette.setColor(QPalette::Highlight, blue);
+    palette.setColor(QPalette::HighlightedText, Qt::black);
+    palette.setColor(QPalette::Disabled, QPalette::HighlightedText, disabled);
+    return palette;
+}
+
+// With a style sheet the application's style is a wrapper without a name
+// around the real style, its child.
+QString styleName(const QStyle* style)
+{
+    if (!style)
+        return {};
+    if (!style->name().isEmpty())
+        return style->name();
+    const QStyle* base = style->findChild<QStyle*>(QString(), Qt::FindDirectChildrenOnly);
+    return base ? base->name() : QString();
+}
+
+} // namespace
+
+void QApplicationEx::enableDarkMode(bool watch)
+{
+    setProperty(darkModeSupportProperty, 1);
+    applyDarkMode(this, systemUsesDarkMode());
+    if (!watch)
+        return;
+    setProperty(darkModeWatchProperty, 1);
+    auto* notification = new QSystemNotification(this);
+    // Connecting starts the notification's watcher.
+    connect(
+        notification, &QSystemNotification::darkModeChanged, notification,
+        [this] { applyDarkMode(this, systemUsesDarkMode()); }, Qt::DirectConnection);
+}
+
+bool QApplicationEx::isDarkModeSupport()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && app->property(darkModeSupportProperty).isValid();
+}
+
+bool QApplicationEx::isDarkModeWatchChanges()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && app->property(darkModeWatchProperty).isValid();
+}
+
+void QApplicationEx::applyDarkMode(QApplication* app, bool dark)
+{
+    if (!app || !DarkModePlatform::supported())
+        return;
+    // The look set up before dark mode was first applied, also when the
+    // system is dark at start.
+    static const QPalette lightPalette = QGuiApplication::palette();
+    static const QString lightStyleSheet = app->styleSheet();
+    static const QString lightStyle = styleName(app->style());
+
+    DarkModePlatform::allowDarkModeForApp(dark);
+    if (dark) {
+        app->setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::setPalette(darkPalette());
+        app->setStyleSheet(
+            QStringLiteral("QToolTip { color: #ffffff; background-color: #2a82da; border: 1px solid white; }"));
+    } else {
+        if (QStyle* style = DarkModePlatform::createLightStyle(lightStyle))
+            app->setStyle(style);
+        QApplication::setPalette(lightPalette);
+        app->setStyleSheet(lightStyleSheet);
+    }
 }

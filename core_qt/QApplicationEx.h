@@ -29,6 +29,18 @@ public:
     // widget does nothing.
     static void forceForegroundWindow(QWidget* widget);
 
+    // Turns dark-mode support on: applies the system's current light/dark
+    // setting and, with `watch`, follows its changes (windows too).
+    void enableDarkMode(bool watch);
+    // Whether dark-mode support is on for this process.
+    static bool isDarkModeSupport();
+    // Whether windows follow changes of the setting.
+    static bool isDarkModeWatchChanges();
+    // Dark: the "Fusion" style, a dark palette and a tool-tip style sheet.
+    // Light: the look that was in effect before the first switch. Does
+    // nothing where dark mode does not exist.
+    static void applyDarkMode(QApplication* app, bool dark);
+
     // Owned; null until made.
     AppSettings* settings = nullptr;
     LanguageTable* languageTable = nullptr;

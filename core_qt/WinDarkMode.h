@@ -2,11 +2,15 @@
 
 class QWidget;
 
-// Mix-in that gives a window a dark title bar while the application runs in
-// dark mode and keeps it in step with the system setting. Title-bar colouring
-// is Windows-only; until the dark-mode support arrives it does nothing.
+// Mix-in that gives a window the title bar of the system's light/dark setting
+// while the application runs with dark-mode support, and keeps it in step
+// when the application watches the setting. Without support it does nothing.
 class WinDarkMode
 {
 public:
-    explicit WinDarkMode(QWidget* /*widget*/) {}
+    explicit WinDarkMode(QWidget* widget);
+
+    // Run at construction and again on every change of the setting; the
+    // window follows changes through one notification object, never more.
+    static void applyWindowDarkMode(QWidget* widget);
 };

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Renders the main window (the profiles page, and the log page after a run)
-# over a small set of sample profiles under Xvfb, into docs/main-window.png
-# and docs/log-page.png.
+# Renders the main window (the profiles page in light and dark mode, and the
+# log page after a run) over a small set of sample profiles under Xvfb, into
+# docs/main-window.png, docs/main-window-dark.png and docs/log-page.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -3,7 +3,7 @@
 # apt-get when something is missing.
 #   scripts/setup.sh [run|screenshot|bench|test]
 #     run         building and running the program (scripts/run.sh)
-#     screenshot  that and Xvfb (scripts/screenshot.sh)
+#     screenshot  that, Xvfb and GSettings (scripts/screenshot.sh)
 #     bench       that and the sqlite3 shell the benchmarks compare with
 #     test        everything the tests need: also Xvfb, openssl, D-Bus,
 #                 mingw-w64 and Wine (the default)
@@ -23,7 +23,8 @@ packages=(
 case "$profile" in
 run) ;;
 screenshot)
-    packages+=(xvfb xauth)
+    # The dark picture's preference goes through GSettings.
+    packages+=(xvfb xauth libglib2.0-bin gsettings-desktop-schemas)
     ;;
 bench)
     packages+=(sqlite3)
@@ -36,6 +37,8 @@ test)
         util-linux procps time
         dbus-daemon
         python3
+        # The desktop portal and GSettings for the dark-mode tests.
+        libglib2.0-bin gsettings-desktop-schemas xdg-desktop-portal xdg-desktop-portal-gtk
     )
     ;;
 *)

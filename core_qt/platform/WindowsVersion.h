@@ -5,6 +5,9 @@
 // The running Windows has exactly this major and minor version.
 bool isWindowsVersion(unsigned major, unsigned minor);
 
+// The running Windows is at least this major and minor version (service pack 0).
+bool isWindowsVersionOrGreater(unsigned major, unsigned minor);
+
 // Windows 10's version number with a build of 22000 or later.
 bool isWindows11();
 

@@ -27,18 +27,30 @@ struct WindowsName
 
 const WindowsName *knownWindows();
 
-} // namespace
-
-bool isWindowsVersion(unsigned major, unsigned minor)
+// Major and minor compared with `condition`; any service pack.
+bool compareWindowsVersion(unsigned major, unsigned minor, BYTE condition)
 {
     OSVERSIONINFOEXW info{};
     info.dwOSVersionInfoSize = sizeof(info);
     info.dwMajorVersion = major;
     info.dwMinorVersion = minor;
     DWORDLONG mask = 0;
-    mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_EQUAL);
-    mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_EQUAL);
-    return VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION, mask) != FALSE;
+    mask = VerSetConditionMask(mask, VER_MAJORVERSION, condition);
+    mask = VerSetConditionMask(mask, VER_MINORVERSION, condition);
+    mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
+    return VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, mask) != FALSE;
+}
+
+} // namespace
+
+bool isWindowsVersion(unsigned major, unsigned minor)
+{
+    return compareWindowsVersion(major, minor, VER_EQUAL);
+}
+
+bool isWindowsVersionOrGreater(unsigned major, unsigned minor)
+{
+    return compareWindowsVersion(major, minor, VER_GREATER_EQUAL);
 }
 
 bool isWindows11()

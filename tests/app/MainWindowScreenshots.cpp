@@ -1,6 +1,7 @@
 // Renders the main window over a small, plausible set of browser profiles:
-// the profiles page, then the log page after a real run. Writes
-// main-window.png and log-page.png into the folder given as argument.
+// the profiles page, the same in dark mode, then the log page after a real
+// run. Writes main-window.png, main-window-dark.png and log-page.png into the
+// folder given as argument.
 #include "AppSettings.h"
 #include "MainWindowDriver.h"
 #include "ProgramFixture.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QPainter>
+#include <QPalette>
 
 #include <cstdio>
 
@@ -99,6 +101,19 @@ bool buildProfiles(ProgramFixture& fixture, const QString& home)
         && databases(home + "/Portable/FirefoxPortable/Data/profile", firefoxFiles.mid(0, 2), 0.7);
 }
 
+// The desktop prefers dark, as GSettings' keyfile backend tells it; no
+// session bus, so no portal of the machine's desktop has a say.
+bool preferDark(const QString& root)
+{
+    qputenv("GSETTINGS_BACKEND", "keyfile");
+    // The test world's data folders hide the system's schemas.
+    qputenv("GSETTINGS_SCHEMA_DIR", "/usr/share/glib-2.0/schemas");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", QString("unix:path=" + root + "/no-session-bus").toUtf8());
+    const QString keyfile = qEnvironmentVariable("XDG_CONFIG_HOME") + "/glib-2.0/settings/keyfile";
+    QDir().mkpath(QFileInfo(keyfile).path());
+    return writeFile(keyfile, "[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n");
+}
+
 bool save(QWidget* window, const QString& file)
 {
     QCoreApplication::processEvents();
@@ -128,6 +143,8 @@ int main(int argc, char** argv)
     rootDir.mkpath(".");
     const QString rootPath = rootDir.path();
     isolateWorld(rootPath);
+    if (!preferDark(rootPath))
+        return 1;
     // A user's home with the Windows data folders the programs use.
     const QString home = rootPath + "/home/jane";
     ProgramFixture fixture(home + "/AppData");
@@ -161,6 +178,16 @@ int main(int argc, char** argv)
     w.tree()->setCurrentItem(w.group("Firefox")->child(0));
     if (!save(&window, output + "/main-window.png"))
         return 1;
+
+    // Dark mode as the system asks for it, then back to the light look.
+    app.enableDarkMode(false);
+    if (QGuiApplication::palette().color(QPalette::Window) != QColor(45, 45, 45)) {
+        std::fprintf(stderr, "dark mode did not apply: is gsettings with the desktop schemas installed?\n");
+        return 1;
+    }
+    if (!save(&window, output + "/main-window-dark.png"))
+        return 1;
+    QuorbilanApp::applyDarkMode(&app, false);
 
     w.click(w.optimizeButton());
     if (!QTest::qWaitFor([&] { return w.optimizeButton()->text() == QLatin1String("Optimize again"); }, 120000))

@@ -72,6 +72,10 @@ WIN_TEST(windowsversion, agreesWithRealVersion)
     CHECK(isWindowsVersion(real.dwMajorVersion, real.dwMinorVersion));
     CHECK(!isWindowsVersion(real.dwMajorVersion, real.dwMinorVersion + 1));
     CHECK(!isWindowsVersion(real.dwMajorVersion + 1, real.dwMinorVersion));
+    CHECK(isWindowsVersionOrGreater(real.dwMajorVersion, real.dwMinorVersion));
+    CHECK(isWindowsVersionOrGreater(real.dwMajorVersion - 1, real.dwMinorVersion + 1));
+    CHECK(!isWindowsVersionOrGreater(real.dwMajorVersion, real.dwMinorVersion + 1));
+    CHECK(!isWindowsVersionOrGreater(real.dwMajorVersion + 1, 0));
     CHECK_EQ(isWindows11(), real.dwMajorVersion == 10 && real.dwBuildNumber >= 22000);
 }
 

@@ -11,6 +11,8 @@ start)
     wineserver -p60 </dev/null >/dev/null 2>&1
     # Makes the prefix on the first run (several seconds); quick afterwards.
     wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
+    # The dark-mode tests run as wintests_win10.exe, which sees Windows 10.
+    wine reg add 'HKCU\Software\Wine\AppDefaults\wintests_win10.exe' /v Version /d win10 /f </dev/null >/dev/null 2>&1
     # The resources test program runs as Windows 10 whatever the prefix's
     # default, so that its manifest has a version to unlock (without one the
     # version queries would see 6.2).

@@ -1,0 +1,107 @@
+// The desktop portal's settings service as far as the dark-mode tests need
+// it: org.freedesktop.portal.Settings on /org/freedesktop/portal/desktop with
+// Read and SettingChanged. The test drives it through standard input:
+//   set NAMESPACE KEY NUMBER   store the value and announce the change
+// --color-scheme N sets the appearance's colour scheme before the service
+// shows up; with --silent it takes the name but never answers a call.
+#include <QCoreApplication>
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QHash>
+#include <QSocketNotifier>
+
+#include <cstdio>
+#include <unistd.h>
+
+class PortalSettings : public QDBusAbstractAdaptor
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+    Q_PROPERTY(uint version READ version)
+
+public:
+    PortalSettings(QObject* parent, bool silent)
+        : QDBusAbstractAdaptor(parent)
+        , silent(silent)
+    {
+    }
+
+    uint version() const { return 1; }
+
+    void set(const QString& group, const QString& key, uint value)
+    {
+        values.insert(group + '\n' + key, value);
+        emit SettingChanged(group, key, QDBusVariant(value));
+    }
+
+public slots:
+    QDBusVariant Read(const QString& group, const QString& key, const QDBusMessage& message)
+    {
+        if (silent) {
+            message.setDelayedReply(true);
+            pending << message;
+            return {};
+        }
+        const auto found = values.constFind(group + '\n' + key);
+        if (found == values.constEnd()) {
+            message.setDelayedReply(true);
+            QDBusConnection::sessionBus().send(
+                message.createErrorReply("org.freedesktop.portal.Error.NotFound", "Requested setting not found"));
+            return {};
+        }
+        // Wrapped twice, as the portal does.
+        return QDBusVariant(QVariant::fromValue(QDBusVariant(*found)));
+    }
+
+signals:
+    void SettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
+
+private:
+    bool silent;
+    QHash<QString, uint> values;
+    QList<QDBusMessage> pending;
+};
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const bool silent = app.arguments().contains("--silent");
+    qRegisterMetaType<QDBusVariant>();
+    QObject root;
+    auto* settings = new PortalSettings(&root, silent);
+    const int scheme = app.arguments().indexOf("--color-scheme");
+    if (scheme > 0 && scheme + 1 < app.arguments().size())
+        settings->set("org.freedesktop.appearance", "color-scheme", app.arguments().at(scheme + 1).toUInt());
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.registerObject("/org/freedesktop/portal/desktop", &root)
+        || !bus.registerService("org.freedesktop.portal.Desktop")) {
+        std::fprintf(stderr, "fake portal: cannot register on the bus\n");
+        return 1;
+    }
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray buffer;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char chunk[1024];
+        const ssize_t n = read(STDIN_FILENO, chunk, sizeof(chunk));
+        if (n <= 0) {
+            app.quit();
+            return;
+        }
+        buffer.append(chunk, n);
+        int end;
+        while ((end = buffer.indexOf('\n')) >= 0) {
+            const QList<QByteArray> words = buffer.left(end).split(' ');
+            buffer.remove(0, end + 1);
+            if (words.size() == 4 && words[0] == "set")
+                settings->set(QString::fromUtf8(words[1]), QString::fromUtf8(words[2]), words[3].toUInt());
+        }
+    });
+    std::printf("ready\n");
+    std::fflush(stdout);
+    return app.exec();
+}
+
+#include "FakePortal.moc"
