@@ -8,6 +8,7 @@
 #include "ProductIdentity.h"
 #include "QtHelpers.h"
 #include "RunningPrograms.h"
+#include "VisibleText.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -32,6 +33,48 @@ bool isListOption(const QString &arg)
 bool isIgnored(const QString &arg)
 {
     return arg.startsWith(QLatin1String("-psn"));
+}
+
+// The toolkit's own options, as QApplication takes them out of the
+// arguments: "-name" or "--name", some with a value in the next argument,
+// some also as "-name=value".
+struct ToolkitOption
+{
+    const char *name;
+    bool takesValue;
+    bool takesAttachedValue;
+};
+
+constexpr ToolkitOption toolkitOptions[] = {
+    {"reverse", false, false},        {"widgetcount", false, false},
+    {"testability", false, false},    {"qdevel", false, false},
+    {"style", true, true},            {"stylesheet", true, true},
+    {"qmljsdebugger", true, true},    {"session", true, false},
+    {"qwindowtitle", true, false},    {"qwindowgeometry", true, false},
+    {"qwindowicon", true, false},     {"platform", true, false},
+    {"platformpluginpath", true, false}, {"platformtheme", true, false},
+    {"plugin", true, false},
+};
+
+// How many arguments from `arg` on belong to a toolkit option; 0 when `arg`
+// is none.
+int toolkitOptionLength(const QString &arg)
+{
+    QString name = arg;
+    if (name.startsWith(QLatin1String("--")))
+        name.remove(0, 2);
+    else if (name.startsWith(QLatin1Char('-')))
+        name.remove(0, 1);
+    else
+        return 0;
+    for (const ToolkitOption &option : toolkitOptions) {
+        const QLatin1String optionName(option.name);
+        if (name == optionName)
+            return option.takesValue ? 2 : 1;
+        if (option.takesAttachedValue && name.startsWith(optionName + QLatin1Char('=')))
+            return 1;
+    }
+    return 0;
 }
 
 } // namespace
@@ -67,6 +110,20 @@ QString helpText()
     return text;
 }
 
+QStringList CommandLine::programArguments(int argc, char **argv)
+{
+    QStringList result;
+    for (int i = 0; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        const int length = i > 0 ? toolkitOptionLength(arg) : 0;
+        if (length > 0)
+            i += length - 1;
+        else
+            result.append(arg);
+    }
+    return result;
+}
+
 CommandLine::CommandLine(const QStringList &arguments, BrowsersList *browsersList, AppSettings *settings)
     : browsersList(browsersList)
     , settings(settings)
@@ -84,10 +141,10 @@ CommandLine::CommandLine(const QStringList &arguments, BrowsersList *browsersLis
     }
 }
 
-bool CommandLine::countsAsArguments(int argc, char **argv)
+bool CommandLine::countsAsArguments(const QStringList &arguments)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (!isIgnored(QString::fromLocal8Bit(argv[i])))
+    for (const QString &arg : arguments.mid(1)) {
+        if (!isIgnored(arg))
             return true;
     }
     return false;
@@ -136,11 +193,13 @@ int CommandLine::printList()
         for (const auto &profile : browser->profiles()) {
             // The name is joined, not passed through arg(): a name holding
             // "%2" would otherwise take the count meant for the placeholder.
-            printLine(QLatin1String("    ") + profile->name.leftJustified(24)
+            printLine(QLatin1String("    ") + visibleText(profile->name).leftJustified(24)
                       + QStringLiteral("%1 databases, %2")
                             .arg(profile->databases().size(), 3)
                             .arg(formatSize(profile->totalSize())));
-            printLine(QStringLiteral("        %1").arg(QDir::toNativeSeparators(profile->path)));
+            printLine(QStringLiteral("        %1").arg(visibleText(QDir::toNativeSeparators(profile->path))));
+            for (const QString &line : profile->listingProblems())
+                printLine(QLatin1String("        ") + line);
         }
         printLine(QString());
     }

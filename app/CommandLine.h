@@ -11,13 +11,17 @@ class BrowsersList;
 class CommandLine
 {
 public:
+    // `arguments` as programArguments() gives them.
     CommandLine(const QStringList &arguments, BrowsersList *browsersList, AppSettings *settings);
 
     // Whether the console tool runs (an argument that starts with "-psn" does not count).
     bool hasArguments() const { return hasArgs; }
-    // The same classification straight from main()'s arguments, before any
-    // object exists.
-    static bool countsAsArguments(int argc, char **argv);
+    // main()'s arguments without the toolkit's own options ("-reverse",
+    // "-style fusion" ...), which QApplication takes for itself. Console or
+    // GUI is decided from this list alone, before any object exists.
+    static QStringList programArguments(int argc, char **argv);
+    // The same classification as hasArguments(), on such a list.
+    static bool countsAsArguments(const QStringList &arguments);
 
     int run();
     int printHelp();

@@ -14,8 +14,8 @@ std::unique_ptr<MainWindow> createMainWindow(QuorbilanApp& app)
 
 int runGui(QuorbilanApp& app)
 {
-    // The GUI-only services (crash reporter, dark mode) belong here, before
-    // any window; the program has neither yet.
+    // Before any window, so that each is made with them in place.
+    app.initGuiServices();
     std::unique_ptr<MainWindow> window = createMainWindow(app);
     window->show();
     const int result = QApplication::exec();

@@ -6,6 +6,7 @@
 #include "BrowserProfile.h"
 #include "BrowsersList.h"
 #include "CommandLineDialog.h"
+#include "DatabaseFiles.h"
 #include "HomePage.h"
 #include "LogView.h"
 #include "Optimizer.h"
@@ -17,6 +18,7 @@
 #include "QuorbilanApp.h"
 #include "RunningPrograms.h"
 #include "SettingsKeys.h"
+#include "VisibleText.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -179,7 +181,7 @@ BrowsersList* MainWindow::browsers() const
 
 bool MainWindow::busy() const
 {
-    return optimizer->isRunning() || profilesLoader->isRunning();
+    return optimizing || profilesLoader->isRunning();
 }
 
 void MainWindow::showProfilesPage()
@@ -198,7 +200,7 @@ void MainWindow::slotPopulateFinished()
 
 void MainWindow::slotOptimize()
 {
-    if (optimizer->isRunning()) {
+    if (optimizing) {
         optimizer->requestStop();
         optimizeButton->setEnabled(false);
         return;
@@ -223,6 +225,7 @@ void MainWindow::slotOptimize()
     optimizeButton->setText(QStringLiteral("Stop"));
     refreshAction->setEnabled(false);
     optimizedOnce = true;
+    optimizing = true;
     optimizer->start(profiles);
 }
 
@@ -248,6 +251,7 @@ void MainWindow::slotOptimizerFinished(bool cancelled, bool fatalError)
     // The optimizer has written the outcome into the log.
     Q_UNUSED(cancelled);
     Q_UNUSED(fatalError);
+    optimizing = false;
     optimizeButton->setText(QStringLiteral("Optimize again"));
     optimizeButton->setEnabled(true);
     refreshAction->setEnabled(true);
@@ -273,9 +277,11 @@ void MainWindow::slotCustomProfileDropped(QString folder)
         profilesTree->selectProfile(profile);
         return;
     }
-    QMessageBoxLocalized::warning(this, productName,
-                                  QStringLiteral("No SQLite databases found in %1").arg(QDir::toNativeSeparators(folder)),
-                                  QMessageBox::Ok, QMessageBox::NoButton);
+    const QString reason = scanSqliteDatabases(folder, false).folderError;
+    const QString shown = visibleText(QDir::toNativeSeparators(folder));
+    const QString text = reason.isEmpty() ? QStringLiteral("No SQLite databases found in %1").arg(shown)
+                                          : QStringLiteral("The folder %1 cannot be read: %2").arg(shown, reason);
+    QMessageBoxLocalized::warning(this, productName, text, QMessageBox::Ok, QMessageBox::NoButton);
 }
 
 void MainWindow::slotAddCustomProfile()
@@ -295,10 +301,10 @@ void MainWindow::slotAddCustomProfile()
 
 void MainWindow::slotRemoveCustomProfile(BrowserProfile* profile)
 {
-    if (!profile || !profile->custom || optimizer->isRunning())
+    if (!profile || !profile->custom || optimizing)
         return;
     const int answer = QMessageBoxLocalized::question(
-        this, productName, QStringLiteral("Remove the custom profile %1 from the list?").arg(profile->name),
+        this, productName, QStringLiteral("Remove the custom profile %1 from the list?").arg(visibleText(profile->name)),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer != QMessageBox::Yes)
         return;

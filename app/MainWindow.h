@@ -79,4 +79,8 @@ private:
     std::unique_ptr<Optimizer> optimizer;
     std::unique_ptr<ProfilesLoader> profilesLoader;
     bool optimizedOnce = false;
+    // From the start of a run until its finished() arrives here. The
+    // optimizer's own flag turns false before that, and a click in between
+    // must still mean Stop.
+    bool optimizing = false;
 };

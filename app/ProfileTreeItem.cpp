@@ -2,6 +2,7 @@
 
 #include "BrowserProfile.h"
 #include "QtHelpers.h"
+#include "VisibleText.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,7 +22,7 @@ ProfileTreeItem::ProfileTreeItem(QTreeWidgetItem* parent, BrowserProfile* profil
     setCheckState(ProfileColumn::Name, profile->selected ? Qt::Checked : Qt::Unchecked);
     setText(ProfileColumn::Name, profile->displayName());
     setIcon(ProfileColumn::Name, folderIcon());
-    setText(ProfileColumn::Path, QDir::toNativeSeparators(profile->path));
+    setText(ProfileColumn::Path, visibleText(QDir::toNativeSeparators(profile->path)));
     updateColumns();
 }
 

@@ -9,19 +9,29 @@
 
 namespace {
 
+// Where crash reports go.
+const QString SupportEmail = QStringLiteral("support@quorbilan.example.com");
+
 // A console run answers no second start: a GUI started beside it must open its
 // own window rather than hand over to a process that has none.
-QApplicationExSingle::Role roleFor(int argc, char **argv)
+QApplicationExSingle::Role roleFor(const QStringList &programArguments)
 {
-    return CommandLine::countsAsArguments(argc, argv) ? QApplicationExSingle::Role::ProbeOnly
-                                                     : QApplicationExSingle::Role::Serve;
+    return CommandLine::countsAsArguments(programArguments) ? QApplicationExSingle::Role::ProbeOnly
+                                                            : QApplicationExSingle::Role::Serve;
 }
 
 } // namespace
 
+// The arguments are classified before QApplication takes its own options out
+// of argv, and the console tool gets exactly that list: one decision.
 QuorbilanApp::QuorbilanApp(int &argc, char **argv)
+    : QuorbilanApp(argc, argv, CommandLine::programArguments(argc, argv))
+{
+}
+
+QuorbilanApp::QuorbilanApp(int &argc, char **argv, const QStringList &programArguments)
     : QApplicationExSingle(argc, argv, QStringLiteral(QUORBILAN_PRODUCT_NAME), QStringLiteral("quorbilan_single_instance"),
-                           roleFor(argc, argv))
+                           roleFor(programArguments))
 {
     setApplicationVersion(QStringLiteral(QUORBILAN_VERSION_TEXT));
     setOrganizationName(QStringLiteral(QUORBILAN_ORGANIZATION));
@@ -30,7 +40,7 @@ QuorbilanApp::QuorbilanApp(int &argc, char **argv)
     initLanguage(QStringLiteral(":/English.xml"));
     languageTable->load(QStringLiteral("English.xml"));
     browsersList = std::make_unique<BrowsersList>();
-    commandLine = std::make_unique<CommandLine>(arguments(), browsersList.get(), settings);
+    commandLine = std::make_unique<CommandLine>(programArguments, browsersList.get(), settings);
 }
 
 QuorbilanApp::~QuorbilanApp()
@@ -42,6 +52,13 @@ QuorbilanApp::~QuorbilanApp()
 QuorbilanApp *QuorbilanApp::instance()
 {
     return static_cast<QuorbilanApp *>(QCoreApplication::instance());
+}
+
+void QuorbilanApp::initGuiServices()
+{
+    // Icon resource 1 is the application's icon.
+    setupCrashHandler(SupportEmail, 1);
+    enableDarkMode(true);
 }
 
 void QuorbilanApp::registerSettingsDefaults()

@@ -1,7 +1,11 @@
 #include "CommandLine.h"
 #include "ConsoleOutput.h"
+#include "CrashReportBox.h"
 #include "GuiStart.h"
 #include "QuorbilanApp.h"
+#include "WindowSystem.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -11,10 +15,8 @@ void silenceDiagnostics(QtMsgType, const QMessageLogContext &, const QString &)
 {
 }
 
-void prepareConsoleRun(int argc, char **argv)
+void prepareConsoleRun()
 {
-    if (!CommandLine::countsAsArguments(argc, argv))
-        return;
     qInstallMessageHandler(silenceDiagnostics);
     prepareConsolePlatform();
 }
@@ -23,7 +25,16 @@ void prepareConsoleRun(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    prepareConsoleRun(argc, argv);
+    // A crashed GUI run starts the program again only to show its report box.
+    if (isCrashReportRun(argc, argv))
+        return runCrashReport(argc, argv);
+    // The same classification QuorbilanApp makes, on the same raw arguments.
+    if (CommandLine::countsAsArguments(CommandLine::programArguments(argc, argv))) {
+        prepareConsoleRun();
+    } else if (!windowSystemAvailable()) {
+        std::fputs("Quorbilan: cannot open a window: no display\n", stderr);
+        return 1;
+    }
     QuorbilanApp app(argc, argv);
     QApplication::setStyle(QStringLiteral("windowsvista"));
 

@@ -1,5 +1,7 @@
 #include "AppSettings.h"
 
+#include "SettingsFiles.h"
+
 #include <QDebug>
 #include <QSettings>
 
@@ -16,7 +18,11 @@ QString dateTimeToSettingString(const QDateTime& value)
 }
 
 AppSettings::AppSettings(const QString& applicationName, const QString& organizationName)
-    : settings(new QSettings(organizationName, applicationName))
+    // A store that cannot be read safely is left alone: the run keeps its
+    // settings in memory only.
+    : settings(settingsStoreReadable(organizationName, applicationName)
+                   ? new QSettings(organizationName, applicationName)
+                   : new QSettings(QString(), QSettings::IniFormat))
 {
 }
 

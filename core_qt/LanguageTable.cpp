@@ -1,9 +1,10 @@
 #include "LanguageTable.h"
 
+#include "RegularFile.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QResource>
@@ -57,10 +58,10 @@ bool LanguageTable::load(const QString& name)
     ensureTrailingSeparator(path);
     path += fileName;
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray data;
+    if (!RegularFile::readAll(path, data))
         return false;
-    const QByteArray text = QString::fromUtf8(file.readAll()).toUtf8();
+    const QByteArray text = QString::fromUtf8(data).toUtf8();
     if (!parseInto(text.constData(), size_t(-1)))
         return false;
     currentFile = fileName;

@@ -5,6 +5,7 @@
 #include "LanguageTable.h"
 #include "ProcessHelpers.h"
 #include "QSystemNotification.h"
+#include "crashreport/CrashHandler.h"
 
 #include <QPalette>
 #include <QStyle>
@@ -164,4 +165,14 @@ void QApplicationEx::applyDarkMode(QApplication* app, bool dark)
         QApplication::setPalette(lightPalette);
         app->setStyleSheet(lightStyleSheet);
     }
+}
+
+void QApplicationEx::setupCrashHandler(const QString& supportEmail, int iconId)
+{
+    CrashHandler::setIconId(iconId);
+    CrashHandler::setAppName(QCoreApplication::applicationName().toStdWString().c_str());
+    const QString version = QStringLiteral("%1.%2").arg(QCoreApplication::applicationVersion()).arg(buildNumber());
+    CrashHandler::setAppVersion(version.toStdWString().c_str());
+    CrashHandler::setSupportEmail(supportEmail.toStdWString().c_str());
+    CrashHandler::install();
 }

@@ -25,6 +25,11 @@ public:
     // Fourth number of the executable's file version.
     quint32 buildNumber() const;
 
+    // Installs the crash reporter for the rest of the process: a crash writes a
+    // dump into the current folder and offers to mail it to supportEmail. The
+    // report box shows the icon resource iconId. For GUI runs only.
+    void setupCrashHandler(const QString& supportEmail, int iconId);
+
     // Brings the widget's top-level window in front of all others; a null
     // widget does nothing.
     static void forceForegroundWindow(QWidget* widget);

@@ -1,12 +1,22 @@
 #include "QApplicationExSingle.h"
 
+#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 
 QApplicationExSingle::QApplicationExSingle(int& argc, char** argv, const QString& applicationName,
                                            const QString& serverName, Role role)
     : QApplicationEx(argc, argv, applicationName)
 {
+    // Probe and listen are one step between starts: two starts at the same
+    // moment would otherwise both find nobody and both serve. Qt takes over
+    // the lock of a process that died holding it; a start that still cannot
+    // get it after a while goes on as before rather than hang.
+    QLockFile startLock(QDir(QDir::tempPath()).filePath(serverName + QStringLiteral(".lock")));
+    if (role == Role::Serve)
+        startLock.tryLock(10000);
+
     // The probe stays connected for the whole run; nothing passes over it.
     localSocket = new QLocalSocket(this);
     localSocket->connectToServer(serverName, QIODevice::ReadWrite);

@@ -2,7 +2,9 @@
 
 #include "Browser.h"
 #include "DatabaseFiles.h"
+#include "VisibleText.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 BrowserProfile::BrowserProfile(Browser *owner, const QString &name, const QString &path)
@@ -25,10 +27,10 @@ BrowserProfile::BrowserProfile(const QString &family, const QString &name, const
 QString BrowserProfile::displayName() const
 {
     if (!title.isEmpty())
-        return title;
+        return visibleText(title);
     if (custom && !family.isEmpty())
-        return QStringLiteral("%1  [%2]").arg(name, family);
-    return name;
+        return visibleText(QStringLiteral("%1  [%2]").arg(name, family));
+    return visibleText(name);
 }
 
 QString BrowserProfile::programName() const
@@ -43,7 +45,11 @@ QString BrowserProfile::programName() const
 const QStringList &BrowserProfile::databases()
 {
     if (!databasesLoaded) {
-        databaseFiles = listSqliteDatabases(path, false);
+        DatabaseListing listing = scanSqliteDatabases(path, false);
+        databaseFiles = std::move(listing.files);
+        databaseSizes = std::move(listing.sizes);
+        folderError = std::move(listing.folderError);
+        undecodableNames = listing.undecodableNames;
         databasesLoaded = true;
     }
     return databaseFiles;
@@ -55,6 +61,19 @@ qint64 BrowserProfile::totalSize()
     for (const QString &file : databases())
         total += QFileInfo(file).size(); // 0 for a file that is gone
     return total;
+}
+
+QStringList BrowserProfile::listingProblems()
+{
+    databases();
+    QStringList lines;
+    if (undecodableNames) {
+        lines << QStringLiteral("Warning: a file name in %1 is not valid in the system's encoding, the file is skipped")
+                     .arg(visibleText(QDir::toNativeSeparators(path)));
+    }
+    if (!folderError.isEmpty())
+        lines << QStringLiteral("Error: the folder cannot be read: %1").arg(folderError);
+    return lines;
 }
 
 QString BrowserProfile::toSettingsString() const

@@ -18,6 +18,7 @@ public:
     BrowserProfile(const BrowserProfile &) = delete;
     BrowserProfile &operator=(const BrowserProfile &) = delete;
 
+    // The title or name as it may be shown: control characters made visible.
     QString displayName() const;
     QString programName() const;
 
@@ -25,6 +26,10 @@ public:
     const QStringList &databases();
     // Current size on disk of the listed files; sizes are read afresh every time.
     qint64 totalSize();
+
+    // What listing the folder could not do, one line each: the folder could
+    // not be read, a file name could not be decoded. Lists on the first call.
+    QStringList listingProblems();
 
     // "<family>\t<path>", as custom profiles are kept in the settings.
     QString toSettingsString() const;
@@ -37,5 +42,11 @@ public:
     bool custom = false;
     bool selected = true;
     QStringList databaseFiles;
+    // Sizes when the files were listed, in the order of databaseFiles.
+    QList<qint64> databaseSizes;
+    // The system's reason when the folder could not be read.
+    QString folderError;
+    // The folder holds a file whose name is not valid in the system's encoding.
+    bool undecodableNames = false;
     bool databasesLoaded = false;
 };

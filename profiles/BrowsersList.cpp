@@ -231,7 +231,11 @@ std::vector<BrowserProfile *> BrowsersList::parseCommandLineArgument(const QStri
         if (!profile)
             profile = addCustomProfile(folder);
         if (!profile) {
-            error = QStringLiteral("Error: no SQLite databases found in %1").arg(QDir::toNativeSeparators(rest));
+            // Only a folder that was looked into holds no databases.
+            const QString reason = scanSqliteDatabases(folder, false).folderError;
+            error = reason.isEmpty()
+                ? QStringLiteral("Error: no SQLite databases found in %1").arg(QDir::toNativeSeparators(rest))
+                : QStringLiteral("Error: the folder %1 cannot be read: %2").arg(QDir::toNativeSeparators(rest), reason);
             return result;
         }
         result.push_back(profile);

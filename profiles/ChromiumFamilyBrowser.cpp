@@ -2,9 +2,9 @@
 
 #include "PathHelpers.h"
 #include "ProgramLocation.h"
+#include "RegularFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -30,10 +30,10 @@ QStringList subfolders(const QString &dir)
 QHash<QString, QString> readLocalState(const QString &userDataDir)
 {
     QHash<QString, QString> names;
-    QFile file(userDataDir + QStringLiteral("/Local State"));
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray data;
+    if (!RegularFile::readAll(userDataDir + QStringLiteral("/Local State"), data))
         return names;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+    const QJsonDocument document = QJsonDocument::fromJson(data);
     if (!document.isObject())
         return names;
     const QJsonObject infoCache = document.object()

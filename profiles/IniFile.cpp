@@ -1,15 +1,13 @@
 #include "IniFile.h"
 
-#include <QFile>
+#include "RegularFile.h"
 
 QMap<QString, QHash<QString, QString>> readIniFile(const QString &path)
 {
     QMap<QString, QHash<QString, QString>> groups;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray data;
+    if (!RegularFile::readAll(path, data))
         return groups;
-
-    QByteArray data = file.readAll();
     if (data.startsWith("\xEF\xBB\xBF"))
         data.remove(0, 3);
 

@@ -3,6 +3,7 @@
 #include "BrowserProfile.h"
 #include "DatabaseFiles.h"
 #include "QtHelpers.h"
+#include "VisibleText.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -22,10 +23,9 @@ Optimizer::~Optimizer()
 
 void Optimizer::start(const std::vector<BrowserProfile *> &profiles)
 {
-    if (running.load())
+    if (running.exchange(true))
         return;
     stopRequested.exchange(false);
-    running.exchange(true);
     processedKb = 0;
     future = QtConcurrent::run(QThreadPool::globalInstance(), [this, profiles] { run(profiles); });
 }
@@ -105,9 +105,13 @@ void Optimizer::run(std::vector<BrowserProfile *> profiles)
 bool Optimizer::optimizeProfile(BrowserProfile *profile)
 {
     emit logLine(QStringLiteral("Optimizing %1").arg(profile->displayName()), true);
-    emit logLine(QStringLiteral("Path: %1").arg(QDir::toNativeSeparators(profile->path)), false);
+    emit logLine(QStringLiteral("Path: %1").arg(visibleText(QDir::toNativeSeparators(profile->path))), false);
 
     const QStringList files = profile->databases();
+    for (const QString &line : profile->listingProblems())
+        emit logLine(line, false);
+    if (!profile->folderError.isEmpty())
+        return true;
     if (files.isEmpty()) {
         emit logLine(QStringLiteral("No databases found in this profile"), false);
         return true;
@@ -116,10 +120,10 @@ bool Optimizer::optimizeProfile(BrowserProfile *profile)
     for (const QString &file : files) {
         if (stopRequested.load())
             return true;
-        const int fileKb = int(QFileInfo(file).size() / 1024);
-        emit logLine(QStringLiteral("%1...").arg(QFileInfo(file).fileName()), false);
+        emit logLine(QStringLiteral("%1...").arg(visibleText(QFileInfo(file).fileName())), false);
 
         const VacuumResult result = vacuumDatabase(file, &stopRequested);
+        const int fileKb = int(qMax<qint64>(result.sizeBefore, 0) / 1024);
         switch (result.status) {
         case VacuumStatus::Cancelled:
             return true;

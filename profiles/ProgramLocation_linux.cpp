@@ -3,15 +3,15 @@
 // the icon theme for the shell's icons.
 #include "ProgramLocation.h"
 
+#include "RegularFile.h"
+
 #include <QAbstractFileIconProvider>
 #include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPixmap>
 #include <QStandardPaths>
-#include <QTextStream>
 
 #include <vector>
 
@@ -25,25 +25,71 @@ struct DesktopEntry
     QString icon;   // its Icon: a theme name or an absolute file
 };
 
-// First word of an Exec line, honouring the desktop-entry format's double-quote quoting.
-QString execProgram(const QString &exec)
+// Words of an Exec line, honouring the desktop-entry format's double-quote quoting.
+QStringList execWords(const QString &exec)
 {
+    QStringList words;
     QString word;
     bool quoted = false;
+    bool inWord = false;
     for (qsizetype i = 0; i < exec.size(); ++i) {
         const QChar c = exec.at(i);
         if (quoted && c == QLatin1Char('\\') && i + 1 < exec.size()) {
             word += exec.at(++i);
         } else if (c == QLatin1Char('"')) {
             quoted = !quoted;
+            inWord = true;
         } else if (c.isSpace() && !quoted) {
-            if (!word.isEmpty())
-                break;
+            if (inWord)
+                words.append(word);
+            word.clear();
+            inWord = false;
         } else {
             word += c;
+            inWord = true;
         }
     }
-    return word;
+    if (inWord)
+        words.append(word);
+    return words;
+}
+
+bool isAssignment(const QString &word)
+{
+    const qsizetype eq = word.indexOf(QLatin1Char('='));
+    return eq > 0 && !word.left(eq).contains(QLatin1Char('/'));
+}
+
+// The program an Exec line starts. Launchers ("env VAR=1 prog", "flatpak run
+// org.app.Id", "snap run prog") start another program, whose icon is not
+// theirs: they and their options are passed over.
+QString execProgram(const QString &exec)
+{
+    const QStringList words = execWords(exec);
+    qsizetype i = 0;
+    while (i < words.size()) {
+        const QString &word = words.at(i);
+        const QString base = QFileInfo(word).fileName();
+        if (isAssignment(word)) {
+            ++i;
+        } else if (base == QLatin1String("env")) {
+            ++i;
+            // env's options; -u and -C take a value of their own.
+            while (i < words.size() && words.at(i).startsWith(QLatin1Char('-'))) {
+                const QString &option = words.at(i++);
+                if ((option == QLatin1String("-u") || option == QLatin1String("-C")) && i < words.size())
+                    ++i;
+            }
+        } else if ((base == QLatin1String("flatpak") || base == QLatin1String("snap"))
+                   && i + 1 < words.size() && words.at(i + 1) == QLatin1String("run")) {
+            i += 2;
+            while (i < words.size() && words.at(i).startsWith(QLatin1Char('-')))
+                ++i;
+        } else {
+            return word;
+        }
+    }
+    return QString();
 }
 
 QString resolveExecutable(const QString &program)
@@ -59,14 +105,13 @@ DesktopEntry readDesktopEntry(const QString &file)
 {
     DesktopEntry entry;
     entry.file = file;
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly | QIODevice::Text))
+    QByteArray data;
+    if (!RegularFile::readAll(file, data))
         return entry;
-    QTextStream stream(&in);
     bool inMainGroup = false;
     QString exec;
-    while (!stream.atEnd()) {
-        const QString line = stream.readLine().trimmed();
+    for (const QByteArray &rawLine : data.split('\n')) {
+        const QString line = QString::fromUtf8(rawLine).trimmed();
         if (line.startsWith(QLatin1Char('['))) {
             inMainGroup = line == QLatin1String("[Desktop Entry]");
             continue;

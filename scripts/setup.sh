@@ -32,7 +32,7 @@ bench)
 test)
     packages+=(
         sqlite3 openssl
-        xvfb xauth
+        xvfb xauth xdotool
         g++-mingw-w64-x86-64-posix wine64 wine
         util-linux procps time
         dbus-daemon

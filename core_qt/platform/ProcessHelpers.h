@@ -34,6 +34,11 @@ using ProcessFilter = std::function<bool(const Process &)>;
 // The running processes in the system's order; an empty filter keeps them all.
 std::vector<Process> runningProcesses(ProcessFilter filter = {});
 
+// True when the process belongs to the user this program runs for: the same
+// real user id on Linux, the same logon session on Windows. A process whose
+// owner cannot be told counts as the user's own.
+bool runsAsCurrentUser(uint32_t processId);
+
 // Switches a privilege of the process's access token on or off; true when the
 // token was adjusted.
 bool enablePrivilege(const wchar_t *privilegeName, ProcessHandle process, bool enable);

@@ -74,10 +74,10 @@ std::string withoutDeletedMark(std::string path)
     return path;
 }
 
-// The parent's id and the start time in clock ticks since boot from
-// /proc/<pid>/stat. The name field may hold blanks and parentheses, so the
-// fields are counted from its closing parenthesis.
-bool readStat(const std::string &folder, uint32_t &parentId, uint64_t &startTicks)
+// The state letter, the parent's id and the start time in clock ticks since
+// boot from /proc/<pid>/stat. The name field may hold blanks and parentheses,
+// so the fields are counted from its closing parenthesis.
+bool readStat(const std::string &folder, char &state, uint32_t &parentId, uint64_t &startTicks)
 {
     const std::string stat = readFile(folder + "/stat");
     const std::string::size_type nameEnd = stat.rfind(')');
@@ -86,6 +86,8 @@ bool readStat(const std::string &folder, uint32_t &parentId, uint64_t &startTick
     std::istringstream fields(stat.substr(nameEnd + 1));
     std::string field;
     for (int index = 3; fields >> field; ++index) {
+        if (index == 3)
+            state = field.empty() ? '?' : field[0];
         if (index == 4)
             parentId = uint32_t(std::strtoul(field.c_str(), nullptr, 10));
         if (index == 22) {
@@ -119,8 +121,12 @@ std::vector<Process> runningProcesses(ProcessFilter filter)
         Process record;
         record.processId = uint32_t(pid);
         uint64_t startTicks = 0;
-        if (!readStat(folder, record.parentProcessId, startTicks))
+        char state = '?';
+        if (!readStat(folder, state, record.parentProcessId, startTicks))
             continue; // gone since the folder was listed
+        // A zombie has ended and only waits for its parent to collect it.
+        if (state == 'Z' || state == 'X')
+            continue;
         if (ticksPerSecond > 0) {
             const uint64_t started = bootNanoseconds
                                      + startTicks * (1000000000ULL / uint64_t(ticksPerSecond));
@@ -139,6 +145,18 @@ std::vector<Process> runningProcesses(ProcessFilter filter)
     }
     closedir(proc);
     return list;
+}
+
+// The real user id from /proc/<pid>/status ("Uid:\treal\teffective..."),
+// the user the process was started for.
+bool runsAsCurrentUser(uint32_t processId)
+{
+    const std::string status = readFile("/proc/" + std::to_string(processId) + "/status");
+    const std::string::size_type line = status.find("\nUid:");
+    if (line == std::string::npos)
+        return false; // ended since it was listed
+    const unsigned long uid = std::strtoul(status.c_str() + line + 5, nullptr, 10);
+    return uid == getuid();
 }
 
 // Linux tokens hold no switchable privileges; nothing is adjusted.

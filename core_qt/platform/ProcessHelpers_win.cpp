@@ -69,6 +69,18 @@ std::vector<Process> runningProcesses(ProcessFilter filter)
     return list;
 }
 
+// Profiles belong to the logged-on user, whose processes share one session;
+// the user's own elevated processes are in it too.
+bool runsAsCurrentUser(uint32_t processId)
+{
+    DWORD ownSession = 0;
+    DWORD processSession = 0;
+    if (!ProcessIdToSessionId(GetCurrentProcessId(), &ownSession)
+        || !ProcessIdToSessionId(processId, &processSession))
+        return true;
+    return processSession == ownSession;
+}
+
 bool enablePrivilege(const wchar_t *privilegeName, ProcessHandle process, bool enable)
 {
     HANDLE token = nullptr;

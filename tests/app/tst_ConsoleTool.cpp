@@ -15,6 +15,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace TestSupport;
 
 namespace {
@@ -96,6 +100,14 @@ private slots:
     void nonAsciiNamesAreUtf8();
     void closedPipeDoesNotKill();
     void consoleRunDoesNotServeSecondStarts();
+    void namesCannotForgeLines_data();
+    void namesCannotForgeLines();
+    void unreadableFolderIsSaidSo_data();
+    void toolkitOptionsBesideConsoleArguments();
+    void undecodableNameIsNamedWithItsFolder();
+    void settingsThatAreNoFileAreLeftAlone_data();
+    void settingsThatAreNoFileAreLeftAlone();
+    void unreadableFolderIsSaidSo();
 
 private:
     // Firefox: "default-release" and "work"; Chrome: "Default" (Alice) and "Profile 1".
@@ -518,6 +530,181 @@ void TestConsoleTool::consoleRunDoesNotServeSecondStarts()
     QVERIFY(console.waitForFinished(120000));
     QCOMPARE(console.exitCode(), 0);
     QVERIFY2(!answered, "a console run answered as if it were a running window");
+}
+
+void TestConsoleTool::namesCannotForgeLines_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("line feed") << "\n" << QStringLiteral("\u240A");
+    QTest::newRow("carriage return") << "\r" << QStringLiteral("\u240D");
+    QTest::newRow("escape sequence") << "\x1b[2J" << QStringLiteral("\u241B[2J");
+    QTest::newRow("bell") << "\a" << QStringLiteral("\u2407");
+    QTest::newRow("delete") << "\x7f" << QStringLiteral("\u2421");
+    QTest::newRow("C1 control sequence introducer") << QStringLiteral("\u009B") << QStringLiteral("\uFFFD");
+    QTest::newRow("right-to-left override") << QStringLiteral("\u202E") << QStringLiteral("\uFFFD");
+    QTest::newRow("line separator") << QStringLiteral("\u2028") << QStringLiteral("\uFFFD");
+}
+
+void TestConsoleTool::namesCannotForgeLines()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, shown);
+    // A folder name and a user name made to look like a line of their own.
+    const QString forged = "Error: the file is locked, Chrome seems to be still running";
+    const QString folder = "P" + control + forged;
+    QVERIFY(m_fixture->makeChromiumProfile(chromeProfile(folder)));
+    QVERIFY(m_fixture->writeLocalState(chromeProfile(QString()), {{folder, "U" + control + forged}}));
+
+    const ConsoleRun list = runProgram({"/list"}, m_env);
+    const ConsoleRun run = runProgram({"/Chrome:all"}, m_env);
+    QCOMPARE(list.exitCode, 0);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(list.outText().contains("    P" + shown + forged), list.out.constData());
+    QVERIFY2(run.outText().contains("Optimizing P" + shown + forged + " (U" + shown + forged + ")\n"),
+             run.out.constData());
+    for (const QString &text : {list.outText(), run.outText()}) {
+        for (const QString &line : text.split('\n')) {
+            QVERIFY2(!line.startsWith("Error"), qPrintable(line));
+            for (const QChar c : line) {
+                const char16_t u = c.unicode();
+                const bool isControl = u < 0x20 || (u >= 0x7f && u <= 0x9f) || (u >= 0x202a && u <= 0x202e)
+                    || u == 0x2028 || u == 0x2029;
+                QVERIFY2(!isControl, qPrintable(QString("U+%1 in: %2").arg(int(u), 4, 16, QChar('0')).arg(line)));
+            }
+        }
+    }
+}
+
+void TestConsoleTool::unreadableFolderIsSaidSo_data()
+{
+    QTest::addColumn<QString>("argument"); // "<folder>" stands for the folder
+    QTest::addColumn<QString>("expected"); // the line after "Path: ", or the error
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("a profile of the program's list") << "/Firefox:all"
+        << "Error: the folder cannot be read: Permission denied" << 0;
+    QTest::newRow("a folder argument") << "/Firefox:<folder>"
+        << "Error: the folder <folder> cannot be read: Permission denied" << 5;
+    QTest::newRow("the list") << "/list" << "        Error: the folder cannot be read: Permission denied" << 0;
+}
+
+void TestConsoleTool::unreadableFolderIsSaidSo()
+{
+    QFETCH(QString, argument);
+    QFETCH(QString, expected);
+    QFETCH(int, exitCode);
+    // Root reads every folder: the run is made as nobody.
+    const QString setpriv = QStandardPaths::findExecutable("setpriv");
+    if (::geteuid() != 0 || setpriv.isEmpty())
+        QSKIP("needs root and setpriv to run the program as the user nobody");
+    const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(m_dir->path(), open));
+    QVERIFY(QFile::setPermissions(m_dir->filePath("home"), open | QFile::WriteOther));
+    const QString folder = firefoxProfile("closed");
+    QVERIFY(m_fixture->makeFirefoxProfile(folder));
+    QVERIFY(m_fixture->makeTextFile(m_fixture->appData() + "/Mozilla/Firefox/profiles.ini",
+                                    "[Profile0]\nName=closed\nIsRelative=1\nPath=Profiles/closed\n"));
+    for (QString path = m_fixture->appData(); path.size() > m_dir->path().size(); path = QFileInfo(path).path())
+        QVERIFY(QFile::setPermissions(path, open));
+    // A folder of no program's list, for the argument.
+    const QString loose = m_dir->filePath("loose");
+    QVERIFY(QDir().mkpath(loose));
+    QVERIFY(createBloatedDatabase(loose + "/places.sqlite", 50, 200, 10));
+    for (const QString &closed : {folder, loose})
+        QVERIFY(QFile::setPermissions(closed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    argument.replace("<folder>", loose);
+    expected.replace("<folder>", loose);
+
+    QProcess program;
+    program.setProcessEnvironment(m_env);
+    program.start(setpriv, {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--", programPath(), argument});
+    QVERIFY(program.waitForFinished(60000));
+    const QString out = QString::fromUtf8(program.readAllStandardOutput());
+    const QString err = QString::fromUtf8(program.readAllStandardError());
+    QCOMPARE(program.exitCode(), exitCode);
+    QVERIFY(!(out + err).contains("No databases found") && !(out + err).contains("no SQLite databases found"));
+    if (exitCode != 0) {
+        QVERIFY2(err.startsWith(expected + "\n"), qPrintable(err));
+        return;
+    }
+    const QStringList lines = out.split('\n');
+    const bool list = argument == "/list";
+    const qsizetype path = lines.indexOf((list ? "        " : "Path: ") + folder);
+    QVERIFY2(path > 0, qPrintable(out + err));
+    QCOMPARE(lines.value(path + 1), expected);
+    if (!list)
+        QCOMPARE(lines.value(path + 2), "Total: optimized 0 files, new size: " + sizeText(0) + " (was " + sizeText(0) + ")");
+}
+
+void TestConsoleTool::settingsThatAreNoFileAreLeftAlone_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("asLink");
+    QTest::newRow("settings file is a fifo") << "Tulverhaven Software/Quorbilan.conf" << false;
+    QTest::newRow("settings file links to a fifo") << "Tulverhaven Software/Quorbilan.conf" << true;
+    QTest::newRow("organization file is a fifo") << "Tulverhaven Software.conf" << false;
+}
+
+void TestConsoleTool::settingsThatAreNoFileAreLeftAlone()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, asLink);
+    buildTree();
+    const QString path = m_env.value("XDG_CONFIG_HOME") + "/" + file;
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    const QString fifo = asLink ? m_dir->filePath("fifo") : path;
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    if (asLink)
+        QVERIFY(QFile::link(fifo, path));
+
+    // Opening the FIFO to read would wait for a writer for ever.
+    QProcess program;
+    program.setProcessEnvironment(m_env);
+    program.start(programPath(), {"/list"});
+    const bool ended = program.waitForFinished(20000);
+    if (!ended) {
+        program.kill();
+        program.waitForFinished();
+    }
+    QVERIFY2(ended, "the program blocked on its settings");
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(program.readAllStandardOutput().contains("default-release"));
+    // Left as it was.
+    QVERIFY(!QFileInfo(fifo).isFile());
+}
+
+void TestConsoleTool::toolkitOptionsBesideConsoleArguments()
+{
+    // The toolkit takes its own options; the rest is the console tool's.
+    buildTree();
+    const ConsoleRun plain = runProgram({"/list"}, m_env);
+    QCOMPARE(plain.exitCode, 0);
+    for (const QStringList &arguments : {QStringList{"-reverse", "/list"}, QStringList{"-style", "fusion", "/list"},
+                                         QStringList{"/list", "-session", "abc", "--widgetcount"}}) {
+        const ConsoleRun run = runProgram(arguments, m_env);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, plain.out);
+    }
+}
+
+void TestConsoleTool::undecodableNameIsNamedWithItsFolder()
+{
+    buildTree();
+    const QString folder = firefoxProfile("abc.default-release");
+    // A name with a byte that is not UTF-8, as another system may leave it.
+    QVERIFY(createBloatedDatabase(folder + "/odd.tmp", 50, 200, 10));
+    const QByteArray badName = QFile::encodeName(folder) + "/odd\xff.sqlite";
+    QCOMPARE(::rename(QFile::encodeName(folder + "/odd.tmp").constData(), badName.constData()), 0);
+    const QString warning = "Warning: a file name in " + folder
+        + " is not valid in the system's encoding, the file is skipped";
+
+    const QStringList list = runProgram({"/list"}, m_env).outText().split('\n');
+    const qsizetype path = list.indexOf("        " + folder);
+    QVERIFY2(path > 0, qPrintable(list.join('\n')));
+    QCOMPARE(list.value(path + 1), "        " + warning);
+    const ConsoleRun run = runProgram({"/Firefox:default-release"}, m_env);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.outText().split('\n').contains(warning), run.out.constData());
 }
 
 QTEST_GUILESS_MAIN(TestConsoleTool)

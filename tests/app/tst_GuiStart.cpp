@@ -3,7 +3,9 @@
 #include "ProgramFixture.h"
 #include "QuorbilanApp.h"
 #include "RunGuiTest.h"
+#include "SqliteFixture.h"
 
+#include <QLockFile>
 #include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
@@ -11,6 +13,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -24,6 +28,10 @@ private slots:
     void windowGoesWithItsConnection();
     void guiRunsUntilItsWindowCloses_data();
     void guiRunsUntilItsWindowCloses();
+    void simultaneousStartsMakeOneServer();
+    void staleLockOfACrashedStartIsTakenOver();
+    void startWithoutDisplaySaysSo_data();
+    void startWithoutDisplaySaysSo();
 
 private:
     std::unique_ptr<ProgramFixture> fixture;
@@ -98,6 +106,14 @@ void TestGuiStart::guiRunsUntilItsWindowCloses_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("no arguments") << QStringList{};
     QTest::newRow("a -psn argument") << QStringList{"-psn_0_4711"};
+    // The toolkit's own options make no console run.
+    QTest::newRow("-reverse") << QStringList{"-reverse"};
+    QTest::newRow("-style fusion") << QStringList{"-style", "fusion"};
+    QTest::newRow("-style=fusion") << QStringList{"-style=fusion"};
+    QTest::newRow("-stylesheet=") << QStringList{"-stylesheet=none.qss"};
+    QTest::newRow("-session abc") << QStringList{"-session", "abc"};
+    QTest::newRow("-widgetcount") << QStringList{"-widgetcount"};
+    QTest::newRow("-qwindowtitle T") << QStringList{"-qwindowtitle", "T"};
 }
 
 void TestGuiStart::guiRunsUntilItsWindowCloses()
@@ -140,6 +156,101 @@ void TestGuiStart::guiRunsUntilItsWindowCloses()
     selected.sort(Qt::CaseInsensitive);
     expected.sort(Qt::CaseInsensitive);
     QCOMPARE(selected, expected);
+}
+
+void TestGuiStart::simultaneousStartsMakeOneServer()
+{
+    // However the two starts interleave, one serves and the other hands over.
+    for (int round = 1; round <= 20; ++round) {
+        QTemporaryDir world;
+        const QProcessEnvironment env = worldEnvironment(world.path());
+        QProcess a;
+        QProcess b;
+        for (QProcess* program : {&a, &b}) {
+            program->setProcessEnvironment(env);
+            program->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        }
+        // Both spin until the gate file appears and then become the
+        // program, at the same moment.
+        const QString gate = world.filePath("gate");
+        const QString script = QStringLiteral("while [ ! -e \"$1\" ]; do :; done; exec \"$2\"");
+        for (QProcess* program : {&a, &b})
+            program->start("/bin/sh", {"-c", script, "sh", gate, QUORBILAN_EXE});
+        QVERIFY(a.waitForStarted() && b.waitForStarted());
+        QVERIFY(writeFile(gate, QByteArray()));
+
+        QTRY_VERIFY_WITH_TIMEOUT(a.state() == QProcess::NotRunning || b.state() == QProcess::NotRunning, 30000);
+        QProcess& gone = a.state() == QProcess::NotRunning ? a : b;
+        QProcess& server = &gone == &a ? b : a;
+        QCOMPARE(gone.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(gone.exitCode(), 0);
+        // The one left serves: a third start hands over to it.
+        QCOMPARE(startProgram({}, env), 0);
+        QVERIFY2(server.state() == QProcess::Running, qPrintable(QString("round %1").arg(round)));
+
+        // It may not have reached its event loop yet; its end is not what is tested.
+        server.kill();
+        QVERIFY(server.waitForFinished(60000));
+    }
+}
+
+void TestGuiStart::staleLockOfACrashedStartIsTakenOver()
+{
+    QTemporaryDir world;
+    const QProcessEnvironment env = worldEnvironment(world.path());
+    const QString lockPath = world.filePath("tmp/quorbilan_single_instance.lock");
+    // A start that died while it held the lock: the file names a process
+    // that is gone.
+    const pid_t crashed = ::fork();
+    if (crashed == 0) {
+        QLockFile lock(lockPath);
+        ::_exit(lock.tryLock(0) ? 0 : 1);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(crashed, &status, 0), crashed);
+    QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    QVERIFY(QFileInfo::exists(lockPath));
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    first.start(QUORBILAN_EXE, QStringList{});
+    QVERIFY(first.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(world.filePath("tmp/quorbilan_single_instance")), 60000);
+    // It took the lock over and gave it back once it served.
+    QTRY_VERIFY(!QFileInfo::exists(lockPath));
+    QCOMPARE(startProgram({}, env), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+    first.kill();
+    QVERIFY(first.waitForFinished(60000));
+}
+
+void TestGuiStart::startWithoutDisplaySaysSo_data()
+{
+    QTest::addColumn<QString>("platform"); // empty: not set
+    QTest::newRow("no platform chosen") << QString();
+    QTest::newRow("xcb") << "xcb";
+    QTest::newRow("wayland") << "wayland";
+    QTest::newRow("wayland, then xcb") << "wayland;xcb";
+}
+
+void TestGuiStart::startWithoutDisplaySaysSo()
+{
+    QFETCH(QString, platform);
+    QTemporaryDir world;
+    QProcessEnvironment env = worldEnvironment(world.path());
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    if (!platform.isEmpty())
+        env.insert("QT_QPA_PLATFORM", platform);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(QUORBILAN_EXE, QStringList{});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    QCOMPARE(program.readAllStandardError(), QByteArray("Quorbilan: cannot open a window: no display\n"));
+    QCOMPARE(program.readAllStandardOutput(), QByteArray());
 }
 
 int main(int argc, char** argv)

@@ -14,6 +14,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 #include <memory>
 
@@ -47,6 +48,7 @@ private slots:
     void menus();
     void fullRun();
     void stopDuringALongVacuum();
+    void clickBeforeTheEndArrivesIsAStop();
     void runningProgramWarning();
     void droppedFolders();
     void addFromTheMenu();
@@ -353,6 +355,26 @@ void TestMainWindow::stopDuringALongVacuum()
     QCOMPARE(integrityCheck(big), "ok");
     QCOMPARE(rowCount(big), 30000);
     QCOMPARE(fileHash(folder + "/b-later.sqlite"), laterHash);
+}
+
+void TestMainWindow::clickBeforeTheEndArrivesIsAStop()
+{
+    MainWindowDriver w = openLoadedWindow();
+    w.tickOnlyGroup("Waterfox");
+    w.click(w.optimizeButton());
+    QCOMPARE(w.optimizeButton()->text(), "Stop");
+    // The run ends on its thread while this one handles no events: its end
+    // is queued, not yet seen, when the user clicks.
+    QThreadPool::globalInstance()->waitForDone();
+    w.click(w.optimizeButton());
+    QTRY_COMPARE_WITH_TIMEOUT(w.optimizeButton()->text(), QString("Optimize again"), 60000);
+    QVERIFY(w.onLogPage());
+    QVERIFY(w.optimizeButton()->isEnabled());
+    QVERIFY(w.logLines().last().startsWith("Completed in"));
+    // The next click goes back to the profiles, as after any run.
+    w.click(w.optimizeButton());
+    QVERIFY(!w.onLogPage());
+    QCOMPARE(w.optimizeButton()->text(), "Optimize!");
 }
 
 void TestMainWindow::runningProgramWarning()

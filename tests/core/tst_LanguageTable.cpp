@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const char* const okKey = "core/QMessageBoxEx/buttonOK";
@@ -264,6 +266,34 @@ private slots:
         QCOMPARE(table.translate(okKey), QString(overrides ? "Replaced" : "OK"));
         QCOMPARE(table.translate(cancelKey), QString("Cancel"));
         QCOMPARE(table.currentLanguageName(), current);
+    }
+
+    // A language file that is a FIFO (or links to one) would block the
+    // start for ever; it is passed over like a missing one.
+    void languageFileThatIsNoFileIsIgnored_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("fifo") << "fifo";
+        QTest::newRow("link to a fifo") << "link";
+        QTest::newRow("folder") << "folder";
+    }
+
+    void languageFileThatIsNoFileIsIgnored()
+    {
+        QFETCH(QString, kind);
+        QVERIFY(QDir().mkpath(languagesDir()));
+        const QString path = languagesDir() + "/German.xml";
+        const QString fifo = kind == "link" ? languagesDir() + "/elsewhere" : path;
+        if (kind == "folder")
+            QVERIFY(QDir().mkpath(path));
+        else
+            QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        if (kind == "link")
+            QVERIFY(QFile::link(fifo, path));
+        LanguageTable table(":/English.xml");
+        QVERIFY(!table.load("German"));
+        QCOMPARE(table.translate(okKey), QString("OK"));
+        QCOMPARE(table.currentLanguageName(), QString("English"));
     }
 
     void reloadRebuildsTable()

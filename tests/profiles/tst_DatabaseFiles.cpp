@@ -96,9 +96,10 @@ void TestDatabaseFiles::vacuumOutcomes_data()
     const QByteArray truncated = wholeFile.read(wholeFile.size() / 2);
     QTest::newRow("truncated database")
         << "truncated.sqlite" << truncated << VacuumStatus::Error << "database disk image is malformed" << false;
+    // A folder removed during a run is no sign of a running program.
     QTest::newRow("missing folder")
-        << "no-such-folder/x.sqlite" << QByteArray() << VacuumStatus::CannotOpen
-        << "unable to open database file" << true;
+        << "no-such-folder/x.sqlite" << QByteArray() << VacuumStatus::Error
+        << "the folder no longer exists" << false;
 }
 
 void TestDatabaseFiles::vacuumOutcomes()

@@ -93,6 +93,23 @@ void TestProgramLocation::initTestCase()
     QVERIFY(makeEntry(systemApps, "firefox.desktop", "Firefox", bin("sysfirefox")));
     QVERIFY(makeEntry(systemApps, "opera.desktop", "Opera", "chrome"));
 
+    // Entries started through launchers, which are on PATH too: the program
+    // is the one the launcher starts, with its own icon.
+    for (const char *name : {"env", "snap", "flatpak", "bravo", "zen", "io.example.Wolf"})
+        QVERIFY(makeExecutable(name));
+    QImage green(32, 32, QImage::Format_ARGB32);
+    green.fill(Qt::green);
+    QVERIFY(green.save(root + "/bravo.png"));
+    QImage blue(32, 32, QImage::Format_ARGB32);
+    blue.fill(Qt::blue);
+    QVERIFY(blue.save(root + "/zen.png"));
+    QVERIFY(makeEntry(userApps, "bravo.desktop", "Bravo Browser", "env -u X BRAVO_A=1 GDK_BACKEND=x11 bravo %U",
+                      root + "/bravo.png"));
+    QVERIFY(makeEntry(userApps, "zen.desktop", "Zen Browser", "env MOZ_X=1 \"zen\" %u", root + "/zen.png"));
+    QVERIFY(makeEntry(userApps, "wolf.desktop", "Wolf", bin("flatpak") + " run --branch=stable --command=wolf io.example.Wolf"));
+    QVERIFY(makeEntry(userApps, "bird.desktop", "Bird", "snap run bird"));
+    QVERIFY(makeEntry(userApps, "assigned.desktop", "Assigned", "LANG=C zen"));
+
     const QString theme = root + "/icons/fixture";
     QVERIFY(QDir().mkpath(theme + "/32x32/apps"));
     QVERIFY(writeFile(theme + "/index.theme",
@@ -170,6 +187,10 @@ void TestProgramLocation::menuEntries_data()
     QTest::newRow("target gone: the entry itself") << "Old Tool" << "user:stale.desktop";
     QTest::newRow("entry in a subfolder") << "vivaldi browser" << "user:kde/vivaldi.desktop";
     QTest::newRow("action names do not count") << "New Window" << "";
+    QTest::newRow("env with options and variables") << "Bravo Browser" << "bin:bravo";
+    QTest::newRow("variable before the program") << "Assigned" << "bin:zen";
+    QTest::newRow("flatpak run") << "Wolf" << "bin:io.example.Wolf";
+    QTest::newRow("snap run of a program not on PATH: the entry itself") << "Bird" << "user:bird.desktop";
     QTest::newRow("unknown") << "Pale Moon" << "";
 }
 
@@ -213,6 +234,10 @@ void TestProgramLocation::icons()
     const QIcon fromFile = iconForPath(bin("chrome"));
     QVERIFY(!fromFile.isNull());
     QCOMPARE(fromFile.pixmap(32).toImage().pixelColor(16, 16), QColor(Qt::red));
+
+    // Two programs started through env keep their own icons.
+    QCOMPARE(iconForPath(bin("bravo")).pixmap(32).toImage().pixelColor(16, 16), QColor(Qt::green));
+    QCOMPARE(iconForPath(bin("zen")).pixmap(32).toImage().pixelColor(16, 16), QColor(Qt::blue));
 
     // Nothing known about these: the generic program icon, never a null one.
     for (const QString &path : {bin("lonely-tool"), userApps + "/stale.desktop", root + "/not-there"}) {

@@ -3,10 +3,16 @@
 #include "RunningPrograms.h"
 
 #include <QDir>
+#include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using TestSupport::FakeProgram;
 
@@ -26,6 +32,8 @@ private slots:
     void sharedProcessNameMarksBothPrograms();
     void nameWithBlanksAndExtension();
     void customProfileChecksTheFamily();
+    void onlyTheUsersLiveProcessesCount_data();
+    void onlyTheUsersLiveProcessesCount();
 
 private:
     void startCopy(const QString &fileName, int count = 1);
@@ -118,6 +126,86 @@ void TestRunningPrograms::customProfileChecksTheFamily()
     const auto pairs = list.programsForProfiles({&custom});
     startCopy("PlexScriptHost");
     QCOMPARE(runningPrograms(pairs), QStringList{"Plex"});
+}
+
+namespace {
+
+// State letter of a process from /proc/<pid>/stat; 0 when it is gone.
+char processState(pid_t pid)
+{
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = stat.readAll();
+    const qsizetype end = text.lastIndexOf(')');
+    return end > 0 && end + 2 < text.size() ? text.at(end + 2) : 0;
+}
+
+// A child started with plain fork/exec: Qt does not know it, so nothing
+// reaps it behind the test's back.
+pid_t startRaw(const QStringList &command)
+{
+    std::vector<QByteArray> args;
+    for (const QString &arg : command)
+        args.push_back(QFile::encodeName(arg));
+    std::vector<char *> argv;
+    for (QByteArray &arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+} // namespace
+
+void TestRunningPrograms::onlyTheUsersLiveProcessesCount_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("counts");
+    QTest::newRow("own live process") << "own" << true;
+    QTest::newRow("zombie") << "zombie" << false;
+    QTest::newRow("another user's process") << "other user" << false;
+}
+
+void TestRunningPrograms::onlyTheUsersLiveProcessesCount()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, counts);
+    const QString setpriv = QStandardPaths::findExecutable("setpriv");
+    if (kind == "other user" && (::geteuid() != 0 || setpriv.isEmpty()))
+        QSKIP("needs root and setpriv to start a process as the user nobody");
+
+    // A copy of sleep that the user nobody may run too.
+    const QString folder = dir.filePath("shared");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                  | QFile::ReadOther | QFile::ExeOther));
+    const QString copy = folder + "/vivaldi";
+    if (!QFileInfo::exists(copy)) {
+        QVERIFY(QFile::copy(QStandardPaths::findExecutable("sleep"), copy));
+        QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    }
+
+    QStringList command{copy, kind == "zombie" ? "0" : "600"};
+    if (kind == "other user")
+        command = QStringList{setpriv, "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"} + command;
+    const pid_t pid = startRaw(command);
+    QVERIFY(pid > 0);
+    if (kind == "zombie") {
+        QTRY_COMPARE(processState(pid), 'Z');
+    } else {
+        // Running the copy itself, after setpriv's exec.
+        QTRY_COMPARE(QFileInfo(QString("/proc/%1/exe").arg(pid)).symLinkTarget(), copy);
+    }
+
+    const QStringList running = runningPrograms(pairsFor({"Vivaldi", "Firefox"}));
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    QCOMPARE(running, counts ? QStringList{"Vivaldi"} : QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestRunningPrograms)

@@ -81,3 +81,14 @@ WIN_TEST(runningprograms, childFoundByItsFileName)
     CHECK_EQ(found.size(), std::size_t(1));
     CHECK_MSG(sameNoCase(found.front().imagePath, firefox.path), WinTest::show(found.front().imagePath));
 }
+
+// The user's own processes, the program itself and a child it started, share
+// its logon session; an id that names no process cannot be told apart and counts.
+WIN_TEST(runningprograms, ownProcessesRunAsTheCurrentUser)
+{
+    NamedChild child(L"session-child.exe");
+    CHECK(child.started);
+    CHECK(ProcessHelpers::runsAsCurrentUser(GetCurrentProcessId()));
+    CHECK(ProcessHelpers::runsAsCurrentUser(child.info.dwProcessId));
+    CHECK(ProcessHelpers::runsAsCurrentUser(0xFFFFFFF0u));
+}

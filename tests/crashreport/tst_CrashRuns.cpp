@@ -1,0 +1,339 @@
+#include "CrashHandler.h"
+#include "FakeMailPrograms.h"
+#include "ProgramFixture.h"
+#include "TestWorld.h"
+#include "XdoTool.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+// Real crashes: the program and a test program crash under Xvfb, the report box
+// is answered with xdotool, the mail goes to a recording xdg-email.
+class TestCrashRuns : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void guiRunHitBySigsegvReportsIt();
+    void workerThreadCrashSendsTheReport();
+    void escapedExceptionIsReported();
+    void secondCrashIsNotReportedAgain();
+    void unwritableFolderGivesNoDumpAndNoBox();
+    void consoleRunInstallsNoHandler_data();
+    void consoleRunInstallsNoHandler();
+
+private:
+    QProcessEnvironment environment() const;
+    // Starts the crashing test program in the current folder and waits for its
+    // one report box; its window id.
+    QString startCrash(QProcess& program, const QString& mode);
+    QStringList dumps() const;
+    QString dumpText() const;
+
+    std::unique_ptr<QTemporaryDir> world;
+    std::unique_ptr<FakeMailPrograms> fakes;
+    QString folder; // the crashing process's current folder
+};
+
+namespace {
+
+const QString reportTitle = "Quorbilan - Unhandled Exception";
+
+// Whether the process has a handler of its own for the signal.
+bool catchesSignal(qint64 pid, int signal)
+{
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
+    }
+    return false;
+}
+
+// The ids of the windows with exactly this title, once there is one.
+QStringList waitForWindows(const QString& title)
+{
+    const QString ids = xdotool({"search", "--sync", "--name", "^" + QRegularExpression::escape(title) + "$"});
+    return ids.split('\n', Qt::SkipEmptyParts);
+}
+
+// Send is the default button; Tab moves to Cancel.
+void answer(const QString& window, bool send)
+{
+    xdotool(QStringList{"windowfocus", "--sync", window, "key", "--delay", "100"}
+            + (send ? QStringList{"Return"} : QStringList{"Tab", "space"}));
+}
+
+} // namespace
+
+void TestCrashRuns::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        QSKIP("needs an X display (ctest runs this under xvfb-run)");
+    if (QStandardPaths::findExecutable("xdotool").isEmpty())
+        QSKIP("needs xdotool (scripts/setup.sh installs it)");
+}
+
+void TestCrashRuns::init()
+{
+    world = std::make_unique<QTemporaryDir>();
+    fakes = std::make_unique<FakeMailPrograms>(world->filePath("bin"));
+    folder = world->filePath("cwd");
+    QDir().mkpath(folder);
+}
+
+QProcessEnvironment TestCrashRuns::environment() const
+{
+    QProcessEnvironment env = worldEnvironment(world->path());
+    QDir().mkpath(world->filePath("runtime"));
+    env.insert("XDG_RUNTIME_DIR", world->filePath("runtime"));
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("PATH", fakes->path());
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    // The sanitizer's own fault handlers would hide whether the program has one.
+    env.insert("ASAN_OPTIONS", "detect_leaks=0:handle_segv=0:handle_sigbus=0:handle_sigfpe=0");
+    return env;
+}
+
+QString TestCrashRuns::startCrash(QProcess& program, const QString& mode)
+{
+    program.setProcessEnvironment(environment());
+    program.setWorkingDirectory(folder);
+    program.start(CRASHING_PROGRAM, {mode});
+    const QStringList windows = waitForWindows("CrashTest - Unhandled Exception");
+    return windows.size() == 1 ? windows[0] : QString();
+}
+
+QStringList TestCrashRuns::dumps() const
+{
+    return QDir(folder).entryList({"*.dmp"}, QDir::Files);
+}
+
+QString TestCrashRuns::dumpText() const
+{
+    QFile dump(QDir(folder).filePath(dumps().value(0)));
+    dump.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(dump.readAll());
+}
+
+void TestCrashRuns::guiRunHitBySigsegvReportsIt()
+{
+    QProcess program;
+    program.setProcessEnvironment(environment());
+    program.setWorkingDirectory(folder);
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+    program.start(QUORBILAN_EXE, QStringList{});
+    QVERIFY(program.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(catchesSignal(program.processId(), SIGSEGV), 60000);
+    QVERIFY(catchesSignal(program.processId(), SIGABRT));
+
+    ::kill(pid_t(program.processId()), SIGSEGV);
+    const QStringList windows = waitForWindows(reportTitle);
+    QCOMPARE(windows.size(), 1);
+    QCOMPARE(program.state(), QProcess::Running);
+    answer(windows[0], false);
+    QVERIFY(program.waitForFinished(60000));
+    const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(1);
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+
+    // <exe>_<version>_<system>_<Y>-<M>-<D>_<h>.<m>.<s>.dmp, of the crash's time in UTC.
+    QCOMPARE(dumps().size(), 1);
+    const QString winver = QString::fromStdWString(winverString());
+    const QRegularExpression name("^quorbilan_" + QRegularExpression::escape(QUORBILAN_PROJECT_VERSION) + "_"
+                                  + QRegularExpression::escape(winver)
+                                  + R"(_(\d{4})-([1-9]\d?)-([1-9]\d?)_(\d{1,2})\.(\d{1,2})\.(\d{1,2})\.dmp$)");
+    const QRegularExpressionMatch match = name.match(dumps()[0]);
+    QVERIFY2(match.hasMatch(), qPrintable(dumps()[0]));
+    const QDateTime stamp(QDate(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt()),
+                          QTime(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt()),
+                          Qt::UTC);
+    QVERIFY2(stamp >= before.addMSecs(-before.time().msec()) && stamp <= after, qPrintable(stamp.toString()));
+
+    const QString text = dumpText();
+    QVERIFY(text.startsWith("Quorbilan " QUORBILAN_PROJECT_VERSION " crash dump\n"));
+    QVERIFY(text.contains("Signal: 11 (SIGSEGV)"));
+    QVERIFY(text.contains(QRegularExpression("Fault address: 0x[0-9a-f]{16}\n")));
+    QVERIFY(text.contains(QRegularExpression("Backtrace:\n.*quorbilan", QRegularExpression::DotMatchesEverythingOption)));
+    QVERIFY(text.contains("Memory map:\n"));
+    QVERIFY(text.contains(QRegularExpression("\n  rip 0x[0-9a-f]{16}\n")));
+
+    // Cancel sends nothing.
+    QCOMPARE(fakes->calls("xdg-email").size(), 0);
+    QCOMPARE(fakes->calls("xdg-open").size(), 0);
+}
+
+void TestCrashRuns::workerThreadCrashSendsTheReport()
+{
+    QProcess program;
+    const QString window = startCrash(program, "worker");
+    QVERIFY(!window.isEmpty());
+    answer(window, true);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+
+    QCOMPARE(dumps().size(), 1);
+    const QString dump = QDir(folder).filePath(dumps()[0]);
+    QVERIFY(dumps()[0].startsWith("crashing_program_1.2.3.4_"));
+    const QString text = dumpText();
+    QVERIFY(text.contains("Signal: 11 (SIGSEGV), code 1\n"));
+    QVERIFY(text.contains("Fault address: 0x0000000000000000\n"));
+    QVERIFY(text.contains("dereferenceNull"));
+
+    const QString body = expectedReportBody("CrashTest", dump, QString::fromStdWString(winverString()));
+    const QList<QStringList> calls = fakes->calls("xdg-email");
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls[0], QStringList({"--subject", "CrashTest 1.2.3.4 Bug Report", "--body", body,
+                                    "--attach", dump, "reports@example.org"}));
+    QCOMPARE(fakes->calls("xdg-open").size(), 0);
+}
+
+void TestCrashRuns::escapedExceptionIsReported()
+{
+    QProcess program;
+    const QString window = startCrash(program, "terminate");
+    QVERIFY(!window.isEmpty());
+    answer(window, false);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    QCOMPARE(dumps().size(), 1);
+    const QString text = dumpText();
+    QVERIFY(text.contains("Signal: 6 (SIGABRT)"));
+    QVERIFY(text.contains("Reason: std::terminate\n"));
+    QCOMPARE(fakes->calls("xdg-email").size(), 0);
+}
+
+void TestCrashRuns::secondCrashIsNotReportedAgain()
+{
+    QProcess program;
+    QVERIFY(!startCrash(program, "twice").isEmpty());
+
+    // The second thread faults while the first one's report is on screen.
+    QFile(folder + "/second.go").open(QIODevice::WriteOnly);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/second.crashing"), 30000);
+    QTest::qWait(500);
+    QCOMPARE(program.state(), QProcess::Running);
+    QCOMPARE(dumps().size(), 1);
+    const QStringList windows = waitForWindows("CrashTest - Unhandled Exception");
+    QCOMPARE(windows.size(), 1);
+
+    answer(windows[0], true);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    QCOMPARE(dumps().size(), 1);
+    QCOMPARE(fakes->calls("xdg-email").size(), 1);
+}
+
+void TestCrashRuns::unwritableFolderGivesNoDumpAndNoBox()
+{
+    // No dump can be created in /proc, not even by root; and a folder deeper
+    // than the path buffer is refused rather than cut.
+    QString deep = folder;
+    while (deep.size() < 2100) {
+        deep += "/" + QString(200, 'd');
+        QVERIFY(QDir().mkpath(deep));
+    }
+    for (const QString& where : {QString("/proc"), deep}) {
+        QProcess program;
+        program.setProcessEnvironment(environment());
+        program.setWorkingDirectory(where);
+        program.start(CRASHING_PROGRAM, {"worker"});
+        QVERIFY(program.waitForFinished(60000));
+        // The default action: killed by the signal, no report.
+        QCOMPARE(program.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(QDir(where).entryList({"*.dmp"}, QDir::Files), QStringList());
+    }
+    QCOMPARE(xdotool({"search", "--name", "Unhandled Exception"}), QString());
+    QCOMPARE(fakes->calls("xdg-email").size(), 0);
+}
+
+void TestCrashRuns::consoleRunInstallsNoHandler_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("/list") << QStringList{"/list"};
+    QTest::newRow("a compaction") << QStringList{"/Firefox:all"};
+}
+
+void TestCrashRuns::consoleRunInstallsNoHandler()
+{
+    QFETCH(QStringList, arguments);
+    TestSupport::ProgramFixture fixture(world->filePath("programs"));
+    QVERIFY(fixture.buildStandardTree());
+    QProcessEnvironment env = environment();
+    env.insert("LOCALAPPDATA", fixture.localAppData());
+    env.insert("APPDATA", fixture.appData());
+    env.remove("QT_QPA_PLATFORM");
+
+    // Its output and errors go into a full pipe, so the run waits at its first line.
+    int pipeEnds[2];
+    QCOMPARE(pipe2(pipeEnds, O_CLOEXEC), 0);
+    fcntl(pipeEnds[1], F_SETFL, O_NONBLOCK);
+    const QByteArray filler(4096, 'x');
+    while (write(pipeEnds[1], filler.constData(), filler.size()) > 0) {
+    }
+    fcntl(pipeEnds[1], F_SETFL, 0);
+
+    std::vector<QByteArray> storage;
+    std::vector<char*> argv;
+    storage.push_back(QUORBILAN_EXE);
+    for (const QString& argument : arguments)
+        storage.push_back(argument.toUtf8());
+    for (QByteArray& item : storage)
+        argv.push_back(item.data());
+    argv.push_back(nullptr);
+    std::vector<QByteArray> envStorage;
+    std::vector<char*> envp;
+    for (const QString& entry : env.toStringList())
+        envStorage.push_back(entry.toUtf8());
+    for (QByteArray& item : envStorage)
+        envp.push_back(item.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
+    pid_t pid = 0;
+    QCOMPARE(posix_spawn(&pid, QUORBILAN_EXE, &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+
+    const auto waitsOnThePipe = [pid] {
+        QFile channel(QString("/proc/%1/wchan").arg(pid));
+        return channel.open(QIODevice::ReadOnly) && channel.readAll().contains("pipe_write");
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(waitsOnThePipe(), 60000);
+    const bool segv = catchesSignal(pid, SIGSEGV);
+    const bool abrt = catchesSignal(pid, SIGABRT);
+
+    char buffer[65536];
+    while (read(pipeEnds[0], buffer, sizeof buffer) > 0) {
+    }
+    close(pipeEnds[0]);
+    int status = 0;
+    QCOMPARE(waitpid(pid, &status, 0), pid);
+    QVERIFY(WIFEXITED(status));
+    QVERIFY(!segv);
+    QVERIFY(!abrt);
+}
+
+QTEST_GUILESS_MAIN(TestCrashRuns)
+
+#include "tst_CrashRuns.moc"

@@ -1,0 +1,258 @@
+#include "WinTest.h"
+
+#include "CrashHandler.h"
+#include "CrashTestSupport.h"
+#include "ReportMail.h"
+
+#include <string>
+
+using namespace CrashTest;
+
+namespace {
+
+// The crash handler's record for one case, put back afterwards.
+struct RecordScope
+{
+    RecordScope()
+    {
+        CrashHandler::setAppName(L"Quorbilan");
+        CrashHandler::setAppVersion(L"3.0.0.42");
+        CrashHandler::setSupportEmail(L"support@example.com");
+        CrashHandler::instance().dumpFilePath = L"C:\\Users\\u\\x y\\app.exe_3.0.0.42.dmp";
+    }
+    ~RecordScope() { CrashHandler::instance() = saved; }
+    CrashHandler saved = CrashHandler::instance();
+};
+
+std::wstring winverShape()
+{
+    // "<major>.<minor>_<architecture>"
+    const std::wstring text = winverString();
+    const std::size_t dot = text.find(L'.');
+    const std::size_t underscore = text.find(L'_');
+    if (dot == std::wstring::npos || underscore == std::wstring::npos || dot > underscore)
+        return L"bad: " + text;
+    return text.substr(underscore);
+}
+
+std::wstring exeFolder()
+{
+    return WinTest::exeFolder();
+}
+
+bool copyAs(const std::wstring &source, const std::wstring &target)
+{
+    return CopyFileW((exeFolder() + source).c_str(), target.c_str(), FALSE) != 0;
+}
+
+} // namespace
+
+WIN_TEST(crashtexts, expandsPlaceholders)
+{
+    RecordScope scope;
+    const std::wstring winver = winverString();
+    struct Case
+    {
+        const wchar_t *appName;
+        const wchar_t *text;
+        bool fileNameOnly;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {L"Quorbilan", L"%app_name% %app_version% %email% %dump_file% %winver%", false,
+         L"Quorbilan 3.0.0.42 support@example.com C:\\Users\\u\\x y\\app.exe_3.0.0.42.dmp " + winver},
+        {L"Quorbilan", L"'%dump_file%'", true, L"'app.exe_3.0.0.42.dmp'"},
+        {L"Quorbilan", L"%APP_NAME% %unknown%", false, L"%APP_NAME% %unknown%"},
+        {L"Q %winver%", L"%app_name%", false, L"Q " + winver},
+        {L"%app_name%", L"%app_name%!", false, L"%app_name%!"},
+        {L"Quorbilan", L"%app_name% - Unhandled Exception", false, L"Quorbilan - Unhandled Exception"},
+    };
+    for (const Case &c : cases) {
+        CrashHandler::setAppName(c.appName);
+        CHECK_EQ(expandPlaceholders(c.text, c.fileNameOnly), c.expected);
+    }
+}
+
+WIN_TEST(crashtexts, namesTheDumpFromAFixedTime)
+{
+    wchar_t name[2048];
+    const CrashTime time = crashTimeFromEpoch(1772694489); // 2026-03-05 07:08:09 UTC
+    CHECK(formatDumpName(name, 2048, L"app.exe", L"3.0.0.42", L"10.0_x64", time));
+    CHECK_EQ(std::wstring(name), std::wstring(L"app.exe_3.0.0.42_10.0_x64_2026-3-5_7.8.9.dmp"));
+    CHECK(!formatDumpName(name, 20, L"app.exe", L"3.0.0.42", L"10.0_x64", time));
+    // This system's text, as the dump name carries it.
+    CHECK_EQ(winverShape(), std::wstring(L"_x64"));
+}
+
+WIN_TEST(crashtexts, encodesTheMailtoLink)
+{
+    CHECK_EQ(mailtoLink(L"s@example.com", L"A & B #1", L"50%\nC:\\x y\\d.dmp"),
+             std::wstring(L"mailto:s@example.com?subject=A%20%26%20B%20%231&body=50%25%0D%0AC%3A%5Cx%20y%5Cd.dmp"));
+    CHECK_EQ(mailtoLink(L"", L"s", L"\x00e9"), std::wstring(L"mailto:?subject=s&body=%C3%A9"));
+}
+
+WIN_TEST(mail, findsOutlookAsTheMailtoHandler)
+{
+    Folder folder;
+    const std::wstring longFolder = folder.file(L"Long Folder Name");
+    CreateDirectoryW(longFolder.c_str(), nullptr);
+    const std::wstring outlook = longFolder + L"\\OUTLOOK.EXE";
+    CHECK(copyAs(L"wintests_recorder.exe", outlook));
+    wchar_t shortPath[1024] = {};
+    GetShortPathNameW(outlook.c_str(), shortPath, 1024);
+
+    struct Case
+    {
+        std::wstring command;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {L"\"C:\\Office\\OUTLOOK.EXE\" /m \"%1\"", L"C:\\Office\\OUTLOOK.EXE"},
+        {L"C:\\Office\\outlook.exe -c IPM.Note /m \"%1\"", L"C:\\Office\\outlook.exe"},
+        {L"\"C:\\Mail\\thunderbird.exe\" -compose \"%1\"", L""},
+        {L"\"C:\\Gone\\OFFICE~1\\OUTLOOK.EXE\" /m \"%1\"", L"C:\\Gone\\OFFICE~1\\OUTLOOK.EXE"},
+        {L"\"" + std::wstring(shortPath) + L"\" /m \"%1\"",
+         std::wstring(shortPath).find(L'~') != std::wstring::npos ? outlook : std::wstring(shortPath)},
+    };
+    for (const Case &c : cases) {
+        MailtoHandler handler(c.command);
+        CHECK(handler.ok());
+        CHECK_EQ(defaultMailClientOutlookPath(), c.expected);
+    }
+}
+
+WIN_TEST(mail, takesTheFirstRouteThatWorks)
+{
+    Folder folder;
+    const std::wstring outlook = folder.file(L"outlook.exe");
+    const std::wstring mailer = folder.file(L"mailer.exe");
+    CHECK(copyAs(L"wintests_recorder.exe", outlook));
+    CHECK(copyAs(L"wintests_recorder.exe", mailer));
+    // The recording MAPI32.DLL, loaded first so that the name finds it.
+    const std::wstring mapiFolder = folder.file(L"mapi");
+    CreateDirectoryW(mapiFolder.c_str(), nullptr);
+    const std::wstring mapi = mapiFolder + L"\\MAPI32.DLL";
+    CHECK(copyAs(L"wintests_mapi.dll", mapi));
+    HMODULE recording = LoadLibraryW(mapi.c_str());
+    CHECK_MSG(recording && GetProcAddress(recording, "recordingMapi"),
+              "the recording MAPI32.DLL was not loaded");
+    const std::wstring attachment = L"C:\\dumps\\a & b.dmp";
+    const std::wstring body = L"line one\nline two";
+
+    // Outlook handles mailto: its command line, texts as they are; no MAPI.
+    {
+        MailtoHandler handler(L"\"" + outlook + L"\" /m \"%1\"");
+        sendMail(0, L"Subject", body, L"s@example.com", attachment);
+        CHECK(waitForFile(outlook + L".txt"));
+        CHECK_EQ(readWide(outlook + L".txt"),
+                 L"\"" + outlook + L"\" /a \"" + attachment
+                     + L"\" /m \"s@example.com&subject=Subject&body=" + body + L"\"");
+        CHECK(!exists(mapi + L".txt"));
+    }
+    // Another mail program: Simple MAPI with recipient and attachment.
+    {
+        MailtoHandler handler(L"\"" + mailer + L"\" \"%1\"");
+        sendMail(0, L"Subject", body, L"s@example.com", attachment);
+        CHECK(waitForFile(mapi + L".txt"));
+        CHECK_EQ(readWide(mapi + L".txt"),
+                 L"session=0|window=0|flags=12|reserved=0|subject=Subject|note=" + body
+                     + L"|recipients=1|to=1:s@example.com:(null)|files=1|file=" + attachment
+                     + L":(null)");
+        CHECK(!exists(mailer + L".txt"));
+        DeleteFileW((mapi + L".txt").c_str());
+    }
+    // MAPI refuses (the user cancelled): the mailto: link, percent-encoded.
+    {
+        MailtoHandler handler(L"\"" + mailer + L"\" \"%1\"");
+        SetEnvironmentVariableW(L"RECORDING_MAPI_RESULT", L"1");
+        sendMail(0, L"Subject", body, L"s@example.com", attachment);
+        SetEnvironmentVariableW(L"RECORDING_MAPI_RESULT", nullptr);
+        CHECK(waitForFile(mailer + L".txt"));
+        CHECK(exists(mapi + L".txt"));
+        const std::wstring line = readWide(mailer + L".txt");
+        CHECK_MSG(line.find(L"mailto:s@example.com?subject=Subject&body=line%20one%0D%0Aline%20two")
+                      != std::wstring::npos,
+                  WinTest::utf8(line));
+        DeleteFileW((mapi + L".txt").c_str());
+        DeleteFileW((mailer + L".txt").c_str());
+    }
+    // No attachment: only the link.
+    {
+        MailtoHandler handler(L"\"" + outlook + L"\" /m \"%1\"");
+        DeleteFileW((outlook + L".txt").c_str());
+        sendMail(0, L"Subject", L"b", L"s@example.com", L"");
+        CHECK(waitForFile(outlook + L".txt"));
+        const std::wstring line = readWide(outlook + L".txt");
+        CHECK_MSG(line.find(L"/m \"mailto:s@example.com?subject=Subject&body=b\"") != std::wstring::npos,
+                  WinTest::utf8(line));
+        CHECK(!exists(mapi + L".txt"));
+    }
+    FreeLibrary(recording);
+}
+
+namespace {
+
+// The crash child's dump: one file of the expected name holding a minidump.
+void checkDump(const Folder &folder, std::wstring *path)
+{
+    int count = 0;
+    const std::wstring name = findFile(folder.path(), L"*.dmp", &count);
+    CHECK_EQ(count, 1);
+    const std::wstring prefix = L"wintests_crash.exe_1.2.3.4_" + winverString() + L"_";
+    CHECK_MSG(name.compare(0, prefix.size(), prefix) == 0, WinTest::utf8(name));
+    CHECK_EQ(head(folder.file(name)), std::string("MDMP"));
+    *path = folder.file(name);
+}
+
+} // namespace
+
+WIN_TEST(crash, reportEndsWithExitCode1)
+{
+    for (const std::wstring answer : {L"cancel", L"send"}) {
+        Folder folder;
+        const std::wstring outlook = folder.file(L"outlook.exe");
+        CHECK(copyAs(L"wintests_recorder.exe", outlook));
+        MailtoHandler handler(L"\"" + outlook + L"\" /m \"%1\"");
+
+        CHECK_EQ(run(exeFolder() + L"wintests_crash.exe", L"crash " + answer, folder.path()), 1);
+        // The filter stayed in place after another module tried to replace it.
+        CHECK_EQ(readWide(folder.file(L"filter.txt")), std::wstring(L"returned null"));
+        std::wstring dump;
+        checkDump(folder, &dump);
+        if (dump.empty())
+            return;
+        // Two buttons with the report's captions, the first the default; no close box.
+        CHECK_EQ(readWide(folder.file(L"box.txt")),
+                 std::wstring(L"Send Report (Recommended)|Cancel|(none)||close greyed|6"));
+        if (answer == L"cancel") {
+            CHECK(!exists(outlook + L".txt"));
+            continue;
+        }
+        CHECK(waitForFile(outlook + L".txt"));
+        const std::wstring body =
+            L"Hello, Support.\n\nI'm having a problem with CrashTest. The dump file is attached.\n"
+            L"(don't forget to attach the file " + dump + L")\n\nMy windows version is "
+            + winverString() + L" and my actions before the problem were... (put some words please)";
+        CHECK_EQ(readWide(outlook + L".txt"),
+                 L"\"" + outlook + L"\" /a \"" + dump
+                     + L"\" /m \"reports@example.org&subject=CrashTest 1.2.3.4 Bug Report&body="
+                     + body + L"\"");
+    }
+}
+
+WIN_TEST(crash, unwritableFolderGivesNoDumpAndNoBox)
+{
+    // No file can be made in /proc. Nobody would answer a box: a shown one
+    // would hold the child until the timeout.
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg", 0, nullptr, 0, KEY_WRITE,
+                    nullptr, &key, nullptr);
+    const DWORD off = 0;
+    RegSetValueExW(key, L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&off),
+                   sizeof off);
+    RegCloseKey(key);
+    const int code = run(exeFolder() + L"wintests_crash.exe", L"crash none", L"Z:\\proc", 60000);
+    CHECK(code != -1);
+    CHECK(code != 1);
+    CHECK(code != -2);
+}
