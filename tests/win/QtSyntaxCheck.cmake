@@ -10,6 +10,14 @@ file(GLOB_RECURSE qtWinSources CONFIGURE_DEPENDS
     ${CMAKE_SOURCE_DIR}/crashreport/*_win.cpp
     ${CMAKE_SOURCE_DIR}/profiles/*_win.cpp)
 list(FILTER qtWinSources EXCLUDE REGEX "^core_qt/platform/")
+# So are the crash reporter's Qt-free files (crashreport/crashreport.cmake).
+if(EXISTS ${CMAKE_SOURCE_DIR}/crashreport/crashreport.cmake)
+    file(STRINGS ${CMAKE_SOURCE_DIR}/crashreport/crashreport.cmake crashLines REGEX "_win\\.cpp")
+    foreach(line IN LISTS crashLines)
+        string(REGEX MATCH "[A-Za-z0-9]+_win\\.cpp" crashFile "${line}")
+        list(REMOVE_ITEM qtWinSources crashreport/${crashFile})
+    endforeach()
+endif()
 
 # The host's Qt module folders; not its Linux mkspec (qplatformdefs.h).
 set(flags -std=c++20 -fsyntax-only -Wall -Wextra
