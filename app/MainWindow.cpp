@@ -13,7 +13,9 @@
 #include "ProductIdentity.h"
 #include "ProfilesLoader.h"
 #include "ProfilesTree.h"
+#include "QFileDownloader.h"
 #include "QMessageBoxLocalized.h"
+#include "QUpdateChecker.h"
 #include "QtHelpers.h"
 #include "QuorbilanApp.h"
 #include "RunningPrograms.h"
@@ -33,6 +35,14 @@
 namespace {
 
 const QString productName = QStringLiteral(QUORBILAN_PRODUCT_NAME);
+
+// The compressed update feed on the maker's server; tests point the checker
+// at a local server instead.
+QString updateFeedUrl()
+{
+    const QString replacement = updateFeedUrlOverride();
+    return replacement.isEmpty() ? QStringLiteral("https://www.example.com/update/quorbilan.xml.gz") : replacement;
+}
 
 template <typename Widget>
 Widget* named(Widget* widget, const char* name)
@@ -67,7 +77,6 @@ MainWindow::MainWindow(QWidget* parent)
     connect(aboutAction, &QAction::triggered, this, &MainWindow::slotAbout);
     connect(checkForUpdatesAction, &QAction::triggered, this, &MainWindow::slotCheckUpdates);
     connect(homePageAction, &QAction::triggered, QCoreApplication::instance(), [] { openHomePage(); });
-    connect(updateLabel, &QLabel::linkActivated, this, &MainWindow::slotCheckUpdates);
 
     connect(profilesTree, &ProfilesTree::checkedCountChanged, this, &MainWindow::slotCheckedCountChanged);
     connect(profilesTree, &ProfilesTree::customProfileDropped, this, &MainWindow::slotCustomProfileDropped);
@@ -350,17 +359,41 @@ void MainWindow::slotCommandLineHelp()
 
 void MainWindow::slotCheckUpdates()
 {
-    // The update service fills this in.
+    QUpdateChecker* checker = updateChecker();
+    if (!checker)
+        return;
+    checker->setSilent(false);
+    checker->setSilentMessages(false);
+    checker->checkForUpdate(true, 0);
 }
 
 void MainWindow::slotNewVersionAvailable()
 {
-    // The update service fills this in.
+    if (!updateChecker())
+        return;
+    updateLabel->setText(QStringLiteral("<a href=\"update\">A new version is available</a>"));
+    updateLabel->show();
+    connect(updateLabel, &QLabel::linkActivated, this, &MainWindow::slotCheckUpdates, Qt::UniqueConnection);
 }
 
 void MainWindow::setupUpdateChecker()
 {
-    // The update service sets up its checker and connects its announcement here.
+    QUpdateChecker* checker = QuorbilanApp::instance()->createUpdateChecker(
+        this, updateFeedUrl(), productName, QStringLiteral(QUORBILAN_VERSION_TEXT), windowIcon(), windowIcon());
+    if (!checker)
+        return;
+    connect(checker, &QUpdateChecker::updateAvailable, this, &MainWindow::slotNewVersionAvailable);
+    // Checks of the schedule are silent: only the link tells of a new version.
+    checker->setSilent(true);
+    checker->setSilentMessages(true);
+    checker->initialDelaySec = 1;
+    if (appSettings()->valueInt(SettingUpdateCheckerAuto) == 1)
+        checker->checkForUpdate(false, 24);
+}
+
+QUpdateChecker* MainWindow::updateChecker() const
+{
+    return QuorbilanApp::instance()->updateChecker;
 }
 
 void MainWindow::onClose()

@@ -17,6 +17,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
+class QUpdateChecker;
 
 // The program's window: the profiles tree, the log of a run with its
 // progress bar, and the File and Help menus. The programs list is left alone
@@ -55,6 +56,8 @@ private:
 
     AppSettings* appSettings();
     BrowsersList* browsers() const;
+    // The application's checker; null when it made none.
+    QUpdateChecker* updateChecker() const;
     // The programs list is in use by the loader or the optimizer.
     bool busy() const;
 

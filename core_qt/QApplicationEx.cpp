@@ -30,7 +30,9 @@ QApplicationEx::QApplicationEx(int& argc, char** argv, const QString& applicatio
 QApplicationEx::~QApplicationEx()
 {
     releaseVersionInfo();
-    // The update service stops its checker and starts an armed installer here.
+    if (updateChecker && releaseUpdateChecker)
+        releaseUpdateChecker(updateChecker);
+    updateChecker = nullptr;
     delete languageTable;
     languageTable = nullptr;
     delete settings;

@@ -5,6 +5,8 @@
 
 class AppSettings;
 class LanguageTable;
+class QIcon;
+class QUpdateChecker;
 class QWidget;
 
 // The framework's application: names the main thread, takes its version from
@@ -34,6 +36,12 @@ public:
     // widget does nothing.
     static void forceForegroundWindow(QWidget* widget);
 
+    // The update checker, made on the main window's request; replaces an
+    // older one. Defined by the update service's library, so only programs
+    // that link it can call it.
+    QUpdateChecker* createUpdateChecker(QWidget* mainWindow, const QString& feedUrl, const QString& appName,
+                                        const QString& version, const QIcon& customIcon, const QIcon& appIcon);
+
     // Turns dark-mode support on: applies the system's current light/dark
     // setting and, with `watch`, follows its changes (windows too).
     void enableDarkMode(bool watch);
@@ -49,9 +57,7 @@ public:
     // Owned; null until made.
     AppSettings* settings = nullptr;
     LanguageTable* languageTable = nullptr;
-    // The update checker member, its creation and its teardown (stop it, then
-    // start an armed installer, before the language table and settings go)
-    // arrive with the update service.
+    QUpdateChecker* updateChecker = nullptr;
 
 private:
     // The four numbers of the program's own file version.
@@ -69,4 +75,8 @@ private:
     void releaseVersionInfo();
 
     VersionNumbers* versionInfo = nullptr;
+    // Stops the checker, starts an armed installer and deletes the checker.
+    // Set by createUpdateChecker: the framework itself does not link the
+    // update service.
+    void (*releaseUpdateChecker)(QUpdateChecker* checker) = nullptr;
 };

@@ -1,10 +1,15 @@
 // Renders the main window over a small, plausible set of browser profiles:
 // the profiles page, the same in dark mode, then the log page after a real
-// run. Writes main-window.png, main-window-dark.png and log-page.png into the
-// folder given as argument.
+// run, then the update dialog and the download dialog over a feed of two
+// newer versions. Writes main-window.png, main-window-dark.png, log-page.png,
+// update-dialog.png and download-dialog.png into the folder given as argument.
 #include "AppSettings.h"
+#include "AvailableUpdate.h"
 #include "MainWindowDriver.h"
 #include "ProgramFixture.h"
+#include "QDownloadProgressDlg.h"
+#include "QUpdateChecker.h"
+#include "QUpdatesDialog.h"
 #include "QuorbilanApp.h"
 #include "SettingsKeys.h"
 #include "SqliteFixture.h"
@@ -123,6 +128,47 @@ bool save(QWidget* window, const QString& file)
     return true;
 }
 
+const char updateFeed[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<quorbilan>
+  <download windows="https://www.example.com/download/QuorbilanSetup-3.2.exe"/>
+  <history>
+    <version name="3.2" date="12.11.2026">
+      <item type="new"><html lang="en">**Thunderbird** and **Betterbird** address books are compacted too</html></item>
+      <item type="improved"><html lang="en">Large history databases are compacted up to twice as fast</html></item>
+      <item type="fixed"><html lang="en">A profile on a network drive no longer stops the run; see [the notes](https://www.example.com/notes)</html></item>
+    </version>
+    <version name="3.1" date="3.9.2026">
+      <item type="new"><html lang="en">Custom profiles can be dropped on the list</html></item>
+      <item type="fixed"><html lang="en">The log keeps its place while a run adds lines</html></item>
+    </version>
+  </history>
+</quorbilan>
+)";
+
+// The update service's dialogs as a user meets them after the window's check.
+bool saveUpdateDialogs(QuorbilanApp& app, QWidget* window, const QString& output)
+{
+    QUpdateChecker* checker = app.updateChecker;
+    // No check of the schedule may refill the feed while the pictures are made.
+    checker->stop();
+    if (!checker->availableUpdate->fromXML(updateFeed))
+        return false;
+    {
+        QUpdatesDialog dialog(checker, window);
+        dialog.show();
+        if (!save(&dialog, output + "/update-dialog.png"))
+            return false;
+    }
+    // Halfway through the download; its outcome is not waited for.
+    checker->availableUpdate->downloadUrl = "http://127.0.0.1:9/QuorbilanSetup-3.2.exe";
+    QDownloadProgressDlg dialog(checker, window);
+    QObject::disconnect(&dialog, &QDownloadProgressDlg::progressError, nullptr, nullptr);
+    QMetaObject::invokeMethod(&dialog, "slotDownloadProgress", Q_ARG(qint64, qint64(3.1 * 1024 * 1024)),
+                              Q_ARG(qint64, qint64(7.4 * 1024 * 1024)));
+    dialog.show();
+    return save(&dialog, output + "/download-dialog.png");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -194,6 +240,8 @@ int main(int argc, char** argv)
         return 1;
     w.log()->scrollToBottom();
     if (!save(&window, output + "/log-page.png"))
+        return 1;
+    if (!saveUpdateDialogs(app, &window, output))
         return 1;
     return 0;
 }

@@ -1,0 +1,304 @@
+#include "QDownloadProgressDlg.h"
+
+#include "AvailableUpdate.h"
+#include "FormatByteSize.h"
+#include "IconRow.h"
+#include "PaddedButtonText.h"
+#include "QFileDownloader.h"
+#include "QUpdateChecker.h"
+#include "UpdateInstaller.h"
+#include "UpdateLog.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpacerItem>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString fallbackInstallerName = QStringLiteral("QuorbilanSetup.exe");
+const int highestNumber = 999;
+const char jobFunction[] = "QDownloadProgressDlg::downloadThread";
+
+// A plain widget for the dialog's right-hand column.
+class QVBoxLayoutMacWorkaround : public QWidget
+{
+public:
+    explicit QVBoxLayoutMacWorkaround(QWidget* parent)
+        : QWidget(parent)
+        , layout(new QVBoxLayout(this))
+    {
+        layout->setContentsMargins(0, 0, 0, 0);
+    }
+    ~QVBoxLayoutMacWorkaround() override = default;
+
+    QVBoxLayout* layout;
+};
+
+QString numberedName(const QString& folder, const QFileInfo& name, int number)
+{
+    const QString suffix = name.suffix();
+    if (suffix.isEmpty())
+        return QString("%1/%2 (%3)").arg(folder, name.completeBaseName()).arg(number);
+    return QString("%1/%2 (%3).%4").arg(folder, name.completeBaseName()).arg(number).arg(suffix);
+}
+
+// Exists as anything, also as a link to nothing: a dangling link would be
+// followed by the write.
+bool taken(const QString& path)
+{
+    return QFileInfo(path).exists() || QFileInfo(path).isSymLink();
+}
+
+} // namespace
+
+QString installerFileName(const QString& url)
+{
+    QString name = QUrl(url, QUrl::TolerantMode).fileName();
+    static const QString forbidden = QStringLiteral("<>:\"/\\|?*");
+    name.removeIf([](QChar c) { return c.unicode() < 32 || forbidden.contains(c); });
+    // Windows drops trailing dots and blanks from names.
+    while (name.endsWith('.') || name.endsWith(' '))
+        name.chop(1);
+    return name.isEmpty() ? fallbackInstallerName : name;
+}
+
+QString downloadTargetPath(const QString& fileName, bool saveToDownloads, QString& error)
+{
+    if (saveToDownloads) {
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+        if (!folder.isEmpty() && QDir().mkpath(folder)) {
+            QString candidate = folder + "/" + fileName;
+            const QFileInfo name(fileName);
+            for (int number = 1; taken(candidate); ++number) {
+                if (number > highestNumber) {
+                    error = QString("UpdateChecker: no free name for '%1' in '%2'")
+                                .arg(fileName, QDir::toNativeSeparators(folder));
+                    return QString();
+                }
+                candidate = numberedName(folder, name, number);
+            }
+            return QDir::toNativeSeparators(candidate);
+        }
+    }
+
+    QTemporaryDir folder;
+    folder.setAutoRemove(false);
+    if (folder.isValid())
+        return QDir::toNativeSeparators(folder.filePath(fileName));
+    error = QString("UpdateChecker: QTemporaryDir error '%1'").arg(folder.errorString());
+    return QString();
+}
+
+QDownloadProgressDlg::QDownloadProgressDlg(QUpdateChecker* checker, QWidget* parent)
+    : QDialogEx(parent)
+    , checker(checker)
+{
+    setAttribute(Qt::WA_QuitOnClose, false);
+    logger = checker->logger;
+    if (!logger)
+        UPDATE_WARN_NULL_LOGGER();
+
+    setWindowTitle(checker->translate("core/UpdateChecker/UpdateProgressTitle").arg(checker->appName));
+    if (!parent)
+        setWindowIcon(!checker->customIcon.isNull() ? checker->customIcon : checker->appIcon);
+    setupUi();
+    adjustSize();
+    setFixedSize(385, height());
+
+    connect(this, &QDownloadProgressDlg::progressUnpacking, this, &QDownloadProgressDlg::slotStatusUnpacking);
+    connect(this, &QDownloadProgressDlg::progressReady, this, &QDownloadProgressDlg::slotStatusReady);
+    connect(this, &QDownloadProgressDlg::progressError, this, &QDownloadProgressDlg::slotProgressError);
+    downloadJob = std::async(std::launch::async, [this] { downloadThread(); });
+}
+
+QDownloadProgressDlg::~QDownloadProgressDlg()
+{
+    // Closed by a quit while the job still runs: its request may never end
+    // on its own.
+    cancelJob();
+}
+
+void QDownloadProgressDlg::setupUi()
+{
+    QHBoxLayout* row = addIconRow(this, checker->appIcon);
+
+    auto* right = new QVBoxLayoutMacWorkaround(this);
+    row->addWidget(right);
+
+    statusLabel = new QLabel(
+        QString("<b>%1</b>").arg(checker->translate("core/UpdateChecker/UpdateProgressStatusDownloading")), right);
+    statusLabel->setObjectName("statusLabel");
+    right->layout->addWidget(statusLabel);
+
+    progressBar = new QProgressBar(right);
+    progressBar->setObjectName("progressBar");
+    progressBar->setTextVisible(false);
+    right->layout->addWidget(progressBar);
+
+    auto* bottom = new QHBoxLayout();
+    bottom->setContentsMargins(0, 0, 0, 0);
+    sizeLabel = new QLabel(right);
+    sizeLabel->setObjectName("sizeLabel");
+    bottom->addWidget(sizeLabel);
+    bottom->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Fixed));
+    installButton =
+        new QPushButton(checker->translate("core/UpdateChecker/UpdateProgressInstallAndRelaunch"), right);
+    installButton->setObjectName("installButton");
+    installButton->hide();
+    installButton->setDefault(true);
+    connect(installButton, &QPushButton::clicked, this, &QDownloadProgressDlg::slotInstall);
+    bottom->addWidget(installButton);
+    cancelButton = new QPushButton(checker->translate("core/UpdateChecker/UpdateProgressCancel"), right);
+    cancelButton->setObjectName("cancelButton");
+    connect(cancelButton, &QPushButton::clicked, this, &QDownloadProgressDlg::slotReject);
+    bottom->addWidget(cancelButton);
+    right->layout->addLayout(bottom);
+
+    setPaddedButtonText(cancelButton);
+    setPaddedButtonText(installButton);
+}
+
+bool QDownloadProgressDlg::saveFile(const QString& path, const QByteArray& data, QString& error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+        error = QString("Unable to open file '%1'").arg(path);
+        return false;
+    }
+    const bool written = file.write(data) == data.size() && file.flush();
+    file.close();
+    if (written && file.error() == QFileDevice::NoError)
+        return true;
+    // A cut-off installer must never be started: the part written goes too.
+    error = QString("Unable to write file '%1': %2").arg(path, file.errorString());
+    file.remove();
+    return false;
+}
+
+void QDownloadProgressDlg::downloadThread()
+{
+    const QString url = checker->availableUpdate->downloadUrl;
+    std::unique_ptr<QFileDownloader> downloader(createFileDownloader(url, nullptr, "QFileDownloader"));
+    connect(downloader.get(), &QFileDownloader::downloadProgress, this, &QDownloadProgressDlg::slotDownloadProgress);
+
+    UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: downloading...");
+    if (runningDownload.begin(downloader.get(), cancelled))
+        downloader->download();
+    runningDownload.end();
+    if (cancelled.load())
+        return;
+
+    if (downloader->networkError != 0) {
+        QString text = checker->translate("core/UpdateChecker/MessageErrorConnect")
+                       + QString("QNetworkReply::NetworkError %1").arg(downloader->networkError);
+        if (!downloader->errorString.isEmpty())
+            text += QStringLiteral(": ") + downloader->errorString;
+        emit progressError(text);
+        return;
+    }
+
+    updateInstaller->setLogger(logger);
+    const QString fileName = installerFileName(url);
+    UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: file name is '{}'", fileName.toStdString());
+
+    QString error;
+    const QString path = downloadTargetPath(fileName, checker->availableUpdate->isSaveToDownloads(), error);
+    if (path.isEmpty()) {
+        UPDATE_LOG(logger, spdlog::level::err, jobFunction, "{}", error.toStdString());
+        emit progressError(error);
+        return;
+    }
+
+    UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: downloadFullPath is '{}'", path.toStdString());
+    UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: done ({} bytes)", downloader->data.size());
+    if (!saveFile(path, downloader->data, error)) {
+        emit progressError(error);
+        return;
+    }
+    UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: download saved to {}", path.toStdString());
+
+    if (updateInstaller->needsUnpack()) {
+        emit progressUnpacking();
+        const QString unpacked = updateInstaller->unpack(path);
+        if (cancelled.load()) {
+            emit progressReady();
+            return;
+        }
+        UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: unpacked to '{}'", unpacked.toStdString());
+        if (unpacked.isEmpty()) {
+            emit progressError("unpackUpdate failed");
+            emit progressReady();
+            return;
+        }
+        updateInstaller->setUpdateFile(unpacked);
+    } else {
+        updateInstaller->setUpdateFile(path);
+    }
+    emit progressReady();
+}
+
+void QDownloadProgressDlg::slotDownloadProgress(qint64 bytesReceived, qint64 bytesTotal)
+{
+    progressBar->setMaximum(int(bytesTotal));
+    progressBar->setMinimum(0);
+    progressBar->setValue(int(bytesReceived));
+    sizeLabel->setText(checker->translate("core/UpdateChecker/UpdateProgressSize")
+                           .arg(formatByteSize(bytesReceived), formatByteSize(bytesTotal < 0 ? 0 : bytesTotal)));
+}
+
+void QDownloadProgressDlg::slotStatusUnpacking()
+{
+    sizeLabel->clear();
+    progressBar->setRange(0, 0);
+    statusLabel->setText(checker->translate("core/UpdateChecker/UpdateProgressExtract"));
+}
+
+void QDownloadProgressDlg::slotStatusReady()
+{
+    sizeLabel->clear();
+    progressBar->setRange(0, 100);
+    progressBar->setValue(100);
+    installButton->show();
+    cancelButton->hide();
+    statusLabel->setText(QString("<b>%1</b>").arg(checker->translate("core/UpdateChecker/UpdateProgressStatusReady")));
+}
+
+void QDownloadProgressDlg::slotInstall()
+{
+    progressBar->setRange(0, 0);
+    done(1);
+    checker->installAndQuit();
+}
+
+void QDownloadProgressDlg::slotProgressError(QString errText)
+{
+    errorText = errText;
+    done(2);
+}
+
+void QDownloadProgressDlg::cancelJob()
+{
+    cancelled.exchange(true);
+    runningDownload.abortAndWait(downloadJob);
+}
+
+void QDownloadProgressDlg::slotReject()
+{
+    cancelJob();
+    done(0);
+}
+
+void QDownloadProgressDlg::closeEvent(QCloseEvent*)
+{
+    slotReject();
+}

@@ -1,0 +1,182 @@
+// Runs the program's update service from its main window in a process of its
+// own, as a user meets it, and prints what the test compares. The scenario is
+// named by SCENARIO; lines also go to the file SCENARIO_LOG, which the
+// downloaded installer appends to when it runs.
+#include "GuiStart.h"
+#include "MainWindow.h"
+#include "MainWindowDriver.h"
+#include "ModalDriver.h"
+#include "QDownloadProgressDlg.h"
+#include "QUpdateChecker.h"
+#include "QUpdatesDialog.h"
+#include "QuorbilanApp.h"
+
+#include <QFile>
+#include <QTextBrowser>
+
+#include <cstdio>
+
+namespace {
+
+void say(const QString& line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+    QFile log(qEnvironmentVariable("SCENARIO_LOG"));
+    if (log.open(QIODevice::Append))
+        log.write(line.toUtf8() + "\n");
+}
+
+// Reaches a label's connection count, which QObject keeps protected: a
+// member pointer named through a derived class may point at it.
+struct ConnectionCount : QLabel
+{
+    static int of(QLabel* label)
+    {
+        int (QObject::*receivers)(const char*) const = &ConnectionCount::receivers;
+        return (label->*receivers)(SIGNAL(linkActivated(QString)));
+    }
+};
+
+QLabel* updateLabel(MainWindow* window)
+{
+    return window->findChild<QLabel*>("updateLabel");
+}
+
+// Watches what the checker announces, from whichever thread it comes.
+void reportSignals(QUpdateChecker* checker)
+{
+    QObject::connect(
+        checker, &QUpdateChecker::updateAvailable, checker, [](QString v) { say("signal updateAvailable " + v); },
+        Qt::DirectConnection);
+    QObject::connect(
+        checker, &QUpdateChecker::updateNotAvailable, checker,
+        [](int reason, int, QString) { say(QString("signal updateNotAvailable %1").arg(reason)); },
+        Qt::DirectConnection);
+}
+
+void answerDownloadDialog()
+{
+    whenShown<QDownloadProgressDlg>(qApp, [](QDownloadProgressDlg* dialog) {
+        say("download dialog " + dialog->windowTitle());
+        auto* install = dialog->findChild<QPushButton*>("installButton");
+        if (!QTest::qWaitFor([&] { return install->isVisible(); }, 30000)) {
+            say("download not ready");
+            dialog->reject();
+            return;
+        }
+        say("download status " + dialog->findChild<QLabel*>("statusLabel")->text());
+        install->click();
+    });
+}
+
+bool updateDialogAnswered = false;
+
+bool checkDone(QUpdateChecker* checker)
+{
+    return !checker->checkFuture.valid()
+           || checker->checkFuture.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
+void answerUpdateDialog(const QString& button)
+{
+    whenShown<QUpdatesDialog>(qApp, [button](QUpdatesDialog* dialog) {
+        say("dialog title " + dialog->windowTitle());
+        say("dialog headline " + dialog->findChild<QLabel*>("headlineLabel")->text());
+        say("dialog text " + dialog->findChild<QLabel*>("textLabel")->text());
+        const QString notes = dialog->findChild<QTextBrowser*>("releaseNotes")->toPlainText();
+        say(QString("dialog notes %1").arg(notes.contains("Faster compaction of large profiles") ? "3.2" : notes));
+        if (button == "installButton")
+            answerDownloadDialog();
+        dialog->findChild<QPushButton*>(button)->click();
+        updateDialogAnswered = true;
+    });
+}
+
+// The silent start-up check finds 3.2 and shows the link; the user's check
+// leads through both dialogs to "Install and Relaunch", which quits.
+void install(MainWindow* window, QUpdateChecker* checker)
+{
+    QLabel* link = updateLabel(window);
+    if (!QTest::qWaitFor([&] { return link->isVisible(); }, 30000)) {
+        say("no link");
+        QCoreApplication::quit();
+        return;
+    }
+    emit checker->updateAvailable("3.2");
+    QCoreApplication::processEvents();
+    say("link " + link->text());
+    say(QString("link connections %1").arg(ConnectionCount::of(link)));
+    say(QString("timer after silent find %1").arg(checker->timer->isActive() ? "active" : "stopped"));
+
+    // A check still finishing refuses a new one, as it would refuse the user's click.
+    if (!QTest::qWaitFor([&] { return checkDone(checker); }, 30000))
+        say("silent check still running");
+    answerUpdateDialog("installButton");
+    MainWindowDriver{window}.action("Check for updates...")->trigger();
+}
+
+// Automatic checks off: nothing runs at start, the menu's check still does.
+void autoOff(MainWindow* window, QUpdateChecker* checker)
+{
+    say(QString("timer at start %1").arg(checker->timer->isActive() ? "active" : "stopped"));
+    answerUpdateDialog("remindButton");
+    MainWindowDriver{window}.action("Check for updates...")->trigger();
+    if (!QTest::qWaitFor([&] { return updateDialogAnswered && !checker->openDialog; }, 30000))
+        say("no update dialog");
+    window->close();
+}
+
+// The start-up check's server never answers: the quit must not wait for it.
+// Closes once the server's log (SCENARIO_SERVER_LOG) shows the request.
+void quitDuringStall(MainWindow* window, QUpdateChecker* checker)
+{
+    QFile serverLog(qEnvironmentVariable("SCENARIO_SERVER_LOG"));
+    const bool arrived = QTest::qWaitFor(
+        [&] {
+            if (!serverLog.open(QIODevice::ReadOnly))
+                return false;
+            const bool stalled = serverLog.readAll().contains(" stall ");
+            serverLog.close();
+            return stalled && checker->checkFuture.valid();
+        },
+        30000);
+    if (!arrived)
+        say("no stalled request");
+    say("closing");
+    window->close();
+}
+
+} // namespace
+
+int main(int, char** argv)
+{
+    const QString scenario = qEnvironmentVariable("SCENARIO");
+    int appArgc = 1;
+    QuorbilanApp app(appArgc, argv);
+    int result = 0;
+    {
+        std::unique_ptr<MainWindow> window = createMainWindow(app);
+        QUpdateChecker* checker = app.updateChecker;
+        reportSignals(checker);
+        window->show();
+        // A scenario that went wrong ends instead of waiting for a dialog for ever.
+        QTimer::singleShot(60000, window.get(), [] {
+            say("scenario timed out");
+            QCoreApplication::exit(3);
+        });
+        QTimer::singleShot(0, window.get(), [&] {
+            if (scenario == "install")
+                install(window.get(), checker);
+            else if (scenario == "autoOff")
+                autoOff(window.get(), checker);
+            else if (scenario == "quitDuringStall")
+                quitDuringStall(window.get(), checker);
+        });
+        result = QApplication::exec();
+        window.reset();
+        say("window closed");
+    }
+    say("event loop ended");
+    return result;
+}

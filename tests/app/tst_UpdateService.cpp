@@ -1,0 +1,183 @@
+// The update service end to end: the real main window in a process of its
+// own, a real HTTPS feed server on 127.0.0.1 with a CA made for the test, and
+// a downloaded "installer" that is a script recording that it ran.
+#include "FeedServer.h"
+#include "TestWorld.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const char feedPath[] = "/update/quorbilan.xml.gz";
+const char installerPath[] = "/download/quorbilan-3.2-setup.sh";
+
+} // namespace
+
+class tst_UpdateService : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void findDownloadAndInstall();
+    void automaticChecksOff();
+    void quitDuringStalledCheck();
+
+private:
+    // Runs the scenario in a new world below `world`; its output lines.
+    QStringList runScenario(const QString& world, const QString& scenario, const QString& feedUrl,
+                            int* exitCode = nullptr, qint64* tookMs = nullptr);
+    QString readLog(const QString& world) const;
+
+    QTemporaryDir root;
+    TestCertificates certificates;
+    FeedServer server;
+};
+
+void tst_UpdateService::initTestCase()
+{
+    QVERIFY(certificates.make(root.path() + "/certs"));
+    QVERIFY(server.start(root.path() + "/www", certificates.certFile, certificates.keyFile));
+    server.put(feedPath, gzipped(exampleFeed(server.url(installerPath), "saveToDownloads=\"\"")));
+    server.put(installerPath, "#!/bin/sh\necho \"installer ran\" >> \"$SCENARIO_LOG\"\n");
+    server.put("/stall.xml.gz", QByteArray());
+    server.stall("/stall.xml.gz");
+}
+
+QStringList tst_UpdateService::runScenario(const QString& world, const QString& scenario, const QString& feedUrl,
+                                           int* exitCode, qint64* tookMs)
+{
+    QProcessEnvironment env = worldEnvironment(world);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QUORBILAN_UPDATE_URL", feedUrl);
+    env.insert("QUORBILAN_UPDATE_CA", certificates.caFile);
+    env.insert("SCENARIO", scenario);
+    env.insert("SCENARIO_LOG", world + "/scenario.log");
+    env.insert("SCENARIO_SERVER_LOG", server.root() + "/requests.log");
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(QStringLiteral(UPDATE_SCENARIO), {});
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    if (tookMs)
+        *tookMs = clock.elapsed();
+    if (exitCode)
+        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+QString tst_UpdateService::readLog(const QString& world) const
+{
+    QFile log(world + "/scenario.log");
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
+void tst_UpdateService::findDownloadAndInstall()
+{
+    const QString world = root.path() + "/install";
+    // The plain name and the first numbered one are taken already.
+    const QString downloads = world + "/home/Downloads";
+    QDir().mkpath(downloads);
+    for (const char* name : {"quorbilan-3.2-setup.sh", "quorbilan-3.2-setup (1).sh"}) {
+        QFile file(downloads + "/" + QString::fromUtf8(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const int before = server.requests().size();
+
+    int exitCode = -1;
+    const QStringList lines = runScenario(world, "install", server.url(feedPath), &exitCode);
+    QVERIFY2(exitCode == 0, qPrintable(lines.join('\n')));
+
+    // Two announcements, one link and one connection; the silent find plans nothing more.
+    QVERIFY2(lines.contains("link <a href=\"update\">A new version is available</a>"), qPrintable(lines.join('\n')));
+    QVERIFY(lines.contains("link connections 1"));
+    QVERIFY(lines.contains("timer after silent find stopped"));
+
+    // "Check for updates..." opens the update dialog with the notes of 3.2.
+    const QStringList expected = {
+        "dialog title Software Update",
+        "dialog headline <b>A new version of Quorbilan is available!</b>",
+        "dialog text Quorbilan 3.2 is now available - you have 3.0.0. Would you like to download it now?",
+        "dialog notes 3.2",
+        "download dialog Updating Quorbilan",
+        "download status <b>Ready to Install</b>",
+        "window closed",
+        "event loop ended",
+    };
+    int at = -1;
+    for (const QString& line : expected) {
+        const int next = lines.indexOf(line, at + 1);
+        QVERIFY2(next > at, qPrintable(line + "\n---\n" + lines.join('\n')));
+        at = next;
+    }
+
+    // The file lands under the next free number and is started after the window closed.
+    const QString saved = downloads + "/quorbilan-3.2-setup (2).sh";
+    QVERIFY(QFileInfo::exists(saved));
+    QVERIFY(QTest::qWaitFor([&] { return readLog(world).contains("installer ran"); }, 20000));
+    const QString log = readLog(world);
+    QVERIFY2(log.indexOf("window closed") < log.indexOf("installer ran"), qPrintable(log));
+
+    // The silent check fetched the feed; the user's check asked whether it
+    // changed, got 304 and showed the feed it had.
+    const QStringList requests = server.requests().mid(before);
+    QCOMPARE(requests.size(), 3);
+    QCOMPARE(requests[0], QString("%1 200 -").arg(feedPath));
+    QVERIFY2(requests[1].startsWith(QString("%1 304 ").arg(feedPath)) && !requests[1].endsWith(" -"),
+             qPrintable(requests[1]));
+    QCOMPARE(requests[2], QString("%1 200 -").arg(installerPath));
+
+    // The first start wrote the service's keys; the user's check cleared the schedule.
+    QSettings settings(settingsFileIn(world), QSettings::IniFormat);
+    QCOMPARE(settings.value("UpdateChecker_Auto").toString(), QStringLiteral("1"));
+    QVERIFY(settings.contains("UpdateChecker_NextCheck"));
+    QVERIFY(settings.contains("UpdateChecker_SkipVersion"));
+}
+
+void tst_UpdateService::automaticChecksOff()
+{
+    const QString world = root.path() + "/autooff";
+    QDir().mkpath(QFileInfo(settingsFileIn(world)).path());
+    {
+        QSettings settings(settingsFileIn(world), QSettings::IniFormat);
+        settings.setValue("UpdateChecker_Auto", 0);
+    }
+    const int before = server.requests().size();
+    int exitCode = -1;
+    const QStringList lines = runScenario(world, "autoOff", server.url(feedPath), &exitCode);
+    QVERIFY2(exitCode == 0, qPrintable(lines.join('\n')));
+    QVERIFY2(lines.contains("timer at start stopped"), qPrintable(lines.join('\n')));
+    QVERIFY(lines.contains("dialog title Software Update"));
+    // One request only: the user's check.
+    QCOMPARE(server.requests().mid(before), QStringList{QString("%1 200 -").arg(feedPath)});
+    QSettings settings(settingsFileIn(world), QSettings::IniFormat);
+    QCOMPARE(settings.value("UpdateChecker_Auto").toString(), QStringLiteral("0"));
+}
+
+void tst_UpdateService::quitDuringStalledCheck()
+{
+    const QString world = root.path() + "/stall";
+    const int before = server.requests().size();
+    int exitCode = -1;
+    qint64 took = 0;
+    const QStringList lines = runScenario(world, "quitDuringStall", server.url("/stall.xml.gz"), &exitCode, &took);
+    qInfo("the whole run with its quit took %lld ms", took);
+    QVERIFY2(exitCode == 0, qPrintable(lines.join('\n')));
+    QVERIFY2(lines.contains("closing"), qPrintable(lines.join('\n')));
+    QVERIFY(lines.contains("event loop ended"));
+    QVERIFY2(!lines.join('\n').contains("signal "), qPrintable(lines.join('\n')));
+    QCOMPARE(server.requests().mid(before), QStringList{"/stall.xml.gz stall -"});
+}
+
+QTEST_GUILESS_MAIN(tst_UpdateService)
+#include "tst_UpdateService.moc"

@@ -1,0 +1,339 @@
+// The download dialog and its job against a real HTTPS server on 127.0.0.1:
+// where the installer lands, the ready state, errors, cancelling a download
+// that stalls, and the file names the job picks.
+#include "AvailableUpdate.h"
+#include "FeedServer.h"
+#include "FormatByteSize.h"
+#include "LanguageTable.h"
+#include "ModalDriver.h"
+#include "QDownloadProgressDlg.h"
+#include "QUpdateChecker.h"
+#include "UpdateTestMain.h"
+#include "UpdateInstaller.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+const QByteArray installerBody = QByteArray("#!/bin/sh\necho installed\n") + QByteArray(200 * 1024, '#');
+
+QString downloadsFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+}
+
+void touch(const QString& path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("old");
+}
+
+// How the dialog looked when it reached the state the test waits for.
+struct DialogState
+{
+    QString status;
+    bool installVisible = false;
+    bool cancelVisible = false;
+    int barMaximum = -1;
+    int barValue = -1;
+};
+
+} // namespace
+
+class tst_DownloadDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void readyStateAndNumberedName();
+    void temporaryFolderOutlivesDialog();
+    void installerNotFound();
+    void shortWriteIsAnError();
+    void cancelStalledDownload();
+    void closeBehavesLikeCancel();
+    void unknownLengthShowsBusyBar();
+    void installerFileName_data();
+    void installerFileName();
+    void everyNumberTaken();
+
+private:
+    std::unique_ptr<QUpdateChecker> makeChecker(const QString& installerPath, bool saveToDownloads);
+    // Runs the dialog; `answer` sees it once it shows and may end it.
+    int runDialog(QUpdateChecker* checker, std::function<void(QDownloadProgressDlg*)> answer, QString* errorText);
+
+    QTemporaryDir root;
+    TestCertificates certificates;
+    FeedServer server;
+    std::unique_ptr<LanguageTable> language;
+};
+
+void tst_DownloadDialog::initTestCase()
+{
+    QVERIFY(certificates.make(root.path() + "/certs"));
+    qputenv("QUORBILAN_UPDATE_CA", certificates.caFile.toUtf8());
+    QVERIFY(server.start(root.path() + "/www", certificates.certFile, certificates.keyFile));
+    server.put("/download/quorbilan-3.2-setup.sh", installerBody);
+    server.put("/download/stall.sh", QByteArray());
+    server.stall("/download/stall.sh");
+    server.put("/download/nolength.sh", installerBody);
+    server.withoutLength("/download/nolength.sh");
+    language = std::make_unique<LanguageTable>(":/English.xml");
+    language->load("English.xml");
+}
+
+void tst_DownloadDialog::init()
+{
+    QDir(downloadsFolder()).removeRecursively();
+    updateInstaller->setUpdateFile(QString());
+}
+
+void tst_DownloadDialog::cleanup()
+{
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+std::unique_ptr<QUpdateChecker> tst_DownloadDialog::makeChecker(const QString& installerPath, bool saveToDownloads)
+{
+    auto checker = std::make_unique<QUpdateChecker>(server.url("/update/quorbilan.xml.gz"), "Quorbilan", "3.0.0",
+                                                    nullptr, language.get(), nullptr, nullptr);
+    const QByteArray feed =
+        exampleFeed(server.url(installerPath), saveToDownloads ? "saveToDownloads=\"\"" : QString());
+    if (!checker->availableUpdate->fromXML(feed))
+        return nullptr;
+    return checker;
+}
+
+int tst_DownloadDialog::runDialog(QUpdateChecker* checker, std::function<void(QDownloadProgressDlg*)> answer,
+                                  QString* errorText)
+{
+    QDownloadProgressDlg dialog(checker, nullptr);
+    whenShown<QDownloadProgressDlg>(&dialog, answer);
+    const int result = dialog.exec();
+    if (errorText)
+        *errorText = dialog.errorText;
+    return result;
+}
+
+void tst_DownloadDialog::readyStateAndNumberedName()
+{
+    QDir().mkpath(downloadsFolder());
+    touch(downloadsFolder() + "/quorbilan-3.2-setup.sh");
+    touch(downloadsFolder() + "/quorbilan-3.2-setup (1).sh");
+    auto checker = makeChecker("/download/quorbilan-3.2-setup.sh", true);
+    QVERIFY(checker);
+
+    DialogState seen;
+    QString title;
+    const int result = runDialog(checker.get(), [&](QDownloadProgressDlg* dialog) {
+        title = dialog->windowTitle();
+        QPushButton* install = dialog->findChild<QPushButton*>("installButton");
+        if (!QTest::qWaitFor([&] { return install->isVisible(); }, 20000))
+            return dialog->reject();
+        QProgressBar* bar = dialog->findChild<QProgressBar*>("progressBar");
+        seen = {dialog->findChild<QLabel*>("statusLabel")->text(), install->isVisible(),
+                dialog->findChild<QPushButton*>("cancelButton")->isVisible(), bar->maximum(), bar->value()};
+        dialog->close();
+    }, nullptr);
+
+    QCOMPARE(result, 0);
+    QCOMPARE(title, QStringLiteral("Updating Quorbilan"));
+    QCOMPARE(seen.status, QStringLiteral("<b>Ready to Install</b>"));
+    QVERIFY(seen.installVisible);
+    QVERIFY(!seen.cancelVisible);
+    QCOMPARE(seen.barMaximum, 100);
+    QCOMPARE(seen.barValue, 100);
+
+    const QString saved = downloadsFolder() + "/quorbilan-3.2-setup (2).sh";
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), installerBody);
+    QCOMPARE(updateInstaller->updateFile, QDir::toNativeSeparators(saved));
+    QFile old(downloadsFolder() + "/quorbilan-3.2-setup.sh");
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old"));
+}
+
+void tst_DownloadDialog::temporaryFolderOutlivesDialog()
+{
+    auto checker = makeChecker("/download/quorbilan-3.2-setup.sh", false);
+    QVERIFY(checker);
+    const int result = runDialog(checker.get(), [](QDownloadProgressDlg* dialog) {
+        QPushButton* install = dialog->findChild<QPushButton*>("installButton");
+        if (!QTest::qWaitFor([&] { return install->isVisible(); }, 20000))
+            qWarning("the download did not get ready");
+        dialog->close();
+    }, nullptr);
+    QCOMPARE(result, 0);
+    const QString saved = updateInstaller->updateFile;
+    QVERIFY(saved.startsWith(QDir::tempPath()));
+    QCOMPARE(QFileInfo(saved).fileName(), QStringLiteral("quorbilan-3.2-setup.sh"));
+    QCOMPARE(QFileInfo(saved).size(), qint64(installerBody.size()));
+    QVERIFY(!QDir(downloadsFolder()).exists());
+}
+
+void tst_DownloadDialog::installerNotFound()
+{
+    auto checker = makeChecker("/download/missing.sh", true);
+    QVERIFY(checker);
+    QString errorText;
+    const int result = runDialog(checker.get(), [](QDownloadProgressDlg*) {}, &errorText);
+    QCOMPARE(result, 2);
+    const QString expected = QString("An error occurred while downloading the update. Please try again later."
+                                     "QNetworkReply::NetworkError 203: Error transferring %1 - server replied: Not Found")
+                                 .arg(server.url("/download/missing.sh"));
+    QCOMPARE(errorText, expected);
+    QVERIFY(updateInstaller->updateFile.isEmpty());
+    QVERIFY(QDir(downloadsFolder()).isEmpty());
+}
+
+void tst_DownloadDialog::shortWriteIsAnError()
+{
+    auto checker = makeChecker("/download/quorbilan-3.2-setup.sh", true);
+    QVERIFY(checker);
+    QDir().mkpath(downloadsFolder());
+
+    // A file-size limit below the installer's size cuts the write short, as a
+    // full disk does; the signal it raises is ignored, so write() fails instead.
+    struct rlimit before = {};
+    getrlimit(RLIMIT_FSIZE, &before);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = before;
+    small.rlim_cur = 64 * 1024;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString errorText;
+    const int result = runDialog(checker.get(), [](QDownloadProgressDlg*) {}, &errorText);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QCOMPARE(result, 2);
+    const QString path = QDir::toNativeSeparators(downloadsFolder() + "/quorbilan-3.2-setup.sh");
+    QVERIFY2(errorText.startsWith(QString("Unable to write file '%1'").arg(path)), qPrintable(errorText));
+    QVERIFY(!QFileInfo::exists(path));
+    QVERIFY(updateInstaller->updateFile.isEmpty());
+}
+
+void tst_DownloadDialog::cancelStalledDownload()
+{
+    auto checker = makeChecker("/download/stall.sh", true);
+    QVERIFY(checker);
+    const int before = server.requests().size();
+    QElapsedTimer clock;
+    qint64 cancelTook = -1;
+    const int result = runDialog(checker.get(), [&](QDownloadProgressDlg* dialog) {
+        QVERIFY(server.waitForRequests(before + 1));
+        clock.start();
+        dialog->findChild<QPushButton*>("cancelButton")->click();
+        cancelTook = clock.elapsed();
+    }, nullptr);
+    QCOMPARE(result, 0);
+    // Not a speed figure: a cancel that waited for the server would never return.
+    QVERIFY(cancelTook >= 0);
+    QVERIFY(updateInstaller->updateFile.isEmpty());
+    QVERIFY(!QDir(downloadsFolder()).exists() || QDir(downloadsFolder()).isEmpty());
+}
+
+void tst_DownloadDialog::closeBehavesLikeCancel()
+{
+    auto checker = makeChecker("/download/stall.sh", true);
+    QVERIFY(checker);
+    const int before = server.requests().size();
+    const int result = runDialog(checker.get(), [&](QDownloadProgressDlg* dialog) {
+        QVERIFY(server.waitForRequests(before + 1));
+        dialog->close();
+    }, nullptr);
+    QCOMPARE(result, 0);
+    QVERIFY(updateInstaller->updateFile.isEmpty());
+}
+
+void tst_DownloadDialog::unknownLengthShowsBusyBar()
+{
+    auto checker = makeChecker("/download/stall.sh", true);
+    QVERIFY(checker);
+    QDownloadProgressDlg dialog(checker.get(), nullptr);
+    QMetaObject::invokeMethod(&dialog, "slotDownloadProgress", Q_ARG(qint64, 5000), Q_ARG(qint64, -1));
+    QProgressBar* bar = dialog.findChild<QProgressBar*>("progressBar");
+    QCOMPARE(bar->minimum(), 0);
+    QCOMPARE(bar->maximum(), 0);
+    QCOMPARE(dialog.findChild<QLabel*>("sizeLabel")->text(),
+             QString("%1 of %2").arg(formatByteSize(5000), formatByteSize(0)));
+
+    QMetaObject::invokeMethod(&dialog, "slotDownloadProgress", Q_ARG(qint64, 1024), Q_ARG(qint64, 4096));
+    QCOMPARE(bar->maximum(), 4096);
+    QCOMPARE(bar->value(), 1024);
+    QCOMPARE(dialog.findChild<QLabel*>("sizeLabel")->text(),
+             QString("%1 of %2").arg(formatByteSize(1024), formatByteSize(4096)));
+
+    // The same size text the rest of the program shows.
+    QCOMPARE(formatByteSize(1536), QLocale().formattedDataSize(1536, 1, QLocale::DataSizeTraditionalFormat));
+}
+
+void tst_DownloadDialog::installerFileName_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("plain") << "https://h/d/QuorbilanSetup-3.2.exe" << "QuorbilanSetup-3.2.exe";
+    QTest::newRow("query is not the name") << "https://h/d/setup.exe?file=../../evil.exe" << "setup.exe";
+    QTest::newRow("fragment") << "https://h/d/setup.exe#x/y" << "setup.exe";
+    QTest::newRow("no name") << "https://h/d/" << "QuorbilanSetup.exe";
+    QTest::newRow("no path") << "https://h" << "QuorbilanSetup.exe";
+    QTest::newRow("encoded separators") << "https://h/d/..%2F..%5Cevil.exe" << "..evil.exe";
+    QTest::newRow("forbidden characters") << "https://h/d/a%3Cb%3E%3A%22%7C%3F%2A.exe" << "ab.exe";
+    QTest::newRow("control characters") << "https://h/d/a%0Ab%09.exe" << "ab.exe";
+    QTest::newRow("only forbidden") << "https://h/d/%3A%3F%2A" << "QuorbilanSetup.exe";
+    QTest::newRow("trailing dots and blanks") << "https://h/d/setup.exe.%20." << "setup.exe";
+    QTest::newRow("dot dot") << "https://h/d/.." << "QuorbilanSetup.exe";
+}
+
+void tst_DownloadDialog::installerFileName()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, name);
+    QCOMPARE(::installerFileName(url), name);
+}
+
+void tst_DownloadDialog::everyNumberTaken()
+{
+    const QString folder = downloadsFolder();
+    QDir().mkpath(folder);
+    touch(folder + "/setup.exe");
+    for (int n = 1; n <= 998; ++n)
+        touch(QString("%1/setup (%2).exe").arg(folder).arg(n));
+
+    QString error;
+    QCOMPARE(downloadTargetPath("setup.exe", true, error), QDir::toNativeSeparators(folder + "/setup (999).exe"));
+    QVERIFY(error.isEmpty());
+
+    // A link to nothing counts as taken: writing through it would create its target.
+    QVERIFY(QFile::link(root.path() + "/nowhere", folder + "/setup (999).exe"));
+    QCOMPARE(downloadTargetPath("setup.exe", true, error), QString());
+    QCOMPARE(error, QString("UpdateChecker: no free name for 'setup.exe' in '%1'").arg(QDir::toNativeSeparators(folder)));
+    QVERIFY(!QFileInfo::exists(root.path() + "/nowhere"));
+
+    // A name without a suffix gets the number at its end.
+    error.clear();
+    touch(folder + "/installer");
+    QCOMPARE(downloadTargetPath("installer", true, error), QDir::toNativeSeparators(folder + "/installer (1)"));
+}
+
+int main(int argc, char** argv)
+{
+    return runIsolatedWidgetTest<tst_DownloadDialog>(argc, argv);
+}
+
+#include "tst_DownloadDialog.moc"

@@ -1,0 +1,489 @@
+// The update checker against real HTTPS servers on 127.0.0.1: the messages of
+// a manual check, the schedule kept in the settings, the update dialog's
+// choices, and stopping a check whose server never answers.
+#include "AppSettings.h"
+#include "AvailableUpdate.h"
+#include "FeedServer.h"
+#include "LanguageTable.h"
+#include "ModalDriver.h"
+#include "QDownloadProgressDlg.h"
+#include "QUpdateChecker.h"
+#include "QUpdatesDialog.h"
+#include "UpdateTestMain.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTextDocumentFragment>
+#include <QTimer>
+
+#include <limits>
+#include <memory>
+
+namespace {
+
+const char feedPath[] = "/update/quorbilan.xml.gz";
+
+// What a message box of the checker showed.
+struct Message
+{
+    QString title;
+    QString text;
+    QString informative;
+};
+
+QByteArray upToDateFeed()
+{
+    return "<?xml version=\"1.0\"?><quorbilan><download windows=\"https://127.0.0.1/x.exe\"/><history>"
+           "<version name=\"3.0.0\" date=\"1.1.2026\"/><version name=\"2.9\"/></history></quorbilan>";
+}
+
+} // namespace
+
+class tst_UpdateChecker : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void manualCheckMessages_data();
+    void manualCheckMessages();
+    void storedNextCheck_data();
+    void storedNextCheck();
+    void automaticCheckIsSilent();
+    void manualCheckClearsSkippedVersion();
+    void skipStoresVersionAndAutomaticCheckReportsNothing();
+    void remindLaterRestartsTimerWithAutomaticChecksOff_data();
+    void remindLaterRestartsTimerWithAutomaticChecksOff();
+    void checkForUpdateChangesNothingWhileDialogOpen();
+    void downloadOutcome_data();
+    void downloadOutcome();
+    void stopDuringStalledCheck();
+    void updateDialogTexts();
+    void updateDialogWithoutSettingsOrInstallableVersion();
+
+private:
+    // A checker of the feed at `path` on the trusted server, with its own settings.
+    std::unique_ptr<QUpdateChecker> makeChecker(const QString& url);
+    // Runs a manual check to its message box and answers it.
+    Message manualCheckMessage(QUpdateChecker* checker);
+    // Runs a manual check to the update dialog and lets `answer` end it.
+    bool manualCheckDialog(QUpdateChecker* checker, std::function<void(QUpdatesDialog*)> answer);
+
+    QTemporaryDir root;
+    TestCertificates certificates;
+    FeedServer server;
+    FeedServer untrustedServer;
+    std::unique_ptr<LanguageTable> language;
+    std::unique_ptr<AppSettings> settings;
+    std::unique_ptr<QWidget> window;
+    int settingsCount = 0;
+};
+
+void tst_UpdateChecker::initTestCase()
+{
+    QVERIFY(certificates.make(root.path() + "/certs"));
+    qputenv("QUORBILAN_UPDATE_CA", certificates.caFile.toUtf8());
+    QVERIFY(server.start(root.path() + "/www", certificates.certFile, certificates.keyFile));
+    QVERIFY(untrustedServer.start(root.path() + "/untrusted", certificates.untrustedCertFile,
+                                  certificates.untrustedKeyFile));
+
+    server.put(feedPath, gzipped(exampleFeed(server.url("/download/quorbilan-3.2-setup.sh"))));
+    server.put("/uptodate.xml.gz", gzipped(upToDateFeed()));
+    server.put("/plain.xml.gz", exampleFeed(server.url("/download/quorbilan-3.2-setup.sh")));
+    server.put("/garbage.xml.gz", gzipped("this is <not xml"));
+    server.put("/stallinstaller.xml.gz", gzipped(exampleFeed(server.url("/download/stall.exe"))));
+    server.put("/download/stall.exe", QByteArray());
+    server.stall("/download/stall.exe");
+    server.put("/stall.xml.gz", QByteArray());
+    server.stall("/stall.xml.gz");
+    untrustedServer.put(feedPath, gzipped(upToDateFeed()));
+
+    language = std::make_unique<LanguageTable>(":/English.xml");
+    language->load("English.xml");
+}
+
+void tst_UpdateChecker::init()
+{
+    // Every test starts from a first run: its own settings file.
+    settings = std::make_unique<AppSettings>(QString("UpdateTest%1").arg(++settingsCount),
+                                             QStringLiteral("Tulverhaven Software"));
+    window = std::make_unique<QWidget>();
+    window->show();
+}
+
+void tst_UpdateChecker::cleanup()
+{
+    window.reset();
+    settings.reset();
+}
+
+std::unique_ptr<QUpdateChecker> tst_UpdateChecker::makeChecker(const QString& url)
+{
+    auto checker = std::make_unique<QUpdateChecker>(url, QStringLiteral("Quorbilan"), QStringLiteral("3.0.0"),
+                                                    settings.get(), language.get(), nullptr, window.get());
+    checker->initialDelaySec = 1;
+    return checker;
+}
+
+Message tst_UpdateChecker::manualCheckMessage(QUpdateChecker* checker)
+{
+    Message message;
+    bool shown = false;
+    whenShown<QMessageBox>(window.get(), [&](QMessageBox* box) {
+        // As the user reads it: the box shows its main text in bold.
+        message = {box->windowTitle(), QTextDocumentFragment::fromHtml(box->text()).toPlainText(),
+                   box->informativeText()};
+        shown = true;
+        box->accept();
+    });
+    checker->setSilent(false);
+    checker->setSilentMessages(false);
+    checker->checkForUpdate(true, 0);
+    if (!QTest::qWaitFor([&] { return shown; }, 20000))
+        message.title = "no message box";
+    return message;
+}
+
+bool tst_UpdateChecker::manualCheckDialog(QUpdateChecker* checker, std::function<void(QUpdatesDialog*)> answer)
+{
+    bool shown = false;
+    whenShown<QUpdatesDialog>(window.get(), [&](QUpdatesDialog* dialog) {
+        shown = true;
+        answer(dialog);
+    });
+    checker->setSilent(false);
+    checker->setSilentMessages(false);
+    checker->checkForUpdate(true, 0);
+    return QTest::qWaitFor([&] { return shown && !checker->openDialog; }, 20000);
+}
+
+void tst_UpdateChecker::manualCheckMessages_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("informative");
+
+    QTest::newRow("up to date") << server.url("/uptodate.xml.gz") << "You're up to date!"
+                                << "Quorbilan 3.0.0 is currently the newest version available.";
+    QTest::newRow("connection refused")
+        << QString("https://127.0.0.1:%1%2").arg(closedPort()).arg(feedPath)
+        << "An error occurred while downloading the update. Please try again later."
+        << "QNetworkReply::ConnectionRefusedError: Connection refused";
+    // The informative text of an untrusted server is checked below: the SSL
+    // errors' own texts follow the name.
+    QTest::newRow("untrusted certificate")
+        << untrustedServer.url(feedPath) << "An error occurred while downloading the update. Please try again later."
+        << "QNetworkReply::SslHandshakeFailedError: ";
+    QTest::newRow("not gzip") << server.url("/plain.xml.gz") << "An error occurred while parsing the update feed."
+                              << "";
+    QTest::newRow("not xml") << server.url("/garbage.xml.gz") << "An error occurred while parsing the update feed."
+                             << "";
+    QTest::newRow("missing feed") << server.url("/missing.xml.gz")
+                                  << "An error occurred while downloading the update. Please try again later."
+                                  << "QNetworkReply::ContentNotFoundError: ";
+}
+
+void tst_UpdateChecker::manualCheckMessages()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, text);
+    QFETCH(QString, informative);
+
+    // Automatic checks off: the user's first check of the run must still run at once.
+    auto checker = makeChecker(url);
+    checker->setAutoCheck(false);
+    const Message message = manualCheckMessage(checker.get());
+    QCOMPARE(message.title, QStringLiteral("Quorbilan"));
+    QCOMPARE(message.text, text);
+    if (informative.endsWith(": ")) {
+        QVERIFY2(message.informative.startsWith(informative), qPrintable(message.informative));
+        QVERIFY2(message.informative.size() > informative.size(), qPrintable(message.informative));
+    } else {
+        QCOMPARE(message.informative, informative);
+    }
+    if (QTest::currentDataTag() == QByteArray("untrusted certificate"))
+        QVERIFY2(message.informative.contains("certificate", Qt::CaseInsensitive), qPrintable(message.informative));
+
+    // Every outcome without an update stores the next check.
+    QVERIFY(settings->valueDateTime(SettingUpdateCheckerNextCheck).isValid());
+}
+
+void tst_UpdateChecker::storedNextCheck_data()
+{
+    QTest::addColumn<qint64>("aheadSecs");
+    QTest::addColumn<bool>("kept");
+    QTest::addColumn<qint64>("minDelayMs");
+    QTest::addColumn<qint64>("maxDelayMs");
+
+    QTest::newRow("5 hours ahead") << qint64(5 * 3600) << true << qint64(5 * 3600 - 60) * 1000
+                                   << qint64(5 * 3600) * 1000;
+    QTest::newRow("in the past") << qint64(-3600) << false << qint64(1000) << qint64(1000);
+    // More than the timer's int can hold: it waits as long as it can.
+    const qint64 maxInt = std::numeric_limits<int>::max();
+    QTest::newRow("60 days ahead") << qint64(60 * 24 * 3600) << true << maxInt << maxInt;
+}
+
+void tst_UpdateChecker::storedNextCheck()
+{
+    QFETCH(qint64, aheadSecs);
+    QFETCH(bool, kept);
+    QFETCH(qint64, minDelayMs);
+    QFETCH(qint64, maxDelayMs);
+
+    auto checker = makeChecker(server.url(feedPath));
+    settings->setValueDateTime(SettingUpdateCheckerNextCheck, QDateTime::currentDateTime().addSecs(aheadSecs));
+    checker->checkForUpdate(false, 24);
+
+    QVERIFY(checker->timer->isActive());
+    QVERIFY2(checker->timer->interval() >= minDelayMs && checker->timer->interval() <= maxDelayMs,
+             qPrintable(QString::number(checker->timer->interval())));
+    QCOMPARE(settings->valueDateTime(SettingUpdateCheckerNextCheck).isValid(), kept);
+    QCOMPARE(checker->intervalHours, 24);
+}
+
+void tst_UpdateChecker::automaticCheckIsSilent()
+{
+    // With automatic checks off the first unforced call plans nothing.
+    auto off = makeChecker(server.url("/uptodate.xml.gz"));
+    off->setAutoCheck(false);
+    off->checkForUpdate(false, 24);
+    QVERIFY(!off->timer->isActive());
+
+    // With them on (a first run's default) it runs after the initial delay,
+    // silently, and plans the next one.
+    init();
+    auto checker = makeChecker(server.url("/uptodate.xml.gz"));
+    checker->setSilent(true);
+    checker->setSilentMessages(true);
+    QSignalSpy notAvailable(checker.get(), &QUpdateChecker::updateNotAvailable);
+    checker->checkForUpdate(false, 24);
+    QCOMPARE(checker->timer->interval(), 1000);
+    QVERIFY(notAvailable.wait(20000));
+    QCOMPARE(notAvailable.first().at(0).toInt(), 0);
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(checker->timer->isActive());
+    QCOMPARE(checker->timer->interval(), 24 * 3600 * 1000);
+    const qint64 ahead = QDateTime::currentDateTime().secsTo(settings->valueDateTime(SettingUpdateCheckerNextCheck));
+    QVERIFY2(ahead > 23 * 3600 && ahead <= 24 * 3600, qPrintable(QString::number(ahead)));
+}
+
+void tst_UpdateChecker::manualCheckClearsSkippedVersion()
+{
+    auto checker = makeChecker(server.url(feedPath));
+    settings->setValueString(SettingUpdateCheckerSkipVersion, "3.2");
+    QVERIFY(manualCheckDialog(checker.get(), [](QUpdatesDialog* dialog) {
+        dialog->findChild<QPushButton*>("remindButton")->click();
+    }));
+    QCOMPARE(settings->valueString(SettingUpdateCheckerSkipVersion), QString());
+}
+
+void tst_UpdateChecker::skipStoresVersionAndAutomaticCheckReportsNothing()
+{
+    auto checker = makeChecker(server.url(feedPath));
+    QVERIFY(manualCheckDialog(checker.get(), [](QUpdatesDialog* dialog) {
+        dialog->findChild<QPushButton*>("skipButton")->click();
+    }));
+    QCOMPARE(settings->valueString(SettingUpdateCheckerSkipVersion), QStringLiteral("3.2"));
+    QCOMPARE(checker->skipVersion, QStringLiteral("3.2"));
+    QVERIFY(!settings->valueDateTime(SettingUpdateCheckerNextCheck).isValid());
+
+    // The next automatic check finds only the skipped version: no update, no window.
+    QSignalSpy available(checker.get(), &QUpdateChecker::updateAvailable);
+    QSignalSpy notAvailable(checker.get(), &QUpdateChecker::updateNotAvailable);
+    checker->checkForUpdate(false, 24);
+    QVERIFY(notAvailable.wait(20000));
+    QCOMPARE(notAvailable.first().at(0).toInt(), 0);
+    QCOMPARE(available.count(), 0);
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void tst_UpdateChecker::remindLaterRestartsTimerWithAutomaticChecksOff_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("remind button") << "remind";
+    QTest::newRow("close button") << "close";
+    QTest::newRow("escape") << "escape";
+}
+
+void tst_UpdateChecker::remindLaterRestartsTimerWithAutomaticChecksOff()
+{
+    QFETCH(QString, how);
+
+    auto checker = makeChecker(server.url(feedPath));
+    checker->setAutoCheck(false);
+    // The program's schedule: a day between checks, nothing planned with checks off.
+    checker->checkForUpdate(false, 24);
+    QVERIFY(!checker->timer->isActive());
+
+    QVERIFY(manualCheckDialog(checker.get(), [how](QUpdatesDialog* dialog) {
+        if (how == "remind")
+            dialog->findChild<QPushButton*>("remindButton")->click();
+        else if (how == "close")
+            dialog->close();
+        else
+            QTest::keyClick(dialog, Qt::Key_Escape);
+    }));
+    QVERIFY(checker->timer->isActive());
+    QCOMPARE(checker->timer->interval(), 24 * 3600 * 1000);
+    const qint64 ahead = QDateTime::currentDateTime().secsTo(settings->valueDateTime(SettingUpdateCheckerNextCheck));
+    QVERIFY2(ahead > 23 * 3600 && ahead <= 24 * 3600, qPrintable(QString::number(ahead)));
+    QCOMPARE(settings->valueInt(SettingUpdateCheckerAuto), 0);
+}
+
+void tst_UpdateChecker::checkForUpdateChangesNothingWhileDialogOpen()
+{
+    auto checker = makeChecker(server.url(feedPath));
+    bool refused = false;
+    QVERIFY(manualCheckDialog(checker.get(), [&](QUpdatesDialog* dialog) {
+        settings->setValueString(SettingUpdateCheckerSkipVersion, "9.9");
+        checker->checkForUpdate(true, 5);
+        refused = settings->valueString(SettingUpdateCheckerSkipVersion) == "9.9" && !checker->timer->isActive()
+                  && checker->intervalHours == 0;
+        dialog->findChild<QPushButton*>("remindButton")->click();
+    }));
+    QVERIFY(refused);
+}
+
+void tst_UpdateChecker::downloadOutcome_data()
+{
+    QTest::addColumn<QString>("feed");
+    QTest::addColumn<bool>("fails");
+
+    // The feed's installer is not on the server.
+    QTest::newRow("installer missing") << QString(feedPath) << true;
+    QTest::newRow("cancelled") << "/stallinstaller.xml.gz" << false;
+}
+
+void tst_UpdateChecker::downloadOutcome()
+{
+    QFETCH(QString, feed);
+    QFETCH(bool, fails);
+
+    auto checker = makeChecker(server.url(feed));
+    checker->checkForUpdate(false, 24);
+    Message message;
+    bool answered = false;
+    QVERIFY(manualCheckDialog(checker.get(), [&](QUpdatesDialog* dialog) {
+        whenShown<QDownloadProgressDlg>(window.get(), [&](QDownloadProgressDlg* download) {
+            if (!fails) {
+                download->findChild<QPushButton*>("cancelButton")->click();
+                answered = true;
+                return;
+            }
+            // The failed download's box comes once the dialog has gone.
+            whenShown<QMessageBox>(window.get(), [&](QMessageBox* box) {
+                message = {box->windowTitle(), box->text(), box->informativeText()};
+                answered = true;
+                box->accept();
+            });
+        });
+        dialog->findChild<QPushButton*>("installButton")->click();
+    }));
+    QVERIFY(QTest::qWaitFor([&] { return answered && !checker->openDialog; }, 20000));
+
+    const QDateTime next = settings->valueDateTime(SettingUpdateCheckerNextCheck);
+    if (fails) {
+        // A failed download tells why and plans nothing.
+        QCOMPARE(message.title, QStringLiteral("Quorbilan"));
+        QCOMPARE(QTextDocumentFragment::fromHtml(message.text).toPlainText(), QCoreApplication::applicationName());
+        QVERIFY2(message.informative.startsWith("An error occurred while downloading the update. Please try again "
+                                                "later.QNetworkReply::NetworkError 203: "),
+                 qPrintable(message.informative));
+        QVERIFY(!next.isValid());
+        QVERIFY(!checker->timer->isActive());
+    } else {
+        // A cancelled download reminds later.
+        QVERIFY(next.isValid());
+        QVERIFY(checker->timer->isActive());
+        QCOMPARE(checker->timer->interval(), 24 * 3600 * 1000);
+    }
+}
+
+void tst_UpdateChecker::stopDuringStalledCheck()
+{
+    auto checker = makeChecker(server.url("/stall.xml.gz"));
+    QSignalSpy available(checker.get(), &QUpdateChecker::updateAvailable);
+    QSignalSpy notAvailable(checker.get(), &QUpdateChecker::updateNotAvailable);
+    const int before = server.requests().size();
+    checker->setSilentMessages(false);
+    checker->checkForUpdate(true, 0);
+    QVERIFY(server.waitForRequests(before + 1));
+
+    // A check that runs refuses a new plan.
+    settings->setValueString(SettingUpdateCheckerSkipVersion, "9.9");
+    checker->checkForUpdate(true, 0);
+    QCOMPARE(settings->valueString(SettingUpdateCheckerSkipVersion), QStringLiteral("9.9"));
+    QVERIFY(!checker->timer->isActive());
+
+    // The server never answers: stop aborts the request instead of waiting for it.
+    checker->stop();
+    QVERIFY(!checker->checkFuture.valid()
+            || checker->checkFuture.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+    QTest::qWait(200);
+    QCOMPARE(available.count(), 0);
+    QCOMPARE(notAvailable.count(), 0);
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void tst_UpdateChecker::updateDialogTexts()
+{
+    auto checker = makeChecker(server.url(feedPath));
+    QVERIFY(checker->availableUpdate->fromXML(exampleFeed(server.url("/download/x.sh"))));
+    QUpdatesDialog dialog(checker.get(), window.get());
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Software Update"));
+    QCOMPARE(dialog.findChild<QLabel*>("headlineLabel")->text(),
+             QStringLiteral("<b>A new version of Quorbilan is available!</b>"));
+    QCOMPARE(dialog.findChild<QLabel*>("textLabel")->text(),
+             QStringLiteral("Quorbilan 3.2 is now available - you have 3.0.0. Would you like to download it now?"));
+    QCOMPARE(dialog.findChild<QLabel*>("releaseNotesLabel")->text(), QStringLiteral("<b>Release Notes:</b>"));
+    const QString notes = dialog.findChild<QTextBrowser*>("releaseNotes")->toPlainText();
+    QVERIFY2(notes.contains("Faster compaction of large profiles"), qPrintable(notes));
+    QVERIFY2(!notes.contains("A smaller window"), qPrintable(notes));
+    QCOMPARE(dialog.findChild<QCheckBox*>("autoCheckBox")->text(), QStringLiteral("Check for updates automatically"));
+    QCOMPARE(dialog.findChild<QPushButton*>("remindButton")->text(), QStringLiteral("    Remind Me Later    "));
+    QCOMPARE(dialog.findChild<QPushButton*>("installButton")->text(), QStringLiteral("    Install Update    "));
+    QCOMPARE(dialog.findChild<QPushButton*>("skipButton")->text(), QStringLiteral("    Skip This Version    "));
+    QVERIFY(dialog.findChild<QPushButton*>("installButton")->isDefault());
+
+    // The box writes the setting at once, whatever ends the dialog.
+    QVERIFY(dialog.findChild<QCheckBox*>("autoCheckBox")->isChecked());
+    dialog.findChild<QCheckBox*>("autoCheckBox")->setChecked(false);
+    QCOMPARE(settings->valueInt(SettingUpdateCheckerAuto), 0);
+}
+
+void tst_UpdateChecker::updateDialogWithoutSettingsOrInstallableVersion()
+{
+    auto withoutStore = std::make_unique<QUpdateChecker>(server.url(feedPath), "Quorbilan", "3.0.0", nullptr, language.get(),
+                                                         nullptr, nullptr);
+    QVERIFY(withoutStore->availableUpdate->fromXML(exampleFeed(server.url("/download/x.sh"))));
+    {
+        QUpdatesDialog dialog(withoutStore.get(), nullptr);
+        dialog.show();
+        QVERIFY(!dialog.findChild<QPushButton*>("skipButton")->isVisible());
+        QVERIFY(!dialog.findChild<QCheckBox*>("autoCheckBox")->isVisible());
+        QVERIFY(dialog.findChild<QPushButton*>("remindButton")->isVisible());
+        QVERIFY(dialog.findChild<QPushButton*>("installButton")->isEnabled());
+    }
+
+    // Only 3.2 is newer than 3.1, and it cannot be installed from the program.
+    auto only32 = std::make_unique<QUpdateChecker>(server.url(feedPath), "Quorbilan", "3.1", settings.get(), language.get(),
+                                                   nullptr, window.get());
+    QVERIFY(only32->availableUpdate->fromXML(exampleFeed(server.url("/download/x.sh"), "noInstall=\"\"")));
+    QUpdatesDialog dialog(only32.get(), window.get());
+    QVERIFY(!dialog.findChild<QPushButton*>("installButton")->isEnabled());
+}
+
+int main(int argc, char** argv)
+{
+    return runIsolatedWidgetTest<tst_UpdateChecker>(argc, argv);
+}
+
+#include "tst_UpdateChecker.moc"
