@@ -5,6 +5,7 @@
 #include "BrowsersList.h"
 #include "ConsoleOutput.h"
 #include "Optimizer.h"
+#include "OptimizerRelay.h"
 #include "ProductIdentity.h"
 #include "QtHelpers.h"
 #include "RunningPrograms.h"
@@ -232,11 +233,22 @@ int CommandLine::optimize()
     }
 
     int result = 0;
+    // The lines of one batch from the relay go out in one write.
+    QStringList unwritten;
+    const auto writeOut = [&unwritten] {
+        printLines(unwritten);
+        unwritten.clear();
+    };
     Optimizer optimizer;
+    auto *relay = new OptimizerRelay(&optimizer);
     QEventLoop loop;
-    QObject::connect(&optimizer, &Optimizer::logLine, &optimizer,
-                     [](const QString &text, bool) { printLine(text); });
-    QObject::connect(&optimizer, &Optimizer::finished, &optimizer, [&](bool, bool fatalError) {
+    QObject::connect(relay, &OptimizerRelay::logLine, relay, [&](const QString &text, bool) {
+        if (unwritten.isEmpty())
+            QMetaObject::invokeMethod(relay, writeOut, Qt::QueuedConnection);
+        unwritten << text;
+    });
+    QObject::connect(relay, &OptimizerRelay::finished, relay, [&](bool, bool fatalError) {
+        writeOut();
         if (fatalError)
             result = 1;
         loop.quit();

@@ -10,6 +10,7 @@
 #include "HomePage.h"
 #include "LogView.h"
 #include "Optimizer.h"
+#include "OptimizerRelay.h"
 #include "ProductIdentity.h"
 #include "ProfilesLoader.h"
 #include "ProfilesTree.h"
@@ -61,11 +62,13 @@ MainWindow::MainWindow(QWidget* parent)
     setWindowIcon(appIcon());
 
     optimizer = std::make_unique<Optimizer>();
-    connect(optimizer.get(), &Optimizer::logLine, logView, &LogView::slotAddLine);
-    connect(optimizer.get(), &Optimizer::progressRangeChanged, this,
+    // The log and the progress bar take a run's lines in batches.
+    auto *relay = new OptimizerRelay(optimizer.get());
+    connect(relay, &OptimizerRelay::logLine, logView, &LogView::slotAddLine);
+    connect(relay, &OptimizerRelay::progressRangeChanged, this,
             [this](int maximumKb) { progressBar->setRange(0, maximumKb); });
-    connect(optimizer.get(), &Optimizer::progressChanged, progressBar, &QProgressBar::setValue);
-    connect(optimizer.get(), &Optimizer::finished, this, &MainWindow::slotOptimizerFinished);
+    connect(relay, &OptimizerRelay::progressChanged, progressBar, &QProgressBar::setValue);
+    connect(relay, &OptimizerRelay::finished, this, &MainWindow::slotOptimizerFinished);
 
     connect(optimizeButton, &QPushButton::clicked, this, &MainWindow::slotOptimize);
     connect(exitButton, &QPushButton::clicked, this, &QWidget::close);

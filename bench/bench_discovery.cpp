@@ -2,9 +2,11 @@
 //
 //   bench_discovery make DIR PROFILES DATABASES   all thirty programs, PROFILES profiles
 //                                                 each, DATABASES extra databases per profile
-//   bench_discovery discover DIR ROUNDS           the loader's whole discovery over DIR,
+//   bench_discovery discover DIR ROUNDS           the loader's whole discovery over DIR and
+//                                                 the profiles' sizes,
 //                                                 against a raw loop reading the first 16
-//                                                 bytes of the same files, ROUNDS times each
+//                                                 bytes of the same files, interleaved over
+//                                                 ROUNDS rounds
 #include "BrowsersList.h"
 #include "ProgramFixture.h"
 
@@ -79,15 +81,30 @@ int discover(const QString &dir, int rounds)
     int profiles = 0;
     int databases = 0;
     qint64 discoveryBytes = 0;
+    qint64 totalBytes = 0;
+    // The two sides take turns going first; the ratio is taken per round.
+    std::vector<double> ratios;
     for (int round = 0; round < std::max(1, rounds); ++round) {
         QElapsedTimer clock;
+        qint64 rawTime = -1;
+        if (round % 2 && !files.isEmpty()) {
+            clock.start();
+            rawHeaderReads(files);
+            rawTime = clock.nsecsElapsed();
+        }
+
         const qint64 before = bytesRead();
         clock.start();
         BrowsersList list;
         list.reloadAll();
         list.loadDatabaseLists();
+        // What the profiles tree and `/list` show next: each profile's size.
+        qint64 bytes = 0;
+        for (BrowserProfile *profile : list.allProfiles())
+            bytes += profile->totalSize();
         discoveryNs.push_back(clock.nsecsElapsed());
         discoveryBytes = bytesRead() - before;
+        totalBytes = bytes;
 
         if (files.isEmpty()) {
             files = examinedFiles(list);
@@ -95,20 +112,29 @@ int discover(const QString &dir, int rounds)
             for (const BrowserProfile *profile : list.allProfiles())
                 databases += int(profile->databaseFiles.size());
         }
-        clock.restart();
-        const int rawDatabases = rawHeaderReads(files);
-        rawNs.push_back(clock.nsecsElapsed());
-        if (rawDatabases != databases)
-            std::fprintf(stderr, "note: raw loop found %d databases, discovery %d\n", rawDatabases, databases);
+        if (rawTime < 0) {
+            clock.restart();
+            const int rawDatabases = rawHeaderReads(files);
+            rawTime = clock.nsecsElapsed();
+            if (rawDatabases != databases)
+                std::fprintf(stderr, "note: raw loop found %d databases, discovery %d\n", rawDatabases, databases);
+        }
+        rawNs.push_back(rawTime);
+        ratios.push_back(double(discoveryNs.back()) / double(rawTime));
     }
+    std::sort(ratios.begin(), ratios.end());
 
     const double discoveryMs = median(discoveryNs) / 1e6;
     const double rawMs = median(rawNs) / 1e6;
     std::printf("profiles %d\n", profiles);
     std::printf("files_examined %lld\n", static_cast<long long>(files.size()));
     std::printf("databases %d\n", databases);
+    std::printf("database_bytes %lld\n", static_cast<long long>(totalBytes));
     std::printf("discovery_ms %.2f\n", discoveryMs);
     std::printf("raw_header_reads_ms %.2f\n", rawMs);
+    std::printf("ratio_median %.2f\n", ratios[ratios.size() / 2]);
+    std::printf("ratio_min %.2f\n", ratios.front());
+    std::printf("ratio_max %.2f\n", ratios.back());
     std::printf("files_per_second %.0f\n", files.size() / (discoveryMs / 1000.0));
     std::printf("raw_files_per_second %.0f\n", files.size() / (rawMs / 1000.0));
     // Includes the profile lists ("profiles.ini", "Local State") and menu entries.

@@ -2,7 +2,8 @@
 // builds the fixture, runs the raw sqlite3 baseline and calls these modes:
 //
 //   bench_optimizer make DIR COUNT MIB   COUNT bloated databases of about MIB each
-//   bench_optimizer optimize DIR         compact every database of DIR through Optimizer
+//   bench_optimizer optimize DIR...      compact every database of the DIRs through
+//                                        Optimizer, one profile per DIR
 //   bench_optimizer stop DIR DELAY_MS    start a run, request a stop DELAY_MS after the
 //                                        first file begins, report the stop latency
 #include "BrowserProfile.h"
@@ -17,6 +18,8 @@
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -42,9 +45,14 @@ int makeFixture(const QString &dir, int count, int mib)
     return 0;
 }
 
-int runOptimizer(const QString &dir, int stopDelayMs)
+int runOptimizer(const QStringList &dirs, int stopDelayMs)
 {
-    BrowserProfile profile(QString(), QStringLiteral("bench"), dir);
+    std::vector<std::unique_ptr<BrowserProfile>> profiles;
+    std::vector<BrowserProfile *> runList;
+    for (const QString &dir : dirs) {
+        profiles.push_back(std::make_unique<BrowserProfile>(QString(), QStringLiteral("bench"), dir));
+        runList.push_back(profiles.back().get());
+    }
     Optimizer optimizer;
     QElapsedTimer clock;
     QElapsedTimer stopClock;
@@ -71,7 +79,7 @@ int runOptimizer(const QString &dir, int stopDelayMs)
     }, Qt::QueuedConnection);
 
     clock.start();
-    optimizer.start({&profile});
+    optimizer.start(runList);
     QCoreApplication::exec();
     std::printf("peak_rss_kib %ld\n", peakRssKib());
     return 0;
@@ -85,10 +93,10 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     if (args.size() == 5 && args[1] == QLatin1String("make"))
         return makeFixture(args[2], args[3].toInt(), args[4].toInt());
-    if (args.size() == 3 && args[1] == QLatin1String("optimize"))
-        return runOptimizer(args[2], -1);
+    if (args.size() >= 3 && args[1] == QLatin1String("optimize"))
+        return runOptimizer(args.mid(2), -1);
     if (args.size() == 4 && args[1] == QLatin1String("stop"))
-        return runOptimizer(args[2], args[3].toInt());
-    std::fprintf(stderr, "usage: bench_optimizer make DIR COUNT MIB | optimize DIR | stop DIR DELAY_MS\n");
+        return runOptimizer({args[2]}, args[3].toInt());
+    std::fprintf(stderr, "usage: bench_optimizer make DIR COUNT MIB | optimize DIR... | stop DIR DELAY_MS\n");
     return 2;
 }

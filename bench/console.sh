@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The console tool as users run it: `quorbilan /Firefox:all` over a profile of
-# bloated databases against `sqlite3 FILE VACUUM` over an identical copy, file
-# by file, in the same run; then `quorbilan /list` over a large discovery
-# fixture of all thirty programs.
+# bloated databases against `sqlite3 FILE VACUUM` file by file, each on its own
+# fresh copy, interleaved over ROUNDS rounds; then `quorbilan /list` over a
+# large discovery fixture of all thirty programs against `quorbilan /?`, the
+# same process without the discovery.
 #
-#   bench/console.sh [COUNT] [MIB_EACH] [LIST_ROUNDS]
+#   bench/console.sh [COUNT] [MIB_EACH] [ROUNDS]
 set -euo pipefail
 
 count=${1:-24}
@@ -21,32 +22,31 @@ mkdir -p "$HOME" "$TMPDIR"
 
 profile="Mozilla/Firefox/Profiles/bench.default"
 echo "Building a Firefox profile of $count databases of about $mib MiB each..."
-"$build/bench/bench_optimizer" make "$work/ours/Roaming/$profile" "$count" "$mib"
+"$build/bench/bench_optimizer" make "$work/compact/fixture/Roaming/$profile" "$count" "$mib"
 printf '[Profile0]\nName=bench\nIsRelative=1\nPath=Profiles/bench.default\n' \
-    > "$work/ours/Roaming/Mozilla/Firefox/profiles.ini"
-cp -r "$work/ours" "$work/raw"
-sync
+    > "$work/compact/fixture/Roaming/Mozilla/Firefox/profiles.ini"
+mkdir -p "$work/compact/fixture/Local"
 
-start=$(now_ms)
-for f in "$work/raw/Roaming/$profile"/*.sqlite; do sqlite3 "$f" VACUUM; done
-raw_ms=$(( $(now_ms) - start ))
+sqlite3_loop() {
+    local f
+    for f in "$1/Roaming/$profile"/*.sqlite; do sqlite3 "$f" VACUUM; done
+}
+compact_all() {
+    APPDATA="$1/Roaming" LOCALAPPDATA="$1/Local" "$program" /Firefox:all >/dev/null
+}
+bench_rounds "$rounds" "$work/compact/fixture" sqlite3_loop compact_all
+bench_row "sqlite3 VACUUM, file by file" sqlite3_loop wall sqlite3_loop wall
+bench_row "quorbilan /Firefox:all" compact_all wall sqlite3_loop wall
+rm -rf "$work/compact"
 
-start=$(now_ms)
-APPDATA="$work/ours/Roaming" LOCALAPPDATA="$work/ours/Local" "$program" /Firefox:all >/dev/null
-ours_ms=$(( $(now_ms) - start ))
-
-echo "sqlite3 VACUUM, file by file:  ${raw_ms} ms"
-echo "quorbilan /Firefox:all:        ${ours_ms} ms"
-awk -v a="$ours_ms" -v b="$raw_ms" 'BEGIN { printf "ratio (quorbilan / sqlite3):   %.3f (goal <= 1.05)\n", a / b }'
-
-rm -rf "$work/ours" "$work/raw"
-"$build/bench/bench_discovery" make "$work/tree" 6 4
-echo "discovery fixture: $(find "$work/tree" -type f | wc -l) files"
-times=()
-for _ in $(seq "$rounds"); do
-    start=$(now_ms)
-    APPDATA="$work/tree/Roaming" LOCALAPPDATA="$work/tree/Local" "$program" /list >/dev/null
-    times+=($(( $(now_ms) - start )))
-done
-median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
-echo "quorbilan /list (median of $rounds): ${median} ms"
+"$build/bench/bench_discovery" make "$work/list/fixture" 6 4
+echo "discovery fixture: $(find "$work/list/fixture" -type f | wc -l) files"
+start_only() {
+    APPDATA="$1/Roaming" LOCALAPPDATA="$1/Local" "$program" /? >/dev/null
+}
+list() {
+    APPDATA="$1/Roaming" LOCALAPPDATA="$1/Local" "$program" /list >/dev/null
+}
+bench_rounds "$rounds" "$work/list/fixture" start_only list
+bench_row "quorbilan /? (start and exit)" start_only wall start_only wall
+bench_row "quorbilan /list" list wall start_only wall

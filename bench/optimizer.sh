@@ -1,58 +1,67 @@
 #!/usr/bin/env bash
-# Compacts a fixture of bloated databases through the Optimizer and, in the
-# same run, an identical copy with the raw sqlite3 shell file by file; prints
-# both times, their ratio, the Optimizer's peak memory and its stop latency
-# on one large database.
+# Compacts a fixture of bloated databases through the Optimizer and the raw
+# sqlite3 shell file by file, each on its own fresh copy, interleaved over
+# ROUNDS rounds; prints both times, their ratio, the Optimizer's peak memory,
+# and on one large database how long a stop request waits, stopped at several
+# points of the VACUUM.
 #
-#   bench/optimizer.sh [COUNT] [MIB_EACH] [STOP_DB_MIB]
+#   bench/optimizer.sh [COUNT] [MIB_EACH] [STOP_DB_MIB] [ROUNDS]
 set -euo pipefail
 
 count=${1:-24}
 mib=${2:-15}
 stop_mib=${3:-200}
+rounds=${4:-5}
 
 source "$(dirname "$0")/common.sh"
 bench_prepare bench_optimizer
 tool="$build/bench/bench_optimizer"
 
-
 echo "Building $count databases of about $mib MiB each..."
-"$tool" make "$work/fixture" "$count" "$mib"
-cp -r "$work/fixture" "$work/raw"
-cp -r "$work/fixture" "$work/ours"
-echo "fixture: $(du -sm "$work/fixture" | cut -f1) MiB in $(ls "$work/fixture" | wc -l) files"
-sync
+"$tool" make "$work/many/fixture" "$count" "$mib"
+echo "fixture: $(du -sm "$work/many/fixture" | cut -f1) MiB in $(ls "$work/many/fixture" | wc -l) files"
 
-start=$(now_ms)
-for f in "$work"/raw/*.sqlite; do sqlite3 "$f" VACUUM; done
-raw_ms=$(( $(now_ms) - start ))
-
-ours_out=$("$tool" optimize "$work/ours")
-ours_ms=$(awk '/^elapsed_ms/ {print $2}' <<<"$ours_out")
-peak_kib=$(awk '/^peak_rss_kib/ {print $2}' <<<"$ours_out")
-
-if ! cmp -s <(du -sb "$work/raw" | cut -f1) <(du -sb "$work/ours" | cut -f1); then
-    echo "note: results differ in size: raw $(du -sb "$work/raw" | cut -f1) B, ours $(du -sb "$work/ours" | cut -f1) B"
-fi
-
-echo "sqlite3 VACUUM, file by file: ${raw_ms} ms"
-echo "Optimizer:                    ${ours_ms} ms"
-awk -v a="$ours_ms" -v b="$raw_ms" 'BEGIN { printf "ratio (Optimizer / sqlite3):  %.3f (goal <= 1.05)\n", a / b }'
+sqlite3_loop() {
+    local f
+    for f in "$1"/*.sqlite; do sqlite3 "$f" VACUUM; done
+}
+optimizer() {
+    local out
+    out=$("$tool" optimize "$1")
+    side_ms=$(awk '$1 == "elapsed_ms" {print $2}' <<<"$out")
+    peak_kib=$(awk '$1 == "peak_rss_kib" {print $2}' <<<"$out")
+}
+bench_rounds "$rounds" "$work/many/fixture" sqlite3_loop optimizer
+bench_row "sqlite3 VACUUM, file by file" sqlite3_loop wall sqlite3_loop wall
+bench_row "Optimizer (own time)" optimizer own sqlite3_loop wall
+copies=$(bench_copy_root_of "$work/many/fixture")
+raw_bytes=$(du -sb "$copies/sqlite3_loop" | cut -f1)
+ours_bytes=$(du -sb "$copies/optimizer" | cut -f1)
+[ "$raw_bytes" = "$ours_bytes" ] || echo "note: results differ in size: raw $raw_bytes B, ours $ours_bytes B"
 awk -v k="$peak_kib" 'BEGIN { printf "peak memory of the Optimizer: %.1f MiB (goal < 64)\n", k / 1024 }'
+rm -rf "$work/many"
 
 echo "Building one database of about $stop_mib MiB for the stop latency..."
-rm -rf "$work/raw" "$work/ours" "$work/fixture"
-"$tool" make "$work/big" 1 "$stop_mib"
-before=$(stat -c %s "$work/big/db00.sqlite")
-cp "$work/big/db00.sqlite" "$work/big.orig"
-# SQLite polls the stop flag only while it builds the new copy (about the first
-# third of a VACUUM); a stop that arrives during the copy-back waits for its end.
-for delay in 50 300; do
-    cp "$work/big.orig" "$work/big/db00.sqlite"
+"$tool" make "$work/big.orig" 1 "$stop_mib"
+fresh_big() {
+    rm -rf "$work/big"
+    cp -a "$work/big.orig" "$work/big"
+    sync # else closing the file waits on the copy's write-back
+}
+fresh_big
+full_ms=$("$tool" optimize "$work/big" | awk '$1 == "elapsed_ms" {print $2}')
+echo "one VACUUM of the large database: $full_ms ms"
+before=$(stat -c %s "$work/big.orig/db00.sqlite")
+# SQLite polls the stop flag only while it builds the compacted copy; a stop
+# that arrives during the copy-back waits for its end.
+for percent in 5 10 20 30 50 80; do
+    delay=$(( full_ms * percent / 100 ))
+    fresh_big
     stop_out=$("$tool" stop "$work/big" "$delay")
     after=$(stat -c %s "$work/big/db00.sqlite")
-    if [ "$after" -eq "$before" ]; then state="file unchanged"; else state="VACUUM had passed its last check and completed"; fi
-    echo "stop latency, stop ${delay} ms into the VACUUM: $(awk '/^stop_latency_ms/ {print $2}' <<<"$stop_out") ms ($state)"
-    big_peak=$(awk '/^peak_rss_kib/ {print $2}' <<<"$stop_out")
+    if [ "$after" -eq "$before" ]; then state="stopped, file unchanged"; else state="too late, the file was compacted"; fi
+    printf 'stop at %2d %% (%5d ms): waited %5s ms, %s\n' "$percent" "$delay" \
+        "$(awk '$1 == "stop_latency_ms" {print $2}' <<<"$stop_out")" "$state"
+    big_peak=$(awk '$1 == "peak_rss_kib" {print $2}' <<<"$stop_out")
 done
 awk -v k="$big_peak" 'BEGIN { printf "peak memory on the large database: %.1f MiB\n", k / 1024 }'

@@ -1,6 +1,7 @@
 #include "LanguageTable.h"
 
 #include "RegularFile.h"
+#include "TextReplace.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -61,11 +62,16 @@ bool LanguageTable::load(const QString& name)
     QByteArray data;
     if (!RegularFile::readAll(path, data))
         return false;
-    const QByteArray text = QString::fromUtf8(data).toUtf8();
-    if (!parseInto(text.constData(), size_t(-1)))
+    if (!loadFileContent(data))
         return false;
     currentFile = fileName;
     return true;
+}
+
+bool LanguageTable::loadFileContent(const QByteArray& content)
+{
+    const QByteArray text = QString::fromUtf8(content).toUtf8();
+    return parseInto(text.constData(), size_t(-1));
 }
 
 // Parses one LanguageStrings document into the table; false when it is not
@@ -92,9 +98,8 @@ void LanguageTable::loadElement(const tinyxml2::XMLElement* element, const QStri
             continue;
         }
         const char* raw = child->GetText();
-        QString text = raw ? QString::fromUtf8(raw) : QString("");
-        text.replace(QLatin1String("\\n"), QLatin1String("\n"));
-        strings.insert(path, text);
+        const QString text = raw ? QString::fromUtf8(raw) : QString("");
+        strings.insert(path, replacedAll(text, u"\\n", u"\n"));
     }
 }
 

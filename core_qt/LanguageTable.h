@@ -26,6 +26,9 @@ public:
     // Built-in texts first, then the named file's; true when the asked-for
     // language's texts are in the table.
     bool load(const QString& name);
+    // Adds the texts of a language file's bytes, as load() does with the
+    // file; false when they are not a well-formed document with a root.
+    bool loadFileContent(const QByteArray& content);
     QString translate(const QString& key) const;
     bool tryTranslate(const QString& key, QString& text) const;
     QString currentLanguageName() const;

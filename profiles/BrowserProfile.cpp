@@ -44,23 +44,47 @@ QString BrowserProfile::programName() const
 
 const QStringList &BrowserProfile::databases()
 {
-    if (!databasesLoaded) {
-        DatabaseListing listing = scanSqliteDatabases(path, false);
-        databaseFiles = std::move(listing.files);
-        databaseSizes = std::move(listing.sizes);
-        folderError = std::move(listing.folderError);
-        undecodableNames = listing.undecodableNames;
-        databasesLoaded = true;
-    }
+    if (!databasesLoaded)
+        takeListing(scanSqliteDatabases(path, false));
     return databaseFiles;
 }
 
+void BrowserProfile::takeListing(DatabaseListing &&listing)
+{
+    if (databasesLoaded)
+        return;
+    databaseFiles = std::move(listing.files);
+    databaseSizes = std::move(listing.sizes);
+    folderError = std::move(listing.folderError);
+    undecodableNames = listing.undecodableNames;
+    sizesKept = databaseSizes.size() == databaseFiles.size();
+    databasesLoaded = true;
+}
+
 qint64 BrowserProfile::totalSize()
+{
+    databases();
+    if (!sizesKept)
+        return readTotalSize();
+    sizesKept = false;
+    qint64 total = 0;
+    for (const qint64 size : std::as_const(databaseSizes))
+        total += size;
+    return total;
+}
+
+qint64 BrowserProfile::readTotalSize()
 {
     qint64 total = 0;
     for (const QString &file : databases())
         total += QFileInfo(file).size(); // 0 for a file that is gone
     return total;
+}
+
+void BrowserProfile::keepSizes(const QList<qint64> &sizes)
+{
+    databaseSizes = sizes;
+    sizesKept = sizes.size() == databaseFiles.size();
 }
 
 QStringList BrowserProfile::listingProblems()

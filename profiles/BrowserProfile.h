@@ -4,6 +4,7 @@
 #include <QStringList>
 
 class Browser;
+struct DatabaseListing;
 
 // One folder whose SQLite databases are compacted together: a profile that a
 // program found, or a custom folder the user added (then `browser` is null).
@@ -24,8 +25,18 @@ public:
 
     // Lists the folder's databases on the first call, then returns the cached list.
     const QStringList &databases();
-    // Current size on disk of the listed files; sizes are read afresh every time.
+    // Takes a listing of the folder made a moment ago as the cached list,
+    // when there is none yet.
+    void takeListing(DatabaseListing &&listing);
+    // Size on disk of the listed files. The sizes the listing or a compaction
+    // has just read serve the first total after them; every later total reads
+    // the disk afresh, since something else may have changed the files.
     qint64 totalSize();
+    // Size on disk of the listed files, read afresh.
+    qint64 readTotalSize();
+    // The sizes a compaction left, in the order of databaseFiles: they serve
+    // the next total.
+    void keepSizes(const QList<qint64> &sizes);
 
     // What listing the folder could not do, one line each: the folder could
     // not be read, a file name could not be decoded. Lists on the first call.
@@ -42,8 +53,10 @@ public:
     bool custom = false;
     bool selected = true;
     QStringList databaseFiles;
-    // Sizes when the files were listed, in the order of databaseFiles.
+    // Sizes as the listing or the last compaction read them, in the order of
+    // databaseFiles; `sizesKept` while no total has used them yet.
     QList<qint64> databaseSizes;
+    bool sizesKept = false;
     // The system's reason when the folder could not be read.
     QString folderError;
     // The folder holds a file whose name is not valid in the system's encoding.

@@ -6,6 +6,7 @@
 #include "FirefoxFamilyBrowser.h"
 #include "PathHelpers.h"
 #include "PlexBrowser.h"
+#include "ProgramLocation.h"
 #include "SettingsKeys.h"
 #include "SyncthingBrowser.h"
 #include "ViberBrowser.h"
@@ -49,6 +50,7 @@ void BrowsersList::populate()
 
 void BrowsersList::reloadAll()
 {
+    const ProgramLookupScope lookups;
     for (const auto &browser : m_browsers) {
         browser->loadProfiles();
         browser->resolveProgramPath();
@@ -137,7 +139,8 @@ BrowserProfile *BrowsersList::addCustomProfile(const QString &path)
     const QString folder = normalizePath(path);
     if (BrowserProfile *known = findProfileByPath(folder))
         return known;
-    if (listSqliteDatabases(folder, false).isEmpty())
+    DatabaseListing listing = scanSqliteDatabases(folder, false);
+    if (listing.files.isEmpty())
         return nullptr;
 
     QString family;
@@ -148,6 +151,8 @@ BrowserProfile *BrowsersList::addCustomProfile(const QString &path)
         }
     }
     m_customProfiles.push_back(std::make_unique<BrowserProfile>(family, QFileInfo(folder).fileName(), folder));
+    // The check above has just listed the folder: no need to open every file again.
+    m_customProfiles.back()->takeListing(std::move(listing));
     return m_customProfiles.back().get();
 }
 

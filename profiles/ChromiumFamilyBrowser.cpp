@@ -25,6 +25,15 @@ QStringList subfolders(const QString &dir)
     return QDir(dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+// Chromium names its profile folders by their plain names. A key of "Local
+// State" that is a path ("Default/", "../Other/Profile") would add a folder
+// twice or one outside the user-data folder.
+bool isPlainFolderName(const QString &name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+        && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+}
+
 } // namespace
 
 QHash<QString, QString> readLocalState(const QString &userDataDir)
@@ -71,7 +80,10 @@ QStringList ChromiumFamilyBrowser::listProfileFolders(const QString &userDataDir
     if (!names.isEmpty()) {
         // "Local State" is the program's own list: folders it no longer names
         // were deleted by the user, even when they are still on disk.
-        candidates = names.keys();
+        for (auto it = names.cbegin(); it != names.cend(); ++it) {
+            if (isPlainFolderName(it.key()))
+                candidates.append(it.key());
+        }
         std::sort(candidates.begin(), candidates.end());
         std::stable_sort(candidates.begin(), candidates.end(), [](const QString &a, const QString &b) {
             return a.compare(b, Qt::CaseInsensitive) < 0;

@@ -51,10 +51,15 @@ void Optimizer::run(std::vector<BrowserProfile *> profiles)
     QElapsedTimer clock;
     clock.start();
 
+    // Read afresh: the lists may have been made long before this run. Each
+    // profile's part is its size before: nothing touches its files until its
+    // turn.
     qint64 totalBefore = 0;
     qsizetype fileCount = 0;
+    std::vector<qint64> sizesBefore;
     for (BrowserProfile *profile : profiles) {
-        totalBefore += profile->totalSize();
+        sizesBefore.push_back(profile->readTotalSize());
+        totalBefore += sizesBefore.back();
         fileCount += profile->databases().size();
     }
 
@@ -62,20 +67,23 @@ void Optimizer::run(std::vector<BrowserProfile *> profiles)
     emit progressRangeChanged(int(totalBefore / 1024));
 
     bool fatalError = false;
-    for (BrowserProfile *profile : profiles) {
+    qint64 totalAfter = 0;
+    for (size_t i = 0; i < profiles.size(); ++i) {
+        BrowserProfile *profile = profiles[i];
         if (stopRequested.load())
             break;
-        const qint64 sizeBefore = profile->totalSize();
-        if (!optimizeProfile(profile)) {
+        qint64 sizeAfter = 0;
+        if (!optimizeProfile(profile, sizeAfter)) {
             fatalError = true;
             break;
         }
         if (stopRequested.load())
             break;
+        totalAfter += sizeAfter;
         if (profiles.size() > 1) {
             emit logLine(QStringLiteral("Optimized %1 files, new size: %2 (was %3)")
                              .arg(profile->databases().size())
-                             .arg(formatSize(profile->totalSize()), formatSize(sizeBefore)),
+                             .arg(formatSize(sizeAfter), formatSize(sizesBefore[i])),
                          false);
         }
     }
@@ -86,9 +94,6 @@ void Optimizer::run(std::vector<BrowserProfile *> profiles)
     } else if (fatalError) {
         emit logLine(QStringLiteral("Operation not completed"), true);
     } else {
-        qint64 totalAfter = 0;
-        for (BrowserProfile *profile : profiles)
-            totalAfter += profile->totalSize();
         emit logLine(QStringLiteral("Total: optimized %1 files, new size: %2 (was %3)")
                          .arg(fileCount)
                          .arg(formatSize(totalAfter), formatSize(totalBefore)),
@@ -102,7 +107,7 @@ void Optimizer::run(std::vector<BrowserProfile *> profiles)
     emit finished(cancelled, fatalError);
 }
 
-bool Optimizer::optimizeProfile(BrowserProfile *profile)
+bool Optimizer::optimizeProfile(BrowserProfile *profile, qint64 &sizeAfter)
 {
     emit logLine(QStringLiteral("Optimizing %1").arg(profile->displayName()), true);
     emit logLine(QStringLiteral("Path: %1").arg(visibleText(QDir::toNativeSeparators(profile->path))), false);
@@ -117,6 +122,10 @@ bool Optimizer::optimizeProfile(BrowserProfile *profile)
         return true;
     }
 
+    // The size of each file after its turn: the profile's sizes now, kept for
+    // its next total.
+    QList<qint64> sizesAfter;
+    sizesAfter.reserve(files.size());
     for (const QString &file : files) {
         if (stopRequested.load())
             return true;
@@ -143,10 +152,14 @@ bool Optimizer::optimizeProfile(BrowserProfile *profile)
             break;
         }
 
+        const qint64 size = QFileInfo(file).size(); // 0 for a file that is gone
+        sizesAfter.append(size);
+        sizeAfter += size;
         processedKb += fileKb;
         emit progressChanged(processedKb);
         if (result.isFatal())
             return false;
     }
+    profile->keepSizes(sizesAfter);
     return true;
 }

@@ -38,7 +38,9 @@ signals:
 
 private:
     void run(std::vector<BrowserProfile *> profiles);
-    bool optimizeProfile(BrowserProfile *profile);
+    // False when a locked file ends the run; `sizeAfter` is the profile's
+    // size once its files have had their turn.
+    bool optimizeProfile(BrowserProfile *profile, qint64 &sizeAfter);
 
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> running{false};

@@ -5,8 +5,30 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 // Where the supported programs are installed, their icons, and the per-user
 // data folders under which they keep their profiles.
+
+// While one lives, the look-ups of its thread read each folder of the
+// executable search path once and answer from those listings, instead of
+// probing every name in every folder. Made for one discovery of all programs:
+// a file added to a folder after its listing is not seen until the next scope.
+class ProgramLookupScope
+{
+public:
+    ProgramLookupScope();
+    ~ProgramLookupScope();
+
+    ProgramLookupScope(const ProgramLookupScope &) = delete;
+    ProgramLookupScope &operator=(const ProgramLookupScope &) = delete;
+
+    struct Index;
+
+private:
+    std::unique_ptr<Index> index;
+    Index *previous = nullptr;
+};
 
 // The executable (or shortcut target) of the first application name that can
 // be located; empty when none can. Each name is tried as an executable name

@@ -13,6 +13,9 @@
 #include <QPixmap>
 #include <QStandardPaths>
 
+#include <dirent.h>
+
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -190,6 +193,88 @@ QIcon genericProgramIcon()
 
 } // namespace
 
+// The folders of PATH as QStandardPaths::findExecutable walks them, each
+// listed on first use. A folder that cannot be listed is probed name by name.
+struct ProgramLookupScope::Index
+{
+    struct Folder
+    {
+        QString path;
+        bool read = false;
+        bool listed = false;
+        std::unordered_set<std::string> names;
+    };
+
+    QByteArray pathVariable;
+    std::vector<Folder> folders;
+
+    explicit Index(const QByteArray &variable)
+        : pathVariable(variable)
+    {
+        const QStringList raw = QString::fromLocal8Bit(variable).split(QDir::listSeparator(), Qt::SkipEmptyParts);
+        for (const QString &entry : raw) {
+            QString clean = QDir::cleanPath(entry);
+            if (clean.size() > 1 && clean.endsWith(QLatin1Char('/')))
+                clean.chop(1);
+            Folder folder;
+            folder.path = clean;
+            folders.push_back(std::move(folder));
+        }
+    }
+
+    static void list(Folder &folder)
+    {
+        folder.read = true;
+        DIR *dir = ::opendir(QFile::encodeName(folder.path).constData());
+        if (!dir)
+            return;
+        while (const dirent *entry = ::readdir(dir))
+            folder.names.emplace(entry->d_name);
+        ::closedir(dir);
+        folder.listed = true;
+    }
+
+    // What findExecutable(program) answers, asking the disk only about
+    // folders that hold the name (or could not be listed).
+    QString find(const QString &program)
+    {
+        const std::string name = QFile::encodeName(program).toStdString();
+        for (Folder &folder : folders) {
+            if (!folder.read)
+                list(folder);
+            if (folder.listed && !folder.names.count(name))
+                continue;
+            const QString found = QStandardPaths::findExecutable(program, {folder.path});
+            if (!found.isEmpty())
+                return found;
+        }
+        return QString();
+    }
+};
+
+namespace {
+
+thread_local ProgramLookupScope::Index *activeIndex = nullptr;
+
+} // namespace
+
+ProgramLookupScope::ProgramLookupScope()
+    : previous(activeIndex)
+{
+    // Without PATH, findExecutable falls back to a default list: leave that to it.
+    const QByteArray variable = qgetenv("PATH");
+    if (variable.isNull())
+        return;
+    index = std::make_unique<Index>(variable);
+    activeIndex = index.get();
+}
+
+ProgramLookupScope::~ProgramLookupScope()
+{
+    if (index)
+        activeIndex = previous;
+}
+
 QString findInAppPaths(const QString &appName)
 {
     QString program = appName;
@@ -197,6 +282,11 @@ QString findInAppPaths(const QString &appName)
         program.chop(4);
     if (program.isEmpty())
         return QString();
+    // A name with a folder in it, or a PATH changed since the listing, goes
+    // the long way.
+    if (activeIndex && !program.contains(QLatin1Char('/'))
+        && qgetenv("PATH") == activeIndex->pathVariable)
+        return activeIndex->find(program);
     return QStandardPaths::findExecutable(program);
 }
 

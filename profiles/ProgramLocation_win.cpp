@@ -8,6 +8,14 @@
 #include <QAbstractFileIconProvider>
 #include <QFileInfo>
 
+// App Paths are a handful of registry reads per name: nothing to gather.
+struct ProgramLookupScope::Index
+{
+};
+
+ProgramLookupScope::ProgramLookupScope() = default;
+ProgramLookupScope::~ProgramLookupScope() = default;
+
 QString findInAppPaths(const QString &appName)
 {
     std::wstring path;

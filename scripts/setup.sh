@@ -34,6 +34,8 @@ test)
         sqlite3 openssl
         xvfb xauth xdotool
         g++-mingw-w64-x86-64-posix wine64 wine
+        # The fuzz targets' compiler and its sanitizer runtime.
+        clang-14 libclang-rt-14-dev
         util-linux procps time
         dbus-daemon
         python3

@@ -4,6 +4,7 @@
 #include "OsVersion.h"
 #include "ProcessHelpers.h"
 #include "StringHelpers.h"
+#include "TextReplace.h"
 #include "UpdateLog.h"
 
 #include <QLocale>
@@ -250,8 +251,8 @@ void convertReleaseNotesMarkup(QString& text)
 {
     static const QRegularExpression link(QStringLiteral("\\[(.+?)\\]\\((.+?)\\)"));
     static const QRegularExpression bold(QStringLiteral("\\*\\*(.+?)\\*\\*"));
-    text.replace(QLatin1Char('\n'), QStringLiteral("%newline%"));
+    text = replacedAll(text, u"\n", u"%newline%");
     text.replace(link, QStringLiteral("<a href=\"\\2\">\\1</a>"));
     text.replace(bold, QStringLiteral("<b>\\1</b>"));
-    text.replace(QStringLiteral("%newline%"), QStringLiteral("<br>"));
+    text = replacedAll(text, u"%newline%", u"<br>");
 }

@@ -12,12 +12,15 @@
 // nor change its exit code, so SIGPIPE is ignored and EPIPE dropped.
 
 #include <string>
+#include <vector>
 
 namespace ConsoleWriter {
 
 void attachConsole();
 void detachConsole();
 void printLine(const std::wstring &text);
+// The same as printLine for each, in as few writes as the stream allows.
+void printLines(const std::vector<std::wstring> &lines);
 void printError(const std::wstring &text);
 
 // Line-break normalisation of the Windows streams: every "\r\n" and every lone

@@ -12,19 +12,22 @@ namespace {
 
 bool attached = false;
 
+// The line as it is written: CR LF becomes LF, and an LF ends it.
+void appendLine(std::wstring &out, const std::wstring &text)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
+            continue;
+        out += text[i];
+    }
+    out += L'\n';
+}
+
 void writeAll(int fd, const std::wstring &text)
 {
     if (!attached)
         return;
-    std::wstring normalized;
-    normalized.reserve(text.size() + 1);
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
-            continue; // "\r\n" becomes "\n"
-        normalized += text[i];
-    }
-    normalized += L'\n';
-    const std::string bytes = wideToUtf8(normalized);
+    const std::string bytes = wideToUtf8(text);
     const char *data = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {
@@ -36,6 +39,13 @@ void writeAll(int fd, const std::wstring &text)
         data += n;
         left -= size_t(n);
     }
+}
+
+void writeLine(int fd, const std::wstring &text)
+{
+    std::wstring line;
+    appendLine(line, text);
+    writeAll(fd, line);
 }
 
 } // namespace
@@ -53,12 +63,20 @@ void detachConsole()
 
 void printLine(const std::wstring &text)
 {
-    writeAll(STDOUT_FILENO, text);
+    writeLine(STDOUT_FILENO, text);
+}
+
+void printLines(const std::vector<std::wstring> &lines)
+{
+    std::wstring all;
+    for (const std::wstring &line : lines)
+        appendLine(all, line);
+    writeAll(STDOUT_FILENO, all);
 }
 
 void printError(const std::wstring &text)
 {
-    writeAll(STDERR_FILENO, text);
+    writeLine(STDERR_FILENO, text);
 }
 
 } // namespace ConsoleWriter

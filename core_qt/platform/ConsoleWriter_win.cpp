@@ -126,6 +126,13 @@ void printLine(const std::wstring &text)
     writeLine(stdoutWriter, text);
 }
 
+// The writer takes one line at a time.
+void printLines(const std::vector<std::wstring> &lines)
+{
+    for (const std::wstring &line : lines)
+        printLine(line);
+}
+
 void printError(const std::wstring &text)
 {
     writeLine(stderrWriter, text);

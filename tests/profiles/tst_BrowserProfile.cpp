@@ -1,5 +1,7 @@
 #include "Browser.h"
 #include "BrowserProfile.h"
+#include "BrowsersList.h"
+#include "Optimizer.h"
 #include "PathHelpers.h"
 #include "SqliteFixture.h"
 #include "TestBrowser.h"
@@ -25,6 +27,8 @@ private slots:
     void displayAndProgramNames();
     void totalSizeRereadsSizesButNotTheList();
     void settingsString();
+    void listedSizesServeTheFirstTotal();
+    void compactionKeepsTheNewSizes();
 };
 
 void TestBrowserProfile::normalizePathCases_data()
@@ -160,6 +164,65 @@ void TestBrowserProfile::settingsString()
 {
     BrowserProfile custom(QStringLiteral("Mozilla"), QStringLiteral("P"), QStringLiteral("D:/Profiles/P"));
     QCOMPARE(custom.toSettingsString(), QStringLiteral("Mozilla\tD:/Profiles/P"));
+}
+
+// The sizes read by the listing are the first total; the next one reads the
+// disk again.
+void TestBrowserProfile::listedSizesServeTheFirstTotal()
+{
+    QTemporaryDir dir;
+    QVERIFY(createBloatedDatabase(dir.filePath("one.sqlite"), 500, 1000, 20));
+    const qint64 listed = QFileInfo(dir.filePath("one.sqlite")).size();
+    TestBrowser browser;
+    BrowserProfile *profile = browser.addProfile("P", dir.path());
+    QCOMPARE(profile->databases(), QStringList{dir.filePath("one.sqlite")});
+    QCOMPARE(profile->databaseSizes, QList<qint64>{listed});
+
+    QVERIFY(writeFile(dir.filePath("one.sqlite"), QByteArray(512, 'x')));
+    QCOMPARE(profile->totalSize(), listed);
+    QCOMPARE(profile->totalSize(), qint64(512));
+    QCOMPARE(profile->totalSize(), qint64(512));
+    QVERIFY(writeFile(dir.filePath("one.sqlite"), QByteArray(700, 'x')));
+    QCOMPARE(profile->readTotalSize(), qint64(700));
+
+    // A folder added as custom profile keeps the listing that accepted it.
+    QTemporaryDir customDir;
+    QVERIFY(createBloatedDatabase(customDir.filePath("a.sqlite"), 50, 1000, 5));
+    QVERIFY(writeFile(customDir.filePath("notes.txt"), "text"));
+    BrowsersList list;
+    BrowserProfile *custom = list.addCustomProfile(customDir.path());
+    QVERIFY(custom && custom->databasesLoaded);
+    QCOMPARE(custom->databaseFiles, QStringList{customDir.filePath("a.sqlite")});
+    QCOMPARE(custom->totalSize(), QFileInfo(customDir.filePath("a.sqlite")).size());
+}
+
+// After a run every compacted file's new size is kept: the profile's next
+// total is the size on disk now, without reading it again.
+void TestBrowserProfile::compactionKeepsTheNewSizes()
+{
+    QTemporaryDir dir;
+    QVERIFY(createBloatedDatabase(dir.filePath("a.sqlite"), 800, 1000, 80));
+    QVERIFY(createBloatedDatabase(dir.filePath("b.sqlite"), 400, 1000, 40));
+    TestBrowser browser;
+    BrowserProfile *profile = browser.addProfile("P", dir.path());
+    const qint64 before = profile->totalSize();
+
+    Optimizer optimizer;
+    optimizer.start({profile});
+    optimizer.waitForFinished();
+    const QList<qint64> now{QFileInfo(dir.filePath("a.sqlite")).size(), QFileInfo(dir.filePath("b.sqlite")).size()};
+    QVERIFY(now[0] + now[1] < before);
+    QVERIFY(profile->sizesKept);
+    QCOMPARE(profile->databaseSizes, now);
+    QCOMPARE(profile->totalSize(), now[0] + now[1]);
+    QVERIFY(!profile->sizesKept);
+
+    // A file the run leaves alone keeps its size as it is on disk.
+    QVERIFY(writeFile(dir.filePath("b.sqlite"), QByteArray(1000, 'y')));
+    optimizer.start({profile});
+    optimizer.waitForFinished();
+    QVERIFY(profile->sizesKept);
+    QCOMPARE(profile->databaseSizes.last(), qint64(1000)); // not a database: left as it was
 }
 
 QTEST_GUILESS_MAIN(TestBrowserProfile)

@@ -147,6 +147,10 @@ void TestChromiumFamily::candidateOrder_data()
         << QStringList{"Default", "Guest Profile"};
     QTest::newRow("unlisted and deleted folders")
         << QStringList{"Default", "Profile 9"} << QStringList{"Default", "Profile 5"} << QStringList{"Default"};
+    QTest::newRow("keys that are paths name no folder")
+        << QStringList{"Default", "../Outside", "Work/Sub"}
+        << QStringList{"Default/", "../Outside", "Work/Sub", "Work\\Sub", "./Default", ".", "..", "", "Default"}
+        << QStringList{"Default"};
 }
 
 void TestChromiumFamily::candidateOrder()

@@ -24,6 +24,9 @@ private slots:
     void dataFolders();
     void executablesOnPath_data();
     void executablesOnPath();
+    void lookupScopeAnswersAsThePathSearch_data();
+    void lookupScopeAnswersAsThePathSearch();
+    void lookupScopeListsOncePerScope();
     void menuEntries_data();
     void menuEntries();
     void programPathTriesEveryNameBothWays_data();
@@ -173,6 +176,75 @@ void TestProgramLocation::executablesOnPath()
     QFETCH(QString, name);
     QFETCH(QString, expected);
     QCOMPARE(findInAppPaths(name), expected.isEmpty() ? QString() : bin(expected));
+}
+
+// Three PATH folders with shadowed, non-executable, dangling and relative
+// entries: inside a scope every answer equals the plain search's.
+void TestProgramLocation::lookupScopeAnswersAsThePathSearch_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"firefox.exe", "shadowed", "late", "notexec", "dangling", "folder", "chrome",
+                             "missing.exe", "sub/tool", "relative-tool", ".exe", ""})
+        QTest::newRow(*name ? name : "empty") << QString::fromLatin1(name);
+}
+
+void TestProgramLocation::lookupScopeAnswersAsThePathSearch()
+{
+    QFETCH(QString, name);
+    const QByteArray savedPath = qgetenv("PATH");
+    const QString savedCurrent = QDir::currentPath();
+    const QString a = root + "/pathA", b = root + "/pathB", rel = root + "/cwd/relbin";
+    QVERIFY(QDir().mkpath(a + "/folder") && QDir().mkpath(b + "/sub") && QDir().mkpath(rel));
+    const auto exe = [](const QString &path, bool executable) {
+        return writeFile(path, "#!/bin/sh\n")
+            && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner
+                                               | (executable ? QFile::ExeOwner : QFile::Permissions()));
+    };
+    QVERIFY(exe(a + "/shadowed", true) && exe(b + "/shadowed", true));
+    QVERIFY(exe(a + "/notexec", false) && exe(b + "/notexec", true));
+    QVERIFY(exe(b + "/late", true) && exe(b + "/sub/tool", true) && exe(rel + "/relative-tool", true));
+    QFile::remove(a + "/dangling");
+    QVERIFY(QFile::link(a + "/nowhere", a + "/dangling") && exe(b + "/dangling", true));
+    QVERIFY(QDir::setCurrent(root + "/cwd"));
+    qputenv("PATH", (a + "::" + b + "//:relbin:" + root + "/bin/").toUtf8());
+
+    const QString plain = findInAppPaths(name);
+    QString scoped;
+    {
+        const ProgramLookupScope scope;
+        scoped = findInAppPaths(name);
+    }
+    qputenv("PATH", savedPath);
+    QVERIFY(QDir::setCurrent(savedCurrent));
+    QCOMPARE(scoped, plain);
+}
+
+void TestProgramLocation::lookupScopeListsOncePerScope()
+{
+    const QByteArray savedPath = qgetenv("PATH");
+    const QString folder = root + "/pathLater";
+    QVERIFY(QDir().mkpath(folder));
+    qputenv("PATH", (folder + ':' + root + "/bin").toUtf8());
+    const auto add = [&] {
+        return writeFile(folder + "/newcomer", "#!/bin/sh\n")
+            && QFile::setPermissions(folder + "/newcomer", QFile::ReadOwner | QFile::ExeOwner);
+    };
+    {
+        const ProgramLookupScope scope;
+        QCOMPARE(findInAppPaths("chrome.exe"), bin("chrome")); // lists both folders
+        QVERIFY(add());
+        QCOMPARE(findInAppPaths("newcomer.exe"), QString());
+        // A changed PATH is not answered from the old listings.
+        qputenv("PATH", (root + "/bin:" + folder).toUtf8());
+        QCOMPARE(findInAppPaths("newcomer.exe"), folder + "/newcomer");
+    }
+    qputenv("PATH", (folder + ':' + root + "/bin").toUtf8());
+    QCOMPARE(findInAppPaths("newcomer.exe"), folder + "/newcomer");
+    {
+        const ProgramLookupScope scope;
+        QCOMPARE(findInAppPaths("newcomer"), folder + "/newcomer");
+    }
+    qputenv("PATH", savedPath);
 }
 
 void TestProgramLocation::menuEntries_data()
