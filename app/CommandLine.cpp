@@ -7,12 +7,12 @@
 #include "Optimizer.h"
 #include "OptimizerRelay.h"
 #include "ProductIdentity.h"
+#include "QtHelpers.h"
 #include "RunningPrograms.h"
 #include "VisibleText.h"
 
 #include <QDir>
 #include <QEventLoop>
-#include <QLocale>
 
 #include <algorithm>
 
@@ -76,11 +76,6 @@ int toolkitOptionLength(const QString &arg)
             return 1;
     }
     return 0;
-}
-
-QString sizeText(qint64 bytes)
-{
-    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
 }
 
 } // namespace
@@ -202,7 +197,7 @@ int CommandLine::printList()
             printLine(QLatin1String("    ") + visibleText(profile->name).leftJustified(24)
                       + QStringLiteral("%1 databases, %2")
                             .arg(profile->databases().size(), 3)
-                            .arg(sizeText(profile->totalSize())));
+                            .arg(formatSize(profile->totalSize())));
             printLine(QStringLiteral("        %1").arg(visibleText(QDir::toNativeSeparators(profile->path))));
             for (const QString &line : profile->listingProblems())
                 printLine(QLatin1String("        ") + line);

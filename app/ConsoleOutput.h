@@ -5,6 +5,7 @@
 
 // Whole lines to standard output and standard error for the command-line mode.
 // Between attachConsole() and detachConsole(); lines printed outside are dropped.
+// The platform layer's ConsoleWriter does the writing.
 void attachConsole();
 void detachConsole();
 void printLine(const QString &text);

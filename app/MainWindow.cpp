@@ -20,6 +20,7 @@
 #include "QtHelpers.h"
 #include "QuorbilanApp.h"
 #include "RunningPrograms.h"
+#include "SettingsKeys.h"
 #include "VisibleText.h"
 
 #include <QDir>

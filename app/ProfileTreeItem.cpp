@@ -1,11 +1,11 @@
 #include "ProfileTreeItem.h"
 
 #include "BrowserProfile.h"
+#include "QtHelpers.h"
 #include "VisibleText.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QLocale>
 #include <QStyle>
 
 QIcon folderIcon()
@@ -19,10 +19,10 @@ ProfileTreeItem::ProfileTreeItem(QTreeWidgetItem* parent, BrowserProfile* profil
     , profile(profile)
 {
     setFlags(flags() | Qt::ItemIsUserCheckable);
-    setCheckState(0, profile->selected ? Qt::Checked : Qt::Unchecked);
-    setText(0, profile->displayName());
-    setIcon(0, folderIcon());
-    setText(1, visibleText(QDir::toNativeSeparators(profile->path)));
+    setCheckState(ProfileColumn::Name, profile->selected ? Qt::Checked : Qt::Unchecked);
+    setText(ProfileColumn::Name, profile->displayName());
+    setIcon(ProfileColumn::Name, folderIcon());
+    setText(ProfileColumn::Path, visibleText(QDir::toNativeSeparators(profile->path)));
     updateColumns();
 }
 
@@ -32,9 +32,9 @@ void ProfileTreeItem::updateColumns()
 {
     // The list was read once by the loader; the sizes change with every run.
     const qsizetype count = profile->databases().size();
-    setText(2, count > 0 ? QString::number(count) : QString("-"));
-    setText(3, count > 0 ? QLocale().formattedDataSize(profile->totalSize(), 1, QLocale::DataSizeTraditionalFormat)
+    setText(ProfileColumn::Databases, count > 0 ? QString::number(count) : QString("-"));
+    setText(ProfileColumn::Size, count > 0 ? formatSize(profile->totalSize())
                          : QString("-"));
-    setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-    setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+    setTextAlignment(ProfileColumn::Databases, Qt::AlignRight | Qt::AlignVCenter);
+    setTextAlignment(ProfileColumn::Size, Qt::AlignRight | Qt::AlignVCenter);
 }

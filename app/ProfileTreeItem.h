@@ -5,6 +5,11 @@
 
 class BrowserProfile;
 
+// The columns of the profiles tree; groups use only the name column.
+namespace ProfileColumn {
+enum : int { Name, Path, Databases, Size, Count };
+}
+
 // The folder icon of profile rows and the "Custom profiles" group; made once.
 QIcon folderIcon();
 

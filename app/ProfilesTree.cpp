@@ -19,14 +19,14 @@
 ProfilesTree::ProfilesTree(QWidget* parent)
     : QTreeWidget(parent)
 {
-    setColumnCount(4);
+    setColumnCount(ProfileColumn::Count);
     setHeaderLabels({"Name", "Path", "Databases", "Size"});
     header()->setStretchLastSection(false);
-    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    header()->setSectionResizeMode(1, QHeaderView::Stretch);
-    header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
-    header()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
-    setItemDelegateForColumn(1, new PathItemDelegate(this));
+    header()->setSectionResizeMode(ProfileColumn::Name, QHeaderView::ResizeToContents);
+    header()->setSectionResizeMode(ProfileColumn::Path, QHeaderView::Stretch);
+    header()->setSectionResizeMode(ProfileColumn::Databases, QHeaderView::ResizeToContents);
+    header()->setSectionResizeMode(ProfileColumn::Size, QHeaderView::ResizeToContents);
+    setItemDelegateForColumn(ProfileColumn::Path, new PathItemDelegate(this));
     setRootIsDecorated(true);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -51,12 +51,12 @@ void ProfilesTree::forEachProfileItem(Visit visit) const
 QTreeWidgetItem* ProfilesTree::addGroup(const QString& name, const QIcon& icon)
 {
     auto* group = new QTreeWidgetItem(this);
-    group->setText(0, name);
-    group->setIcon(0, icon);
+    group->setText(ProfileColumn::Name, name);
+    group->setIcon(ProfileColumn::Name, icon);
     group->setFlags(group->flags() | Qt::ItemIsUserCheckable);
-    QFont font = group->font(0);
+    QFont font = group->font(ProfileColumn::Name);
     font.setWeight(QFont::Bold);
-    group->setFont(0, font);
+    group->setFont(ProfileColumn::Name, font);
     return group;
 }
 
@@ -86,14 +86,16 @@ void ProfilesTree::populate(BrowsersList* list)
 
 void ProfilesTree::storeCheckStates()
 {
-    forEachProfileItem([](ProfileTreeItem* item) { item->profile->selected = item->checkState(0) == Qt::Checked; });
+    forEachProfileItem([](ProfileTreeItem* item) {
+        item->profile->selected = item->checkState(ProfileColumn::Name) == Qt::Checked;
+    });
 }
 
 int ProfilesTree::checkedCount() const
 {
     int count = 0;
     forEachProfileItem([&count](ProfileTreeItem* item) {
-        if (item->checkState(0) == Qt::Checked)
+        if (item->checkState(ProfileColumn::Name) == Qt::Checked)
             ++count;
     });
     return count;
@@ -103,7 +105,7 @@ std::vector<BrowserProfile*> ProfilesTree::checkedProfiles() const
 {
     std::vector<BrowserProfile*> profiles;
     forEachProfileItem([&profiles](ProfileTreeItem* item) {
-        if (item->checkState(0) == Qt::Checked)
+        if (item->checkState(ProfileColumn::Name) == Qt::Checked)
             profiles.push_back(item->profile);
     });
     return profiles;
@@ -136,35 +138,35 @@ void ProfilesTree::updateParentCheckState(QTreeWidgetItem* group)
     const int children = group->childCount();
     int checked = 0;
     for (int row = 0; row < children; ++row) {
-        if (group->child(row)->checkState(0) == Qt::Checked)
+        if (group->child(row)->checkState(ProfileColumn::Name) == Qt::Checked)
             ++checked;
     }
     if (checked == 0)
-        group->setCheckState(0, Qt::Unchecked);
+        group->setCheckState(ProfileColumn::Name, Qt::Unchecked);
     else if (checked == children)
-        group->setCheckState(0, Qt::Checked);
+        group->setCheckState(ProfileColumn::Name, Qt::Checked);
     else
-        group->setCheckState(0, Qt::PartiallyChecked);
+        group->setCheckState(ProfileColumn::Name, Qt::PartiallyChecked);
 }
 
 void ProfilesTree::slotItemChanged(QTreeWidgetItem* item, int column)
 {
-    if (updating || column != 0)
+    if (updating || column != ProfileColumn::Name)
         return;
     updating = true;
     if (auto* profileItem = dynamic_cast<ProfileTreeItem*>(item)) {
-        profileItem->profile->selected = profileItem->checkState(0) == Qt::Checked;
+        profileItem->profile->selected = profileItem->checkState(ProfileColumn::Name) == Qt::Checked;
         if (item->parent())
             updateParentCheckState(item->parent());
     } else {
         // A click on a half-ticked group ticks it, so all its profiles follow.
-        const Qt::CheckState state = item->checkState(0);
+        const Qt::CheckState state = item->checkState(ProfileColumn::Name);
         if (state != Qt::PartiallyChecked) {
             for (int row = 0; row < item->childCount(); ++row) {
                 auto* child = dynamic_cast<ProfileTreeItem*>(item->child(row));
                 if (!child)
                     continue;
-                child->setCheckState(0, state);
+                child->setCheckState(ProfileColumn::Name, state);
                 child->profile->selected = state == Qt::Checked;
             }
         }

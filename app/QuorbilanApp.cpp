@@ -5,10 +5,7 @@
 #include "CommandLine.h"
 #include "LanguageTable.h"
 #include "ProductIdentity.h"
-
-const QString SettingSelectedProfiles = QStringLiteral("SelectedProfiles");
-const QString SettingCustomProfiles = QStringLiteral("CustomProfiles");
-const QString SettingLastBrowsedDir = QStringLiteral("LastBrowsedDir");
+#include "SettingsKeys.h"
 
 namespace {
 

@@ -33,8 +33,3 @@ private:
     std::unique_ptr<BrowsersList> browsersList;
     std::unique_ptr<CommandLine> commandLine;
 };
-
-// Process-wide settings key names.
-extern const QString SettingSelectedProfiles;
-extern const QString SettingCustomProfiles;
-extern const QString SettingLastBrowsedDir;

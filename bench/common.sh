@@ -19,7 +19,7 @@
 
 bench_prepare() {
     cd "$(dirname "${BASH_SOURCE[0]}")/.."
-    ./scripts/setup.sh
+    ./scripts/setup.sh bench
     build=build-bench
     local log
     if ! log=$(cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORBILAN_SANITIZE=OFF 2>&1) \

@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QLocale>
 #include <QMainWindow>
 #include <QUrl>
 
@@ -37,6 +38,11 @@ QIcon appIcon()
     if (icon.isNull())
         icon = loadAppIcon();
     return icon;
+}
+
+QString formatSize(qint64 bytes)
+{
+    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
 }
 
 void decreaseFontSize(QWidget* widget, double points)

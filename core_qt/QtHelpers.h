@@ -24,6 +24,10 @@ void openFolder(const QString& folder);
 void selectInFileManager(const QString& path);
 QIcon loadAppIcon();
 
+// A size as the program shows it everywhere: one decimal and the traditional
+// 1024-based units in the user's locale ("6.2 MB").
+QString formatSize(qint64 bytes);
+
 // Lowers the widget's font by `points`; a null widget is left alone.
 void decreaseFontSize(QWidget* widget, double points);
 

@@ -7,6 +7,7 @@
 #include "PathHelpers.h"
 #include "PlexBrowser.h"
 #include "ProgramLocation.h"
+#include "SettingsKeys.h"
 #include "SyncthingBrowser.h"
 #include "ViberBrowser.h"
 
@@ -63,7 +64,7 @@ void BrowsersList::loadSettings(AppSettings *settings)
 
     // The family is detected afresh: the folder's content may have changed,
     // and a folder that lost its databases is dropped at the next save.
-    for (const QString &entry : settings->valueStringList(QStringLiteral("CustomProfiles"))) {
+    for (const QString &entry : settings->valueStringList(SettingCustomProfiles)) {
         QString family;
         QString path;
         if (splitSettingsEntry(entry, family, path) && QFileInfo(path).isDir())
@@ -71,7 +72,7 @@ void BrowsersList::loadSettings(AppSettings *settings)
     }
 
     // An empty list keeps every profile ticked: nothing was chosen yet.
-    const QStringList selected = settings->valueStringList(QStringLiteral("SelectedProfiles"));
+    const QStringList selected = settings->valueStringList(SettingSelectedProfiles);
     if (selected.isEmpty())
         return;
     for (BrowserProfile *profile : allProfiles())
@@ -90,8 +91,8 @@ void BrowsersList::saveSettings(AppSettings *settings) const
         if (profile->custom)
             custom.append(profile->toSettingsString());
     }
-    settings->setValueStringList(QStringLiteral("SelectedProfiles"), selected);
-    settings->setValueStringList(QStringLiteral("CustomProfiles"), custom);
+    settings->setValueStringList(SettingSelectedProfiles, selected);
+    settings->setValueStringList(SettingCustomProfiles, custom);
 }
 
 void BrowsersList::loadDatabaseLists()

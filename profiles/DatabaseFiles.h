@@ -53,9 +53,12 @@ DatabaseListing scanSqliteDatabases(const QString &folder, bool recursive);
 QStringList listSqliteDatabases(const QString &folder, bool recursive);
 
 // Rewrites one database with VACUUM. A non-null `stopFlag` is polled every
-// 1000 SQLite steps; setting it interrupts the statement and leaves the file
-// as it was. A file that does not exist is never created, and one that no
-// longer holds a database header is left alone (NotADatabase).
+// 1000 SQLite steps, but SQLite only acts on it while it builds the compacted
+// copy (roughly the first third of the VACUUM): the statement is then
+// abandoned and the file stays as it was. Once the copy is written back the
+// flag is no longer looked at and the VACUUM completes. A file that does not
+// exist is never created, and one that no longer holds a database header is
+// left alone (NotADatabase).
 VacuumResult vacuumDatabase(const QString &path, const std::atomic<bool> *stopFlag);
 
 // SQLite's progress callback: non-zero (abandon the statement) once the flag is set.

@@ -2,23 +2,14 @@
 
 #include "BrowserProfile.h"
 #include "DatabaseFiles.h"
+#include "QtHelpers.h"
 #include "VisibleText.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QLocale>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
-
-namespace {
-
-QString formatSize(qint64 bytes)
-{
-    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
-}
-
-} // namespace
 
 Optimizer::Optimizer(QObject *parent)
     : QObject(parent)

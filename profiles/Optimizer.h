@@ -23,8 +23,10 @@ public:
     // untouched until finished() arrives.
     void start(const std::vector<BrowserProfile *> &profiles);
     bool isRunning() const;
-    // Returns at once; the run stops before the next file and within 1000
-    // SQLite steps of the current VACUUM.
+    // Returns at once; the run stops before the next file. The current VACUUM
+    // sees the request only while SQLite builds the compacted copy (roughly the
+    // first third of its work); later it finishes that file, which ends up
+    // compacted and never damaged.
     void requestStop();
     void waitForFinished();
 

@@ -1,24 +1,53 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need. Safe to run again:
-# it only calls apt-get when something is missing.
+# Installs the Debian packages a task needs. Safe to run again: it only calls
+# apt-get when something is missing.
+#   scripts/setup.sh [run|screenshot|bench|test]
+#     run         building and running the program (scripts/run.sh)
+#     screenshot  that, Xvfb and GSettings (scripts/screenshot.sh)
+#     bench       that and the sqlite3 shell the benchmarks compare with
+#     test        everything the tests need: also Xvfb, openssl, D-Bus,
+#                 mingw-w64 and Wine (the default)
 set -euo pipefail
+
+profile=${1:-test}
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools
-    libsqlite3-dev sqlite3
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
+    libsqlite3-dev
     libtinyxml2-dev libfmt-dev libspdlog-dev
-    zlib1g-dev libbz2-dev liblzma-dev libssl-dev openssl
-    xvfb xauth xdotool
-    g++-mingw-w64-x86-64-posix wine64 wine
-    clang-14 libclang-rt-14-dev
-    util-linux procps time
-    dbus-daemon
-    ca-certificates python3
-    # The desktop portal and GSettings for the dark-mode tests and the dark
-    # screenshot.
-    libglib2.0-bin gsettings-desktop-schemas xdg-desktop-portal xdg-desktop-portal-gtk
+    zlib1g-dev libbz2-dev liblzma-dev libssl-dev
+    # The update service's built-in root certificates are made from these.
+    ca-certificates
 )
+case "$profile" in
+run) ;;
+screenshot)
+    # The dark picture's preference goes through GSettings.
+    packages+=(xvfb xauth libglib2.0-bin gsettings-desktop-schemas)
+    ;;
+bench)
+    packages+=(sqlite3)
+    ;;
+test)
+    packages+=(
+        sqlite3 openssl
+        xvfb xauth xdotool
+        g++-mingw-w64-x86-64-posix wine64 wine
+        # The fuzz targets' compiler and its sanitizer runtime.
+        clang-14 libclang-rt-14-dev
+        util-linux procps time
+        dbus-daemon
+        python3
+        # The desktop portal and GSettings for the dark-mode tests.
+        libglib2.0-bin gsettings-desktop-schemas xdg-desktop-portal xdg-desktop-portal-gtk
+    )
+    ;;
+*)
+    echo "usage: $0 [run|screenshot|bench|test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

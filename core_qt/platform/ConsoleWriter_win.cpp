@@ -2,19 +2,19 @@
 
 #include <windows.h>
 
-namespace win32 {
+namespace ConsoleWriter {
 
 namespace {
 
-struct ConsoleWriter
+struct StreamWriter
 {
     HANDLE handle = nullptr;
     bool isConsole = false;
     UINT codePage = CP_UTF8;
 };
 
-ConsoleWriter stdoutWriter;
-ConsoleWriter stderrWriter;
+StreamWriter stdoutWriter;
+StreamWriter stderrWriter;
 HANDLE consoleOut = INVALID_HANDLE_VALUE;
 bool attached = false;
 bool firstConsoleWrite = true;
@@ -26,9 +26,9 @@ DWORD fileTypeOf(HANDLE handle)
     return GetFileType(handle);
 }
 
-void setUp(ConsoleWriter &writer, HANDLE handle, DWORD type)
+void setUp(StreamWriter &writer, HANDLE handle, DWORD type)
 {
-    writer = ConsoleWriter();
+    writer = StreamWriter();
     switch (type) {
     case FILE_TYPE_DISK:
         writer.handle = handle;
@@ -56,7 +56,7 @@ void setUp(ConsoleWriter &writer, HANDLE handle, DWORD type)
     }
 }
 
-void writeLine(const ConsoleWriter &writer, const std::wstring &text)
+void writeLine(const StreamWriter &writer, const std::wstring &text)
 {
     if (writer.handle == nullptr)
         return;
@@ -90,21 +90,6 @@ void writeLine(const ConsoleWriter &writer, const std::wstring &text)
 
 } // namespace
 
-std::wstring toCrLf(const std::wstring &text)
-{
-    std::wstring result;
-    result.reserve(text.size() + text.size() / 16);
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
-            continue; // the "\n" that follows writes the pair
-        if (text[i] == L'\n')
-            result += L"\r\n";
-        else
-            result += text[i];
-    }
-    return result;
-}
-
 void attachConsole()
 {
     // Look at the handles before attaching, so the caller's redirections count.
@@ -132,8 +117,8 @@ void detachConsole()
         FreeConsole();
         attached = false;
     }
-    stdoutWriter = ConsoleWriter();
-    stderrWriter = ConsoleWriter();
+    stdoutWriter = StreamWriter();
+    stderrWriter = StreamWriter();
 }
 
 void printLine(const std::wstring &text)
@@ -141,9 +126,16 @@ void printLine(const std::wstring &text)
     writeLine(stdoutWriter, text);
 }
 
+// The writer takes one line at a time.
+void printLines(const std::vector<std::wstring> &lines)
+{
+    for (const std::wstring &line : lines)
+        printLine(line);
+}
+
 void printError(const std::wstring &text)
 {
     writeLine(stderrWriter, text);
 }
 
-} // namespace win32
+} // namespace ConsoleWriter

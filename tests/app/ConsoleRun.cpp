@@ -1,5 +1,7 @@
 #include "ConsoleRun.h"
 
+#include "TestWorld.h"
+
 #include <QDir>
 #include <QProcess>
 
@@ -10,21 +12,10 @@ QString programPath()
 
 QProcessEnvironment consoleEnvironment(const QString &root)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // Run as from a terminal without a display.
+    QProcessEnvironment env = worldEnvironment(root);
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
         env.remove(QString::fromLatin1(name));
-    const QString home = root + QStringLiteral("/home");
-    QDir().mkpath(home + QStringLiteral("/.config"));
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
-    env.insert(QStringLiteral("XDG_DATA_DIRS"), home + QStringLiteral("/system-share"));
-    env.insert(QStringLiteral("APPDATA"), root + QStringLiteral("/Roaming"));
-    env.insert(QStringLiteral("LOCALAPPDATA"), root + QStringLiteral("/Local"));
-    // The single-instance socket lives in the temporary folder: keep it private.
-    QDir().mkpath(root + QStringLiteral("/tmp"));
-    env.insert(QStringLiteral("TMPDIR"), root + QStringLiteral("/tmp"));
-    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     return env;
 }

@@ -5,14 +5,15 @@
 // update-dialog.png and download-dialog.png into the folder given as argument.
 #include "AppSettings.h"
 #include "AvailableUpdate.h"
-#include "GuiTestWorld.h"
 #include "MainWindowDriver.h"
 #include "ProgramFixture.h"
 #include "QDownloadProgressDlg.h"
 #include "QUpdateChecker.h"
 #include "QUpdatesDialog.h"
 #include "QuorbilanApp.h"
+#include "SettingsKeys.h"
 #include "SqliteFixture.h"
+#include "TestWorld.h"
 
 #include <QApplication>
 #include <QFile>
@@ -187,7 +188,7 @@ int main(int argc, char** argv)
     } cleanup{rootDir};
     rootDir.mkpath(".");
     const QString rootPath = rootDir.path();
-    isolateGuiWorld(rootPath);
+    isolateWorld(rootPath);
     if (!preferDark(rootPath))
         return 1;
     // A user's home with the Windows data folders the programs use.

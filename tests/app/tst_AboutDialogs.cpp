@@ -1,9 +1,9 @@
 #include "AboutDialog.h"
 #include "CommandLine.h"
 #include "CommandLineDialog.h"
-#include "GuiTestWorld.h"
 #include "HomePage.h"
 #include "QuorbilanApp.h"
+#include "RunGuiTest.h"
 
 #include <QDesktopServices>
 #include <QFontDatabase>
@@ -14,7 +14,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
+#include <QTimer>
 
 // Receives what a clicked link would open in the browser.
 class UrlCatcher : public QObject

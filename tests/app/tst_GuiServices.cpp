@@ -1,3 +1,4 @@
+#include "TestWorld.h"
 #include "XdoTool.h"
 
 #include <QDir>
@@ -8,7 +9,8 @@
 #include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QStandardPaths>
+#include <QTest>
 
 #include <csignal>
 
@@ -45,15 +47,9 @@ void TestGuiServices::firstFrameFollowsTheSystemsLook()
     QFETCH(QByteArray, scheme);
     QFETCH(bool, dark);
     QTemporaryDir world;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString name : {"home", "config", "tmp", "local", "roaming", "runtime"})
-        QDir().mkpath(world.filePath(name));
-    env.insert("HOME", world.filePath("home"));
-    env.insert("XDG_CONFIG_HOME", world.filePath("config"));
-    env.insert("TMPDIR", world.filePath("tmp"));
+    QProcessEnvironment env = worldEnvironment(world.path());
+    QDir().mkpath(world.filePath("runtime"));
     env.insert("XDG_RUNTIME_DIR", world.filePath("runtime"));
-    env.insert("LOCALAPPDATA", world.filePath("local"));
-    env.insert("APPDATA", world.filePath("roaming"));
     env.insert("QT_QPA_PLATFORM", "xcb");
     // The system's setting from GSettings' keyfile backend; no session bus, so
     // no portal of the machine's desktop has a say.

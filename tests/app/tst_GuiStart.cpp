@@ -1,8 +1,8 @@
 #include "GuiStart.h"
-#include "GuiTestWorld.h"
 #include "MainWindowDriver.h"
 #include "ProgramFixture.h"
 #include "QuorbilanApp.h"
+#include "RunGuiTest.h"
 #include "SqliteFixture.h"
 
 #include <QLockFile>
@@ -10,7 +10,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <csignal>
 #include <sys/wait.h>
@@ -121,7 +121,7 @@ void TestGuiStart::guiRunsUntilItsWindowCloses()
     QFETCH(QStringList, arguments);
     // A world of its own, so that this instance is the first one there.
     QTemporaryDir world;
-    QProcessEnvironment env = guiWorldEnvironment(world.path());
+    QProcessEnvironment env = worldEnvironment(world.path());
     env.insert("LOCALAPPDATA", fixture->localAppData());
     env.insert("APPDATA", fixture->appData());
     const QString socket = world.filePath("tmp/quorbilan_single_instance");
@@ -163,7 +163,7 @@ void TestGuiStart::simultaneousStartsMakeOneServer()
     // However the two starts interleave, one serves and the other hands over.
     for (int round = 1; round <= 20; ++round) {
         QTemporaryDir world;
-        const QProcessEnvironment env = guiWorldEnvironment(world.path());
+        const QProcessEnvironment env = worldEnvironment(world.path());
         QProcess a;
         QProcess b;
         for (QProcess* program : {&a, &b}) {
@@ -197,7 +197,7 @@ void TestGuiStart::simultaneousStartsMakeOneServer()
 void TestGuiStart::staleLockOfACrashedStartIsTakenOver()
 {
     QTemporaryDir world;
-    const QProcessEnvironment env = guiWorldEnvironment(world.path());
+    const QProcessEnvironment env = worldEnvironment(world.path());
     const QString lockPath = world.filePath("tmp/quorbilan_single_instance.lock");
     // A start that died while it held the lock: the file names a process
     // that is gone.
@@ -238,7 +238,7 @@ void TestGuiStart::startWithoutDisplaySaysSo()
 {
     QFETCH(QString, platform);
     QTemporaryDir world;
-    QProcessEnvironment env = guiWorldEnvironment(world.path());
+    QProcessEnvironment env = worldEnvironment(world.path());
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(name);
     if (!platform.isEmpty())

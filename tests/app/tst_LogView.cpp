@@ -1,5 +1,6 @@
 #include "LogView.h"
 #include "ModalDriver.h"
+#include "TestWorld.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -8,7 +9,7 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <unistd.h>
 
@@ -233,7 +234,9 @@ void TestLogView::unwritableFolderReportsCannotWrite()
             QSKIP("running as root without setpriv: cannot drop to another user to test a refused write");
         command = QStringList{setpriv, "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"} + command;
     }
-    QTemporaryDir world;
+    // In the system's temporary folder: the other user cannot reach into this
+    // test's private world.
+    QTemporaryDir world(QStringLiteral("/tmp/tst_LogView-XXXXXX"));
     QVERIFY(QFile::setPermissions(world.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                                     | QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup
                                                     | QFile::ExeGroup));
@@ -262,9 +265,7 @@ void TestLogView::unwritableFolderReportsCannotWrite()
 int main(int argc, char** argv)
 {
     QTemporaryDir root;
-    qputenv("HOME", root.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", QString(root.path() + "/config").toUtf8());
-    qputenv("LANG", "C.UTF-8");
+    isolateWorld(root.path());
     QApplication app(argc, argv);
     TestLogView test;
     return QTest::qExec(&test, argc, argv);

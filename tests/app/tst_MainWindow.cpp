@@ -2,17 +2,19 @@
 #include "Browser.h"
 #include "BrowsersList.h"
 #include "FakeProgram.h"
-#include "GuiTestWorld.h"
 #include "MainWindowDriver.h"
 #include "ModalDriver.h"
 #include "ProgramFixture.h"
 #include "QuorbilanApp.h"
+#include "RunGuiTest.h"
+#include "SettingsKeys.h"
 #include "SqliteFixture.h"
 
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThreadPool>
-#include <QtTest>
 
 #include <memory>
 
@@ -726,7 +728,7 @@ void TestMainWindow::listRefusedWhileAJobRuns()
 
 QStringList TestMainWindow::runScenario(const QString& world, const QString& scenario, const QStringList& environment)
 {
-    QProcessEnvironment env = guiWorldEnvironment(world);
+    QProcessEnvironment env = worldEnvironment(world);
     for (const QString& entry : environment)
         env.insert(entry.section('=', 0, 0), entry.section('=', 1));
     QProcess helper;

@@ -5,6 +5,7 @@
 #include "ProfileTreeItem.h"
 #include "ProfilesTree.h"
 #include "ProgramFixture.h"
+#include "TestWorld.h"
 #include "SqliteFixture.h"
 
 #include <QDesktopServices>
@@ -14,7 +15,7 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "UrlCatcher.h"
 
@@ -593,8 +594,7 @@ void TestProfilesTree::screenshotOfAFilledTree()
 int main(int argc, char** argv)
 {
     QTemporaryDir root;
-    isolateUserEnvironment(root.path());
-    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    isolateWorld(root.path());
     QApplication app(argc, argv);
     TestProfilesTree test;
     return QTest::qExec(&test, argc, argv);

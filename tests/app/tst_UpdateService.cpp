@@ -2,7 +2,7 @@
 // own, a real HTTPS feed server on 127.0.0.1 with a CA made for the test, and
 // a downloaded "installer" that is a script recording that it ran.
 #include "FeedServer.h"
-#include "GuiTestWorld.h"
+#include "TestWorld.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -52,7 +52,7 @@ void tst_UpdateService::initTestCase()
 QStringList tst_UpdateService::runScenario(const QString& world, const QString& scenario, const QString& feedUrl,
                                            int* exitCode, qint64* tookMs)
 {
-    QProcessEnvironment env = guiWorldEnvironment(world);
+    QProcessEnvironment env = worldEnvironment(world);
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("QUORBILAN_UPDATE_URL", feedUrl);
     env.insert("QUORBILAN_UPDATE_CA", certificates.caFile);

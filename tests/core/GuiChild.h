@@ -6,7 +6,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 // A GUI test's main: a private world, then the application, then the tests.
 #define QUORBILAN_ISOLATED_GUI_TEST_MAIN(TestClass) \

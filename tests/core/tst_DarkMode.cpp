@@ -10,7 +10,8 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QtTest>
+#include <QStandardPaths>
+#include <QTest>
 
 namespace {
 
@@ -131,8 +132,9 @@ private:
         // No logind here.
         env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + root.filePath("no-system-bus"));
         env.insert("GSETTINGS_BACKEND", "keyfile");
-        if (!withSchemas)
-            env.insert("XDG_DATA_DIRS", root.filePath("empty"));
+        // The private world hides the machine's data folders; the desktop
+        // schemas are the one thing wanted from them.
+        env.insert("XDG_DATA_DIRS", withSchemas ? QString("/usr/local/share:/usr/share") : root.filePath("empty"));
         return env;
     }
 

@@ -1,5 +1,6 @@
 #include "GuiChild.h"
 #include "LanguageTable.h"
+#include "ModalDriver.h"
 #include "QApplicationEx.h"
 #include "QMessageBoxEx.h"
 #include "QMessageBoxLocalized.h"
@@ -12,24 +13,11 @@
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QTimer>
-#include <QtTest>
+#include <QTest>
 
 #include <functional>
 
 namespace {
-
-// Runs `inspect` on the modal box once it shows; the function must close it.
-void whenModal(std::function<void(QMessageBox*)> inspect)
-{
-    QTimer::singleShot(0, [inspect] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            whenModal(inspect);
-            return;
-        }
-        inspect(box);
-    });
-}
 
 QLabel* mainLabel(QMessageBox* box)
 {
@@ -70,7 +58,7 @@ private slots:
 void TestMessageBoxes::questionShowsTheTableTextsAndReturnsTheButton()
 {
     QStringList texts;
-    whenModal([&texts](QMessageBox* box) {
+    whenShown<QMessageBox>(qApp, [&texts](QMessageBox* box) {
         texts << box->button(QMessageBox::Yes)->text() << box->button(QMessageBox::No)->text();
         box->button(QMessageBox::Yes)->click();
     });
@@ -100,7 +88,7 @@ void TestMessageBoxes::staticsSetIconTitleAndText()
     QString title, text, okText;
     bool hasIcon = false;
     QAbstractButton* defaultButton = nullptr;
-    whenModal([&](QMessageBox* box) {
+    whenShown<QMessageBox>(qApp, [&](QMessageBox* box) {
         shownIcon = box->icon();
         title = box->windowTitle();
         text = box->text();
@@ -133,7 +121,7 @@ void TestMessageBoxes::otherButtonsKeepTheToolkitText()
     QMessageBoxLocalized box;
     box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
     QString retry, cancel;
-    whenModal([&](QMessageBox* shown) {
+    whenShown<QMessageBox>(qApp, [&](QMessageBox* shown) {
         retry = shown->button(QMessageBox::Retry)->text();
         cancel = shown->button(QMessageBox::Cancel)->text();
         shown->button(QMessageBox::Retry)->click();
@@ -234,7 +222,7 @@ void TestMessageBoxes::boldMainText()
     box.setStandardButtons(QMessageBox::Ok);
     QString labelText, informative;
     QString shown;
-    whenModal([&](QMessageBox* b) {
+    whenShown<QMessageBox>(qApp, [&](QMessageBox* b) {
         labelText = mainLabel(b)->text();
         shown = shownText(mainLabel(b));
         informative = b->findChild<QLabel*>("qt_msgbox_informativelabel")->text();
@@ -255,15 +243,15 @@ void TestMessageBoxes::boldIsAppliedAgainOnEveryShow()
         seen << mainLabel(b)->text();
         b->button(QMessageBox::Ok)->click();
     };
-    whenModal(answer);
+    whenShown<QMessageBox>(qApp, answer);
     box.exec();
-    whenModal(answer);
+    whenShown<QMessageBox>(qApp, answer);
     box.exec();
     QCOMPARE(seen, (QStringList{"<b>Up to date</b>", "<b><b>Up to date</b></b>"}));
 
     QMessageBoxEx empty;
     empty.setInformativeText("only details");
-    whenModal(answer);
+    whenShown<QMessageBox>(qApp, answer);
     empty.exec();
     QCOMPARE(seen.last(), QString());
 }
@@ -276,7 +264,7 @@ void TestMessageBoxes::tightButtonsArePaddedButStandardTextsStay()
     QAbstractButton* go = box.addButton("Go", QMessageBox::AcceptRole);
     box.addButton(QMessageBox::Ok);
     QString laterText, goText, okText;
-    whenModal([&](QMessageBox* b) {
+    whenShown<QMessageBox>(qApp, [&](QMessageBox* b) {
         laterText = later->text();
         goText = go->text();
         okText = b->button(QMessageBox::Ok)->text();

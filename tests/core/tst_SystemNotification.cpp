@@ -13,7 +13,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QSignalSpy>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <csignal>
 

@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 // The crash reporter's parts that need no crash: texts, names, mail routes, the box.
 class TestCrashReport : public QObject

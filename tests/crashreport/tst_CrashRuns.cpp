@@ -1,6 +1,7 @@
 #include "CrashHandler.h"
 #include "FakeMailPrograms.h"
 #include "ProgramFixture.h"
+#include "TestWorld.h"
 #include "XdoTool.h"
 
 #include <QDateTime>
@@ -8,7 +9,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QStandardPaths>
+#include <QTest>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -97,15 +99,9 @@ void TestCrashRuns::init()
 
 QProcessEnvironment TestCrashRuns::environment() const
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString name : {"home", "config", "tmp", "local", "roaming", "runtime"})
-        QDir().mkpath(world->filePath(name));
-    env.insert("HOME", world->filePath("home"));
-    env.insert("XDG_CONFIG_HOME", world->filePath("config"));
-    env.insert("TMPDIR", world->filePath("tmp"));
+    QProcessEnvironment env = worldEnvironment(world->path());
+    QDir().mkpath(world->filePath("runtime"));
     env.insert("XDG_RUNTIME_DIR", world->filePath("runtime"));
-    env.insert("LOCALAPPDATA", world->filePath("local"));
-    env.insert("APPDATA", world->filePath("roaming"));
     env.insert("QT_QPA_PLATFORM", "xcb");
     env.insert("PATH", fakes->path());
     env.remove("DBUS_SESSION_BUS_ADDRESS");

@@ -1,6 +1,7 @@
 #include "FuzzWorld.h"
 
 #include "ProgramFixture.h"
+#include "TestWorld.h"
 
 #include <QFile>
 
@@ -14,7 +15,7 @@ TestSupport::ProgramFixture &world()
     // Removed at a normal exit; a crash leaves it for inspection.
     static TestSupport::ProgramFixture fixture;
     static const bool built = [] {
-        TestSupport::isolateUserEnvironment(fixture.root());
+        isolateWorld(fixture.root());
         if (!fixture.buildStandardTree()) {
             std::fprintf(stderr, "cannot build the program tree in %s\n", qPrintable(fixture.root()));
             std::abort();

@@ -1,10 +1,11 @@
 #include "BrowsersList.h"
 #include "ProgramFixture.h"
+#include "TestWorld.h"
 #include "SqliteFixture.h"
 
 #include <QDir>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using namespace TestSupport;
 
@@ -52,14 +53,19 @@ private slots:
 
 private:
     QString makeFolder(const QString &name, const QStringList &databases, const QStringList &textFiles = {});
+    QString makeFolderIn(ProgramFixture &tree, const QString &name, const QStringList &databases,
+                         const QStringList &textFiles = {});
+    ProgramFixture *commandLineTree();
 
     QTemporaryDir userDir;
     std::unique_ptr<ProgramFixture> fixture;
+    // Shared by every row of commandLineArgument: no row changes it.
+    std::unique_ptr<ProgramFixture> m_commandLineTree;
 };
 
 void TestBrowsersList::initTestCase()
 {
-    isolateUserEnvironment(userDir.path());
+    isolateWorld(userDir.path());
 }
 
 void TestBrowsersList::init()
@@ -70,13 +76,36 @@ void TestBrowsersList::init()
 
 QString TestBrowsersList::makeFolder(const QString &name, const QStringList &databases, const QStringList &textFiles)
 {
-    const QString folder = fixture->root() + "/custom/" + name;
+    return makeFolderIn(*fixture, name, databases, textFiles);
+}
+
+QString TestBrowsersList::makeFolderIn(ProgramFixture &tree, const QString &name, const QStringList &databases,
+                                       const QStringList &textFiles)
+{
+    const QString folder = tree.root() + "/custom/" + name;
     QDir().mkpath(folder);
     for (const QString &file : databases)
-        fixture->makeDatabase(folder + '/' + file);
+        tree.makeDatabase(folder + '/' + file);
     for (const QString &file : textFiles)
-        fixture->makeTextFile(folder + '/' + file, "text");
+        tree.makeTextFile(folder + '/' + file, "text");
     return folder;
+}
+
+// The standard tree, two custom folders and a "Default" folder with a database
+// for the relative-path rows; built for the first row only.
+ProgramFixture *TestBrowsersList::commandLineTree()
+{
+    if (!m_commandLineTree) {
+        auto tree = std::make_unique<ProgramFixture>();
+        if (!tree->buildStandardTree() || !tree->makeDatabase(tree->root() + "/Default/x.db"))
+            return nullptr;
+        makeFolderIn(*tree, "cc", {"History", "Cookies"});
+        makeFolderIn(*tree, "empty", {}, {"prefs.js"});
+        m_commandLineTree = std::move(tree);
+    }
+    // Each fixture points LOCALAPPDATA and APPDATA at itself.
+    m_commandLineTree->setEnvironment();
+    return m_commandLineTree.get();
 }
 
 void TestBrowsersList::programOrder()
@@ -322,20 +351,18 @@ void TestBrowsersList::commandLineArgument()
     QFETCH(QString, argument);
     QFETCH(QStringList, expected);
     QFETCH(QString, error);
-    QVERIFY(fixture->buildStandardTree());
-    makeFolder("cc", {"History", "Cookies"});
-    makeFolder("empty", {}, {"prefs.js"});
-    const QString chrome = fixture->localAppData() + "/Google/Chrome/User Data";
+    ProgramFixture *tree = commandLineTree();
+    QVERIFY(tree);
+    const QString chrome = tree->localAppData() + "/Google/Chrome/User Data";
     for (QString *text : {&argument, &error}) {
         text->replace("%CHROME%", chrome);
-        text->replace("%DIR%", QDir::toNativeSeparators(fixture->root()));
+        text->replace("%DIR%", QDir::toNativeSeparators(tree->root()));
     }
-    const QString tag = QTest::currentDataTag();
-    if (tag == QLatin1String("relative folder before a profile name") || tag == QLatin1String("current folder"))
-        QVERIFY(fixture->makeDatabase(fixture->root() + "/Default/x.db")); // relative to the current folder
     const auto restoreFolder = qScopeGuard([previous = QDir::currentPath()] { QDir::setCurrent(previous); });
-    if (tag == QLatin1String("current folder"))
-        QVERIFY(QDir::setCurrent(fixture->root() + "/Default"));
+    // Relative folders start from the tree's root ("Default" holds a database).
+    QVERIFY(QDir::setCurrent(tree->root()));
+    if (QTest::currentDataTag() == QLatin1String("current folder"))
+        QVERIFY(QDir::setCurrent(tree->root() + "/Default"));
 
     BrowsersList list;
     list.reloadAll();

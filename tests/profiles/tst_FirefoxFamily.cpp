@@ -6,7 +6,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using namespace TestSupport;
 

@@ -11,13 +11,14 @@
 #include "RegularFile.h"
 #include "SqliteFixture.h"
 #include "TestBrowser.h"
+#include "TestWorld.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <fcntl.h>
 #include <sys/mount.h>
@@ -352,7 +353,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir world;
-    isolateUserEnvironment(world.path());
+    isolateWorld(world.path());
     TestHostileFiles test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -7,7 +7,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using namespace TestSupport;
 

@@ -1,19 +1,14 @@
 #include "AppSettings.h"
 #include "BrowsersList.h"
 #include "ProgramFixture.h"
+#include "SettingsKeys.h"
+#include "TestWorld.h"
 
 #include <QDir>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using namespace TestSupport;
-
-namespace {
-
-const QString selectedKey = QStringLiteral("SelectedProfiles");
-const QString customKey = QStringLiteral("CustomProfiles");
-
-} // namespace
 
 class TestProfileSettings : public QObject
 {
@@ -37,16 +32,21 @@ private:
 
     QTemporaryDir userDir;
     std::unique_ptr<ProgramFixture> fixture;
+    QByteArray fixtureFunction;
 };
 
 void TestProfileSettings::initTestCase()
 {
-    isolateUserEnvironment(userDir.path());
+    isolateWorld(userDir.path());
 }
 
+// One tree per test function: the rows of a data-driven one share it.
 void TestProfileSettings::init()
 {
+    if (fixture && fixtureFunction == QTest::currentTestFunction())
+        return;
     fixture = std::make_unique<ProgramFixture>();
+    fixtureFunction = QTest::currentTestFunction();
     QVERIFY(fixture->buildStandardTree());
 }
 
@@ -54,8 +54,8 @@ std::unique_ptr<AppSettings> TestProfileSettings::makeStore()
 {
     auto store = std::make_unique<AppSettings>(QString::fromLatin1(QTest::currentTestFunction()),
                                                QStringLiteral("Tulverhaven Software"));
-    store->registerValueStringList(selectedKey, {});
-    store->registerValueStringList(customKey, {});
+    store->registerValueStringList(SettingSelectedProfiles, {});
+    store->registerValueStringList(SettingCustomProfiles, {});
     return store;
 }
 
@@ -106,7 +106,7 @@ void TestProfileSettings::customProfilesRoundTrip()
         QVERIFY(list.addCustomProfile(plain + "/"));
         list.saveSettings(store.get());
     }
-    QCOMPARE(store->valueStringList(customKey), QStringList({"Mozilla\t" + mozilla, "\t" + plain}));
+    QCOMPARE(store->valueStringList(SettingCustomProfiles), QStringList({"Mozilla\t" + mozilla, "\t" + plain}));
 
     BrowsersList list;
     list.reloadAll();
@@ -125,7 +125,7 @@ void TestProfileSettings::customProfilesRedetectedAndDropped()
     const QString deleted = fixture->root() + "/custom/deleted";
     const QString known = fixture->localAppData() + "/Google/Chrome/User Data/Default";
     auto store = makeStore();
-    store->setValueStringList(customKey, {"Mozilla\t" + nowChromium, "no tab " + trailing, "Viber\t" + trailing + "/",
+    store->setValueStringList(SettingCustomProfiles, {"Mozilla\t" + nowChromium, "no tab " + trailing, "Viber\t" + trailing + "/",
                                           "Plex\t" + emptied, "Mozilla\t" + deleted, "Chromium\t",
                                           "Viber\t" + trailing, "\t" + known});
 
@@ -138,7 +138,7 @@ void TestProfileSettings::customProfilesRedetectedAndDropped()
     QCOMPARE(list.customProfiles()[1]->path, trailing);
 
     list.saveSettings(store.get());
-    QCOMPARE(store->valueStringList(customKey), QStringList({"Chromium\t" + nowChromium, "Viber\t" + trailing}));
+    QCOMPARE(store->valueStringList(SettingCustomProfiles), QStringList({"Chromium\t" + nowChromium, "Viber\t" + trailing}));
 }
 
 void TestProfileSettings::emptySelectionTicksEverything()
@@ -156,7 +156,7 @@ void TestProfileSettings::emptySelectionTicksEverything()
     for (BrowserProfile *profile : list.allProfiles())
         profile->selected = false;
     list.saveSettings(store.get());
-    QCOMPARE(store->valueStringList(selectedKey), QStringList());
+    QCOMPARE(store->valueStringList(SettingSelectedProfiles), QStringList());
     BrowsersList next;
     next.reloadAll();
     next.loadSettings(store.get());
@@ -170,8 +170,8 @@ void TestProfileSettings::selectionUnticksNewProfilesIgnoringCase()
     const QString chrome = fixture->localAppData() + "/Google/Chrome/User Data";
     const QString custom = makeFolder("C", {"c.db"});
     auto store = makeStore();
-    store->setValueStringList(selectedKey, {(chrome + "/PROFILE 1").toUpper(), chrome + "/Default", custom.toLower()});
-    store->setValueStringList(customKey, {"\t" + custom});
+    store->setValueStringList(SettingSelectedProfiles, {(chrome + "/PROFILE 1").toUpper(), chrome + "/Default", custom.toLower()});
+    store->setValueStringList(SettingCustomProfiles, {"\t" + custom});
 
     // A profile created since the last run: found now, not in the list.
     QVERIFY(fixture->makeChromiumProfile(chrome + "/Profile 7"));
@@ -187,7 +187,7 @@ void TestProfileSettings::selectionUnticksNewProfilesIgnoringCase()
     QVERIFY(list.findProfileByPath(chrome + "/Profile 7"));
 
     list.saveSettings(store.get());
-    QCOMPARE(store->valueStringList(selectedKey), ticked);
+    QCOMPARE(store->valueStringList(SettingSelectedProfiles), ticked);
 }
 
 void TestProfileSettings::nullStoreDoesNothing()

@@ -2,12 +2,13 @@
 #include "BrowsersList.h"
 #include "ProfilesLoader.h"
 #include "ProgramFixture.h"
+#include "TestWorld.h"
 
 #include <QDir>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QThreadPool>
-#include <QtTest>
+#include <QTest>
 
 #include <thread>
 
@@ -39,7 +40,7 @@ private:
 
 void TestProfilesLoader::initTestCase()
 {
-    isolateUserEnvironment(userDir.path());
+    isolateWorld(userDir.path());
     originalThreads = QThreadPool::globalInstance()->maxThreadCount();
 }
 

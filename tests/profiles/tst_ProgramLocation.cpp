@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using namespace TestSupport;
 

@@ -63,19 +63,6 @@ QString profilesIniGroup(int index, const QString &name, const QString &path)
 
 } // namespace
 
-void isolateUserEnvironment(const QString &root)
-{
-    const QString home = QDir::fromNativeSeparators(root) + QStringLiteral("/home");
-    for (const char *sub : {"", "/.config", "/.local/share", "/.cache", "/system-share"})
-        QDir().mkpath(home + QLatin1String(sub));
-    qputenv("HOME", home.toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/.config")).toUtf8());
-    qputenv("XDG_DATA_HOME", (home + QStringLiteral("/.local/share")).toUtf8());
-    qputenv("XDG_CACHE_HOME", (home + QStringLiteral("/.cache")).toUtf8());
-    qputenv("XDG_DATA_DIRS", (home + QStringLiteral("/system-share")).toUtf8());
-    qputenv("LANG", "C.UTF-8");
-}
-
 ProgramFixture::ProgramFixture(const QString &root)
     : m_root(QDir::fromNativeSeparators(root))
 {

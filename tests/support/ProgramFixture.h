@@ -10,11 +10,6 @@
 
 namespace TestSupport {
 
-// Points HOME, the XDG folders and LANG into `root`, so that settings, menu
-// entries and icons of the machine stay out of a test. Call before the first
-// QSettings use.
-void isolateUserEnvironment(const QString &root);
-
 // One profile that discovery must find in a fixture tree.
 struct ExpectedProfile
 {

@@ -1,6 +1,9 @@
 #include "ProcessHelpers.h"
 
-#include <QtTest>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
 
 #include <dlfcn.h>
 #include <unistd.h>

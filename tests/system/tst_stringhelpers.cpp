@@ -2,7 +2,7 @@
 #include "WideUtf8.h"
 #include "tests/system/CompareVersionsCases.h"
 
-#include <QtTest>
+#include <QTest>
 
 class TestStringHelpers : public QObject
 {

@@ -2,7 +2,7 @@
 #include "OsVersion.h"
 #include "ProductIdentity.h"
 
-#include <QtTest>
+#include <QTest>
 
 class TestVersionInfo : public QObject
 {

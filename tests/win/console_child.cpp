@@ -6,12 +6,12 @@
 
 int wmain(int argc, wchar_t **argv)
 {
-    win32::attachConsole();
-    win32::printLine(L"first line");
-    win32::printLine(L"lone\nbreak and\r\npair");
-    win32::printError(L"Error: G\u00f6teborg \u65e5\u672c");
-    win32::printLine(L"Profil \u00e9t\u00e9 \u2013 \u65e5\u672c");
-    win32::detachConsole();
-    win32::printLine(L"dropped: printed after detaching");
+    ConsoleWriter::attachConsole();
+    ConsoleWriter::printLine(L"first line");
+    ConsoleWriter::printLine(L"lone\nbreak and\r\npair");
+    ConsoleWriter::printError(L"Error: G\u00f6teborg \u65e5\u672c");
+    ConsoleWriter::printLine(L"Profil \u00e9t\u00e9 \u2013 \u65e5\u672c");
+    ConsoleWriter::detachConsole();
+    ConsoleWriter::printLine(L"dropped: printed after detaching");
     return argc > 1 ? std::stoi(argv[1]) : 0;
 }

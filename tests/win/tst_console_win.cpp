@@ -61,10 +61,10 @@ int runChild(const std::wstring &exitCode, HANDLE out, HANDLE err)
 
 WIN_TEST(console, lineBreaksBecomeCrLf)
 {
-    CHECK_EQ(win32::toCrLf(L"a\nb\r\nc"), std::wstring(L"a\r\nb\r\nc"));
-    CHECK_EQ(win32::toCrLf(L"\r\n\n"), std::wstring(L"\r\n\r\n"));
-    CHECK_EQ(win32::toCrLf(L"lone\rcarriage"), std::wstring(L"lone\rcarriage"));
-    CHECK_EQ(win32::toCrLf(L""), std::wstring());
+    CHECK_EQ(ConsoleWriter::toCrLf(L"a\nb\r\nc"), std::wstring(L"a\r\nb\r\nc"));
+    CHECK_EQ(ConsoleWriter::toCrLf(L"\r\n\n"), std::wstring(L"\r\n\r\n"));
+    CHECK_EQ(ConsoleWriter::toCrLf(L"lone\rcarriage"), std::wstring(L"lone\rcarriage"));
+    CHECK_EQ(ConsoleWriter::toCrLf(L""), std::wstring());
 }
 
 WIN_TEST(console, redirectedToFilesIsUtf8WithCrLf)

@@ -13,6 +13,11 @@ start)
     wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
     # The dark-mode tests run as wintests_win10.exe, which sees Windows 10.
     wine reg add 'HKCU\Software\Wine\AppDefaults\wintests_win10.exe' /v Version /d win10 /f </dev/null >/dev/null 2>&1
+    # The resources test program runs as Windows 10 whatever the prefix's
+    # default, so that its manifest has a version to unlock (without one the
+    # version queries would see 6.2).
+    wine reg add 'HKCU\Software\Wine\AppDefaults\wintests_resources.exe' /v Version /d win10 /f \
+        </dev/null >/dev/null 2>&1
     ;;
 stop)
     wineserver -k 2>/dev/null || true

@@ -1,19 +1,17 @@
 #pragma once
 
-#include "QuorbilanApp.h"
-
 #include <QDir>
 #include <QList>
 #include <QPair>
 #include <QProcessEnvironment>
 #include <QString>
-#include <QTemporaryDir>
-#include <QTest>
 
-// A private world for a test that runs the real application object, or for
-// the real program it starts: its own HOME, XDG folders, per-user data
-// folders and temp folder (which also holds the single-instance socket).
-inline QList<QPair<QString, QString>> guiWorldVariables(const QString& root)
+// A private world for a test, or for a process it starts: its own HOME, XDG
+// folders, Windows-style per-user data folders (where a ProgramFixture on the
+// same root puts the programs) and temp folder (which also holds the
+// single-instance socket), all below `root`. Settings, menu entries and icons
+// of the machine stay out of the test.
+inline QList<QPair<QString, QString>> worldVariables(const QString& root)
 {
     const QList<QPair<QString, QString>> variables = {
         {"HOME", root + "/home"},
@@ -22,8 +20,8 @@ inline QList<QPair<QString, QString>> guiWorldVariables(const QString& root)
         {"XDG_CACHE_HOME", root + "/cache"},
         {"XDG_DATA_DIRS", root + "/share"},
         {"TMPDIR", root + "/tmp"},
-        {"LOCALAPPDATA", root + "/local"},
-        {"APPDATA", root + "/roaming"},
+        {"LOCALAPPDATA", root + "/Local"},
+        {"APPDATA", root + "/Roaming"},
         {"LANG", "C.UTF-8"},
         // The update check of every window goes to a local port where nothing
         // listens, never to the maker's server; update tests replace it.
@@ -36,20 +34,21 @@ inline QList<QPair<QString, QString>> guiWorldVariables(const QString& root)
     return variables;
 }
 
-// For this process; call before the application object exists.
-inline void isolateGuiWorld(const QString& root)
+// For this process; call before the first QSettings or QDir::tempPath use
+// (and so before the application object exists).
+inline void isolateWorld(const QString& root)
 {
-    for (const auto& variable : guiWorldVariables(root))
+    for (const auto& variable : worldVariables(root))
         qputenv(variable.first.toUtf8().constData(), variable.second.toUtf8());
     qunsetenv("LC_ALL");
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
 // For a child process: this one's environment moved into the world below root.
-inline QProcessEnvironment guiWorldEnvironment(const QString& root)
+inline QProcessEnvironment worldEnvironment(const QString& root)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const auto& variable : guiWorldVariables(root))
+    for (const auto& variable : worldVariables(root))
         env.insert(variable.first, variable.second);
     return env;
 }
@@ -58,17 +57,4 @@ inline QProcessEnvironment guiWorldEnvironment(const QString& root)
 inline QString settingsFileIn(const QString& root)
 {
     return root + QStringLiteral("/config/Tulverhaven Software/Quorbilan.conf");
-}
-
-// main() of a test that runs the real application object in a private world.
-// The application sees none of the runner's arguments, so it serves later starts.
-template <typename Test>
-int runGuiTest(int argc, char** argv)
-{
-    QTemporaryDir root;
-    isolateGuiWorld(root.path());
-    int appArgc = 1;
-    QuorbilanApp app(appArgc, argv);
-    Test test;
-    return QTest::qExec(&test, argc, argv);
 }
