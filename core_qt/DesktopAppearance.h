@@ -17,6 +17,9 @@ inline constexpr char portalPath[] = "/org/freedesktop/portal/desktop";
 inline constexpr char settingsInterface[] = "org.freedesktop.portal.Settings";
 inline constexpr char appearanceNamespace[] = "org.freedesktop.appearance";
 inline constexpr char colorSchemeKey[] = "color-scheme";
+// How long a source may take to answer: long enough for a running service on
+// a busy machine, short enough not to be noticed at start-up.
+inline constexpr int answerTimeoutMs = 250;
 
 // Decided once per process, at the first use.
 Source source();

@@ -12,10 +12,6 @@ namespace DesktopAppearance {
 
 namespace {
 
-// Long enough for a running service on a busy machine, short enough not to
-// be noticed at start-up.
-constexpr int answerTimeoutMs = 250;
-
 // GUI thread only.
 std::optional<bool> lastSeen;
 

@@ -3,6 +3,7 @@
 #include "DesktopAppearance.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusVariant>
 
 namespace System {
@@ -21,7 +22,16 @@ public:
     bool connectToPortal()
     {
         lastDarkMode = DesktopAppearance::lastKnownDark();
-        return follow(true);
+        if (!follow(true))
+            return false;
+        // QtDBus sends the match rule without waiting for the bus to take it;
+        // a change announced before the bus has it would be lost. A round
+        // trip on the same connection comes back only after the rule is in.
+        QDBusConnection::sessionBus().call(
+            QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                           QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")),
+            QDBus::Block, DesktopAppearance::answerTimeoutMs);
+        return true;
     }
     void disconnectFromPortal() { follow(false); }
 
