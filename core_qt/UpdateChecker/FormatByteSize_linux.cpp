@@ -1,8 +1,9 @@
 #include "FormatByteSize.h"
 
-#include <QLocale>
+#include "QtHelpers.h"
 
+// Linux has no shell formatter: the program's own sizes serve.
 QString formatByteSize(qint64 bytes)
 {
-    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+    return formatSize(bytes);
 }
