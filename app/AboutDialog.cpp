@@ -21,8 +21,9 @@ AboutDialog::AboutDialog(QWidget* parent)
 
     const auto* app = qobject_cast<QApplicationEx*>(QCoreApplication::instance());
     const quint32 build = app ? app->buildNumber() : 0;
-    titleLabel->setText(QStringLiteral("%1 %2").arg(QStringLiteral(QUORBILAN_PRODUCT_NAME), QStringLiteral(QUORBILAN_VERSION_TEXT))
-                        + QStringLiteral(".") + QString::number(build));
+    titleLabel->setText(
+        QStringLiteral("%1 %2").arg(QStringLiteral(QUORBILAN_PRODUCT_NAME), QStringLiteral(QUORBILAN_VERSION_TEXT))
+        + QStringLiteral(".") + QString::number(build));
 
     textLabel->setText(
         QStringLiteral("Speeds up Firefox, Chrome and other programs by compacting their SQLite databases.<br><br>")

@@ -20,18 +20,18 @@ namespace {
 
 const QString productLine = QStringLiteral(QUORBILAN_PRODUCT_NAME " " QUORBILAN_VERSION_TEXT);
 
-bool isHelpOption(const QString &arg)
+bool isHelpOption(const QString& arg)
 {
     return arg == QLatin1String("/?") || arg == QLatin1String("-h") || arg == QLatin1String("--help")
         || arg == QLatin1String("/help");
 }
 
-bool isListOption(const QString &arg)
+bool isListOption(const QString& arg)
 {
     return arg == QLatin1String("/list") || arg == QLatin1String("-list") || arg == QLatin1String("--list");
 }
 
-bool isIgnored(const QString &arg)
+bool isIgnored(const QString& arg)
 {
     return arg.startsWith(QLatin1String("-psn"));
 }
@@ -41,25 +41,32 @@ bool isIgnored(const QString &arg)
 // some also as "-name=value".
 struct ToolkitOption
 {
-    const char *name;
+    const char* name;
     bool takesValue;
     bool takesAttachedValue;
 };
 
 constexpr ToolkitOption toolkitOptions[] = {
-    {"reverse", false, false},        {"widgetcount", false, false},
-    {"testability", false, false},    {"qdevel", false, false},
-    {"style", true, true},            {"stylesheet", true, true},
-    {"qmljsdebugger", true, true},    {"session", true, false},
-    {"qwindowtitle", true, false},    {"qwindowgeometry", true, false},
-    {"qwindowicon", true, false},     {"platform", true, false},
-    {"platformpluginpath", true, false}, {"platformtheme", true, false},
+    {"reverse", false, false},
+    {"widgetcount", false, false},
+    {"testability", false, false},
+    {"qdevel", false, false},
+    {"style", true, true},
+    {"stylesheet", true, true},
+    {"qmljsdebugger", true, true},
+    {"session", true, false},
+    {"qwindowtitle", true, false},
+    {"qwindowgeometry", true, false},
+    {"qwindowicon", true, false},
+    {"platform", true, false},
+    {"platformpluginpath", true, false},
+    {"platformtheme", true, false},
     {"plugin", true, false},
 };
 
 // How many arguments from `arg` on belong to a toolkit option; 0 when `arg`
 // is none.
-int toolkitOptionLength(const QString &arg)
+int toolkitOptionLength(const QString& arg)
 {
     QString name = arg;
     if (name.startsWith(QLatin1String("--")))
@@ -68,7 +75,7 @@ int toolkitOptionLength(const QString &arg)
         name.remove(0, 1);
     else
         return 0;
-    for (const ToolkitOption &option : toolkitOptions) {
+    for (const ToolkitOption& option : toolkitOptions) {
         const QLatin1String optionName(option.name);
         if (name == optionName)
             return option.takesValue ? 2 : 1;
@@ -106,12 +113,12 @@ QString helpText()
         "  Quorbilan \"/Firefox:D:\\Portable\\Firefox\\Data\\profile\"",
     };
     QString text;
-    for (const QString &line : lines)
+    for (const QString& line : lines)
         text += line + QLatin1Char('\n');
     return text;
 }
 
-QStringList CommandLine::programArguments(int argc, char **argv)
+QStringList CommandLine::programArguments(int argc, char** argv)
 {
     QStringList result;
     for (int i = 0; i < argc; ++i) {
@@ -125,11 +132,11 @@ QStringList CommandLine::programArguments(int argc, char **argv)
     return result;
 }
 
-CommandLine::CommandLine(const QStringList &arguments, BrowsersList *browsersList, AppSettings *settings)
+CommandLine::CommandLine(const QStringList& arguments, BrowsersList* browsersList, AppSettings* settings)
     : browsersList(browsersList)
     , settings(settings)
 {
-    for (const QString &arg : arguments.mid(1)) {
+    for (const QString& arg : arguments.mid(1)) {
         if (isIgnored(arg))
             continue;
         hasArgs = true;
@@ -142,9 +149,9 @@ CommandLine::CommandLine(const QStringList &arguments, BrowsersList *browsersLis
     }
 }
 
-bool CommandLine::countsAsArguments(const QStringList &arguments)
+bool CommandLine::countsAsArguments(const QStringList& arguments)
 {
-    for (const QString &arg : arguments.mid(1)) {
+    for (const QString& arg : arguments.mid(1)) {
         if (!isIgnored(arg))
             return true;
     }
@@ -179,19 +186,19 @@ int CommandLine::printList()
     printLine(productLine);
     printLine(QString());
 
-    const std::vector<Browser *> browsers = browsersList->browsersWithProfiles();
+    const std::vector<Browser*> browsers = browsersList->browsersWithProfiles();
     if (browsers.empty()) {
         printLine(QStringLiteral("No supported programs found on this computer."));
         return 0;
     }
 
     const QStringList running = runningPrograms(browsersList->programsForProfiles(browsersList->allProfiles()));
-    for (Browser *browser : browsers) {
+    for (Browser* browser : browsers) {
         QString header = browser->name();
         if (running.contains(browser->name()))
             header += QLatin1String("  (running)");
         printLine(header);
-        for (const auto &profile : browser->profiles()) {
+        for (const auto& profile : browser->profiles()) {
             // The name is joined, not passed through arg(): a name holding
             // "%2" would otherwise take the count meant for the placeholder.
             printLine(QLatin1String("    ") + visibleText(profile->name).leftJustified(24)
@@ -199,7 +206,7 @@ int CommandLine::printList()
                             .arg(profile->databases().size(), 3)
                             .arg(formatSize(profile->totalSize())));
             printLine(QStringLiteral("        %1").arg(visibleText(QDir::toNativeSeparators(profile->path))));
-            for (const QString &line : profile->listingProblems())
+            for (const QString& line : profile->listingProblems())
                 printLine(QLatin1String("        ") + line);
         }
         printLine(QString());
@@ -209,26 +216,28 @@ int CommandLine::printList()
 
 int CommandLine::optimize()
 {
-    std::vector<BrowserProfile *> runList;
-    for (const QString &arg : std::as_const(profileArgs)) {
+    std::vector<BrowserProfile*> runList;
+    for (const QString& arg : std::as_const(profileArgs)) {
         QString error;
-        const std::vector<BrowserProfile *> found = browsersList->parseCommandLineArgument(arg, error);
+        const std::vector<BrowserProfile*> found = browsersList->parseCommandLineArgument(arg, error);
         if (!error.isEmpty())
             printError(error);
-        for (BrowserProfile *profile : found) {
+        for (BrowserProfile* profile : found) {
             if (std::find(runList.begin(), runList.end(), profile) == runList.end())
                 runList.push_back(profile);
         }
     }
 
     if (runList.empty()) {
-        printError(QStringLiteral("Error: no profiles to optimize, run Quorbilan without arguments to see its command line help"));
+        printError(QStringLiteral(
+            "Error: no profiles to optimize, run Quorbilan without arguments to see its command line help"));
         return 5;
     }
 
     const QStringList running = runningPrograms(browsersList->programsForProfiles(runList));
     if (!running.isEmpty()) {
-        printError(QStringLiteral("Error: %1 still running, please close it first").arg(running.join(QLatin1String(", "))));
+        printError(
+            QStringLiteral("Error: %1 still running, please close it first").arg(running.join(QLatin1String(", "))));
         return 1;
     }
 
@@ -240,9 +249,9 @@ int CommandLine::optimize()
         unwritten.clear();
     };
     Optimizer optimizer;
-    auto *relay = new OptimizerRelay(&optimizer);
+    auto* relay = new OptimizerRelay(&optimizer);
     QEventLoop loop;
-    QObject::connect(relay, &OptimizerRelay::logLine, relay, [&](const QString &text, bool) {
+    QObject::connect(relay, &OptimizerRelay::logLine, relay, [&](const QString& text, bool) {
         if (unwritten.isEmpty())
             QMetaObject::invokeMethod(relay, writeOut, Qt::QueuedConnection);
         unwritten << text;

@@ -12,16 +12,16 @@ class CommandLine
 {
 public:
     // `arguments` as programArguments() gives them.
-    CommandLine(const QStringList &arguments, BrowsersList *browsersList, AppSettings *settings);
+    CommandLine(const QStringList& arguments, BrowsersList* browsersList, AppSettings* settings);
 
     // Whether the console tool runs (an argument that starts with "-psn" does not count).
     bool hasArguments() const { return hasArgs; }
     // main()'s arguments without the toolkit's own options ("-reverse",
     // "-style fusion" ...), which QApplication takes for itself. Console or
     // GUI is decided from this list alone, before any object exists.
-    static QStringList programArguments(int argc, char **argv);
+    static QStringList programArguments(int argc, char** argv);
     // The same classification as hasArguments(), on such a list.
-    static bool countsAsArguments(const QStringList &arguments);
+    static bool countsAsArguments(const QStringList& arguments);
 
     int run();
     int printHelp();
@@ -35,8 +35,8 @@ private:
     bool showHelp = false;
     bool listOnly = false;
 
-    BrowsersList *browsersList;
-    AppSettings *settings;
+    BrowsersList* browsersList;
+    AppSettings* settings;
 };
 
 // The command-line help, also shown by the help dialog.

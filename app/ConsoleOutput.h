@@ -8,10 +8,10 @@
 // The platform layer's ConsoleWriter does the writing.
 void attachConsole();
 void detachConsole();
-void printLine(const QString &text);
+void printLine(const QString& text);
 // The same as printLine for each, in as few writes as the console allows.
-void printLines(const QStringList &lines);
-void printError(const QString &text);
+void printLines(const QStringList& lines);
+void printError(const QString& text);
 
 // Called before the application object exists when the program starts as the
 // console tool: sets up what the platform needs for a run without windows.

@@ -1,6 +1,4 @@
 #include "ConsoleOutput.h"
 
 // The Windows platform plugin starts without a display of its own.
-void prepareConsolePlatform()
-{
-}
+void prepareConsolePlatform() { }

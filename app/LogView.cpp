@@ -57,9 +57,8 @@ void LogView::saveToFile()
     // Binary mode: the lines end in "\n" on every system.
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        QMessageBoxLocalized::critical(window(), "Quorbilan",
-                                       QString("Cannot write %1").arg(QDir::toNativeSeparators(fileName)),
-                                       QMessageBox::Ok);
+        QMessageBoxLocalized::critical(
+            window(), "Quorbilan", QString("Cannot write %1").arg(QDir::toNativeSeparators(fileName)), QMessageBox::Ok);
         return;
     }
     file.write(allText().toUtf8());

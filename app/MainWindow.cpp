@@ -63,7 +63,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     optimizer = std::make_unique<Optimizer>();
     // The log and the progress bar take a run's lines in batches.
-    auto *relay = new OptimizerRelay(optimizer.get());
+    auto* relay = new OptimizerRelay(optimizer.get());
     connect(relay, &OptimizerRelay::logLine, logView, &LogView::slotAddLine);
     connect(relay, &OptimizerRelay::progressRangeChanged, this,
             [this](int maximumKb) { progressBar->setRange(0, maximumKb); });
@@ -253,8 +253,7 @@ bool MainWindow::confirmNotRunning(const std::vector<BrowserProfile*>& profiles)
             + QStringLiteral("A running program keeps its databases locked, and they cannot be optimized. "
                              "Close it and try again.");
         const int answer = QMessageBoxLocalized::warning(this, productName, text,
-                                                         QMessageBox::Retry | QMessageBox::Cancel,
-                                                         QMessageBox::Retry);
+                                                         QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry);
         if (answer != QMessageBox::Retry)
             return false;
     }
@@ -318,7 +317,8 @@ void MainWindow::slotRemoveCustomProfile(BrowserProfile* profile)
     if (!profile || !profile->custom || optimizing)
         return;
     const int answer = QMessageBoxLocalized::question(
-        this, productName, QStringLiteral("Remove the custom profile %1 from the list?").arg(visibleText(profile->name)),
+        this, productName,
+        QStringLiteral("Remove the custom profile %1 from the list?").arg(visibleText(profile->name)),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer != QMessageBox::Yes)
         return;

@@ -33,8 +33,7 @@ void ProfileTreeItem::updateColumns()
     // The list was read once by the loader; the sizes change with every run.
     const qsizetype count = profile->databases().size();
     setText(ProfileColumn::Databases, count > 0 ? QString::number(count) : QString("-"));
-    setText(ProfileColumn::Size, count > 0 ? formatSize(profile->totalSize())
-                         : QString("-"));
+    setText(ProfileColumn::Size, count > 0 ? formatSize(profile->totalSize()) : QString("-"));
     setTextAlignment(ProfileColumn::Databases, Qt::AlignRight | Qt::AlignVCenter);
     setTextAlignment(ProfileColumn::Size, Qt::AlignRight | Qt::AlignVCenter);
 }

@@ -86,9 +86,8 @@ void ProfilesTree::populate(BrowsersList* list)
 
 void ProfilesTree::storeCheckStates()
 {
-    forEachProfileItem([](ProfileTreeItem* item) {
-        item->profile->selected = item->checkState(ProfileColumn::Name) == Qt::Checked;
-    });
+    forEachProfileItem(
+        [](ProfileTreeItem* item) { item->profile->selected = item->checkState(ProfileColumn::Name) == Qt::Checked; });
 }
 
 int ProfilesTree::checkedCount() const

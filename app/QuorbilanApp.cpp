@@ -14,7 +14,7 @@ const QString SupportEmail = QStringLiteral("support@quorbilan.example.com");
 
 // A console run answers no second start: a GUI started beside it must open its
 // own window rather than hand over to a process that has none.
-QApplicationExSingle::Role roleFor(const QStringList &programArguments)
+QApplicationExSingle::Role roleFor(const QStringList& programArguments)
 {
     return CommandLine::countsAsArguments(programArguments) ? QApplicationExSingle::Role::ProbeOnly
                                                             : QApplicationExSingle::Role::Serve;
@@ -24,14 +24,14 @@ QApplicationExSingle::Role roleFor(const QStringList &programArguments)
 
 // The arguments are classified before QApplication takes its own options out
 // of argv, and the console tool gets exactly that list: one decision.
-QuorbilanApp::QuorbilanApp(int &argc, char **argv)
+QuorbilanApp::QuorbilanApp(int& argc, char** argv)
     : QuorbilanApp(argc, argv, CommandLine::programArguments(argc, argv))
 {
 }
 
-QuorbilanApp::QuorbilanApp(int &argc, char **argv, const QStringList &programArguments)
-    : QApplicationExSingle(argc, argv, QStringLiteral(QUORBILAN_PRODUCT_NAME), QStringLiteral("quorbilan_single_instance"),
-                           roleFor(programArguments))
+QuorbilanApp::QuorbilanApp(int& argc, char** argv, const QStringList& programArguments)
+    : QApplicationExSingle(argc, argv, QStringLiteral(QUORBILAN_PRODUCT_NAME),
+                           QStringLiteral("quorbilan_single_instance"), roleFor(programArguments))
 {
     setApplicationVersion(QStringLiteral(QUORBILAN_VERSION_TEXT));
     setOrganizationName(QStringLiteral(QUORBILAN_ORGANIZATION));
@@ -49,9 +49,9 @@ QuorbilanApp::~QuorbilanApp()
     browsersList.reset();
 }
 
-QuorbilanApp *QuorbilanApp::instance()
+QuorbilanApp* QuorbilanApp::instance()
 {
-    return static_cast<QuorbilanApp *>(QCoreApplication::instance());
+    return static_cast<QuorbilanApp*>(QCoreApplication::instance());
 }
 
 void QuorbilanApp::initGuiServices()

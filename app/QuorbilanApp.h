@@ -14,20 +14,20 @@ class QuorbilanApp : public QApplicationExSingle
     Q_OBJECT
 
 public:
-    QuorbilanApp(int &argc, char **argv);
+    QuorbilanApp(int& argc, char** argv);
     ~QuorbilanApp() override;
 
-    static QuorbilanApp *instance();
+    static QuorbilanApp* instance();
 
     // The services only a GUI run has: the crash reporter and dark mode. Called
     // once, before the first window.
     void initGuiServices();
 
-    BrowsersList *browsers() const { return browsersList.get(); }
-    CommandLine *commandLineArgs() const { return commandLine.get(); }
+    BrowsersList* browsers() const { return browsersList.get(); }
+    CommandLine* commandLineArgs() const { return commandLine.get(); }
 
 private:
-    QuorbilanApp(int &argc, char **argv, const QStringList &programArguments);
+    QuorbilanApp(int& argc, char** argv, const QStringList& programArguments);
     void registerSettingsDefaults();
 
     std::unique_ptr<BrowsersList> browsersList;

@@ -6,7 +6,7 @@
 
 namespace {
 
-bool platformReachable(const QByteArray &platform)
+bool platformReachable(const QByteArray& platform)
 {
     const QByteArray name = platform.split(':').value(0).trimmed();
     if (name == "xcb")
@@ -25,7 +25,7 @@ bool windowSystemAvailable()
     if (chosen.isEmpty())
         return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     // A list such as "wayland;xcb" is tried in order.
-    for (const QByteArray &platform : chosen.split(';')) {
+    for (const QByteArray& platform : chosen.split(';')) {
         if (platformReachable(platform))
             return true;
     }

@@ -11,9 +11,7 @@ namespace {
 
 // The console's streams belong to the program's own lines; the toolkit's and
 // the framework's diagnostics are for developers and never reach the user.
-void silenceDiagnostics(QtMsgType, const QMessageLogContext &, const QString &)
-{
-}
+void silenceDiagnostics(QtMsgType, const QMessageLogContext&, const QString&) { }
 
 void prepareConsoleRun()
 {
@@ -23,7 +21,7 @@ void prepareConsoleRun()
 
 } // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     // A crashed GUI run starts the program again only to show its report box.
     if (isCrashReportRun(argc, argv))

@@ -29,7 +29,7 @@ qint64 bytesRead()
     QFile io(QStringLiteral("/proc/self/io"));
     if (!io.open(QIODevice::ReadOnly))
         return -1;
-    for (const QByteArray &line : io.readAll().split('\n')) {
+    for (const QByteArray& line : io.readAll().split('\n')) {
         if (line.startsWith("rchar:"))
             return line.mid(6).trimmed().toLongLong();
     }
@@ -43,23 +43,23 @@ qint64 median(std::vector<qint64> values)
 }
 
 // What the discovery examines: every file directly in each profile folder.
-QStringList examinedFiles(const BrowsersList &list)
+QStringList examinedFiles(const BrowsersList& list)
 {
     QStringList files;
-    for (const BrowserProfile *profile : list.allProfiles()) {
+    for (const BrowserProfile* profile : list.allProfiles()) {
         const QDir folder(profile->path);
-        for (const QString &name : folder.entryList(QDir::Files | QDir::NoDotAndDotDot))
+        for (const QString& name : folder.entryList(QDir::Files | QDir::NoDotAndDotDot))
             files << folder.filePath(name);
     }
     return files;
 }
 
 // The baseline: open, read 16 bytes, close, nothing else.
-int rawHeaderReads(const QStringList &files)
+int rawHeaderReads(const QStringList& files)
 {
     int databases = 0;
     char header[16];
-    for (const QString &file : files) {
+    for (const QString& file : files) {
         const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY);
         if (fd < 0)
             continue;
@@ -70,7 +70,7 @@ int rawHeaderReads(const QStringList &files)
     return databases;
 }
 
-int discover(const QString &dir, int rounds)
+int discover(const QString& dir, int rounds)
 {
     TestSupport::ProgramFixture fixture(dir);
     fixture.setEnvironment();
@@ -100,7 +100,7 @@ int discover(const QString &dir, int rounds)
         list.loadDatabaseLists();
         // What the profiles tree and `/list` show next: each profile's size.
         qint64 bytes = 0;
-        for (BrowserProfile *profile : list.allProfiles())
+        for (BrowserProfile* profile : list.allProfiles())
             bytes += profile->totalSize();
         discoveryNs.push_back(clock.nsecsElapsed());
         discoveryBytes = bytesRead() - before;
@@ -109,7 +109,7 @@ int discover(const QString &dir, int rounds)
         if (files.isEmpty()) {
             files = examinedFiles(list);
             profiles = int(list.allProfiles().size());
-            for (const BrowserProfile *profile : list.allProfiles())
+            for (const BrowserProfile* profile : list.allProfiles())
                 databases += int(profile->databaseFiles.size());
         }
         if (rawTime < 0) {
@@ -144,7 +144,7 @@ int discover(const QString &dir, int rounds)
 
 } // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();

@@ -25,12 +25,12 @@ namespace {
 
 long peakRssKib()
 {
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
 
-int makeFixture(const QString &dir, int count, int mib)
+int makeFixture(const QString& dir, int count, int mib)
 {
     QDir().mkpath(dir);
     // Rows of 4000 bytes; two thirds are deleted again, leaving free pages.
@@ -45,11 +45,11 @@ int makeFixture(const QString &dir, int count, int mib)
     return 0;
 }
 
-int runOptimizer(const QStringList &dirs, int stopDelayMs)
+int runOptimizer(const QStringList& dirs, int stopDelayMs)
 {
     std::vector<std::unique_ptr<BrowserProfile>> profiles;
-    std::vector<BrowserProfile *> runList;
-    for (const QString &dir : dirs) {
+    std::vector<BrowserProfile*> runList;
+    for (const QString& dir : dirs) {
         profiles.push_back(std::make_unique<BrowserProfile>(QString(), QStringLiteral("bench"), dir));
         runList.push_back(profiles.back().get());
     }
@@ -59,24 +59,30 @@ int runOptimizer(const QStringList &dirs, int stopDelayMs)
     qint64 stopLatencyMs = -1;
     bool stopArmed = stopDelayMs >= 0;
 
-    QObject::connect(&optimizer, &Optimizer::logLine, &optimizer, [&](const QString &text) {
-        if (stopArmed && text.endsWith(QLatin1String("..."))) {
-            stopArmed = false;
-            QTimer::singleShot(stopDelayMs, qApp, [&] {
-                stopClock.start();
-                optimizer.requestStop();
-            });
-        }
-    }, Qt::QueuedConnection);
-    QObject::connect(&optimizer, &Optimizer::finished, qApp, [&](bool cancelled, bool fatal) {
-        if (stopClock.isValid())
-            stopLatencyMs = stopClock.elapsed();
-        std::printf("elapsed_ms %lld\n", static_cast<long long>(clock.elapsed()));
-        std::printf("cancelled %d fatal %d\n", cancelled, fatal);
-        if (stopLatencyMs >= 0)
-            std::printf("stop_latency_ms %lld\n", static_cast<long long>(stopLatencyMs));
-        qApp->quit();
-    }, Qt::QueuedConnection);
+    QObject::connect(
+        &optimizer, &Optimizer::logLine, &optimizer,
+        [&](const QString& text) {
+            if (stopArmed && text.endsWith(QLatin1String("..."))) {
+                stopArmed = false;
+                QTimer::singleShot(stopDelayMs, qApp, [&] {
+                    stopClock.start();
+                    optimizer.requestStop();
+                });
+            }
+        },
+        Qt::QueuedConnection);
+    QObject::connect(
+        &optimizer, &Optimizer::finished, qApp,
+        [&](bool cancelled, bool fatal) {
+            if (stopClock.isValid())
+                stopLatencyMs = stopClock.elapsed();
+            std::printf("elapsed_ms %lld\n", static_cast<long long>(clock.elapsed()));
+            std::printf("cancelled %d fatal %d\n", cancelled, fatal);
+            if (stopLatencyMs >= 0)
+                std::printf("stop_latency_ms %lld\n", static_cast<long long>(stopLatencyMs));
+            qApp->quit();
+        },
+        Qt::QueuedConnection);
 
     clock.start();
     optimizer.start(runList);
@@ -87,7 +93,7 @@ int runOptimizer(const QStringList &dirs, int stopDelayMs)
 
 } // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();

@@ -13,8 +13,8 @@ namespace {
 // Log-like lines: repetitive enough to compress well, varied enough to work the decoder.
 QByteArray makePayload(qint64 bytes)
 {
-    static const char* const words[] = {"vacuum", "profile", "places.sqlite", "cookies", "freed", "pages",
-                                        "Chromium", "Mozilla", "journal", "wal", "index", "done"};
+    static const char* const words[] = {"vacuum",   "profile", "places.sqlite", "cookies", "freed", "pages",
+                                        "Chromium", "Mozilla", "journal",       "wal",     "index", "done"};
     QRandomGenerator random(14);
     QByteArray text;
     text.reserve(bytes + 256);

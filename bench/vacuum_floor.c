@@ -27,19 +27,20 @@
 
 static atomic_bool stopFlag;
 
-static int progress(void *context)
+static int progress(void* context)
 {
-    return atomic_load_explicit((atomic_bool *)context, memory_order_relaxed) ? 1 : 0;
+    return atomic_load_explicit((atomic_bool*)context, memory_order_relaxed) ? 1 : 0;
 }
 
-struct database {
-    char *path;
+struct database
+{
+    char* path;
     long long size;
 };
 
-static int byPath(const void *a, const void *b)
+static int byPath(const void* a, const void* b)
 {
-    return strcasecmp(((const struct database *)a)->path, ((const struct database *)b)->path);
+    return strcasecmp(((const struct database*)a)->path, ((const struct database*)b)->path);
 }
 
 static double nowMs(void)
@@ -50,18 +51,18 @@ static double nowMs(void)
 }
 
 /* Appends the databases of one folder to *list. */
-static void listFolder(const char *folder, struct database **list, size_t *count, size_t *capacity)
+static void listFolder(const char* folder, struct database** list, size_t* count, size_t* capacity)
 {
     static const char header[16] = "SQLite format 3";
-    DIR *dir = opendir(folder);
+    DIR* dir = opendir(folder);
     if (!dir)
         return;
     const size_t first = *count;
-    struct dirent *entry;
+    struct dirent* entry;
     while ((entry = readdir(dir))) {
         if (entry->d_name[0] == '.')
             continue;
-        char *path;
+        char* path;
         if (asprintf(&path, "%s/%s", folder, entry->d_name) < 0)
             continue;
         const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -85,14 +86,14 @@ static void listFolder(const char *folder, struct database **list, size_t *count
     qsort(*list + first, *count - first, sizeof **list, byPath);
 }
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     if (argc < 2) {
         fprintf(stderr, "usage: vacuum_floor FOLDER...\n");
         return 2;
     }
     const double start = nowMs();
-    struct database *list = NULL;
+    struct database* list = NULL;
     size_t count = 0, capacity = 0;
     for (int i = 1; i < argc; ++i)
         listFolder(argv[i], &list, &count, &capacity);
@@ -101,10 +102,10 @@ int main(int argc, char **argv)
     int compacted = 0;
     for (size_t i = 0; i < count; ++i) {
         bytesBefore += list[i].size;
-        sqlite3 *db = NULL;
+        sqlite3* db = NULL;
         if (sqlite3_open_v2(list[i].path, &db, SQLITE_OPEN_READWRITE, NULL) == SQLITE_OK) {
             sqlite3_progress_handler(db, 1000, progress, &stopFlag);
-            char *error = NULL;
+            char* error = NULL;
             if (sqlite3_exec(db, "VACUUM", NULL, NULL, &error) == SQLITE_OK)
                 ++compacted;
             sqlite3_free(error);
@@ -117,6 +118,7 @@ int main(int argc, char **argv)
     }
     free(list);
     const double elapsed = nowMs() - start;
-    printf("files %d\nbytes_before %lld\nbytes_after %lld\nelapsed_ms %.3f\n", compacted, bytesBefore, bytesAfter, elapsed);
+    printf("files %d\nbytes_before %lld\nbytes_after %lld\nelapsed_ms %.3f\n", compacted, bytesBefore, bytesAfter,
+           elapsed);
     return 0;
 }

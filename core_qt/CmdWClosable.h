@@ -7,7 +7,7 @@ class QWidget;
 class CmdWClosable
 {
 public:
-    explicit CmdWClosable(QWidget* /*widget*/) {}
+    explicit CmdWClosable(QWidget* /*widget*/) { }
 
     bool quitting = false;
 };

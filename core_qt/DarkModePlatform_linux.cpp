@@ -17,14 +17,10 @@ bool supported()
 }
 
 // The desktop themes its own decorations; nothing to tell it.
-void allowDarkModeForApp(bool /*dark*/)
-{
-}
+void allowDarkModeForApp(bool /*dark*/) { }
 
 // Title bars belong to the window manager: nothing to colour here.
-void applyTitleBar(QWidget* /*window*/)
-{
-}
+void applyTitleBar(QWidget* /*window*/) { }
 
 // Qt here has no native Windows style: light mode goes back to the style
 // that was active before the first switch.

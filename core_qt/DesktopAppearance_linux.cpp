@@ -20,8 +20,9 @@ std::optional<QVariant> readPortal()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return std::nullopt;
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(portalService), QString::fromLatin1(portalPath),
-                                                       QString::fromLatin1(settingsInterface), QStringLiteral("Read"));
+    QDBusMessage call
+        = QDBusMessage::createMethodCall(QString::fromLatin1(portalService), QString::fromLatin1(portalPath),
+                                         QString::fromLatin1(settingsInterface), QStringLiteral("Read"));
     call << QString::fromLatin1(appearanceNamespace) << QString::fromLatin1(colorSchemeKey);
     const QDBusMessage reply = bus.call(call, QDBus::Block, answerTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -35,8 +36,9 @@ std::optional<QString> readGSettings()
     if (gsettings.isEmpty())
         return std::nullopt;
     QProcess process;
-    process.start(gsettings, {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.interface"),
-                              QStringLiteral("color-scheme")});
+    process.start(
+        gsettings,
+        {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("color-scheme")});
     if (!process.waitForFinished(answerTimeoutMs)) {
         process.kill();
         process.waitForFinished();

@@ -90,8 +90,7 @@ bool LanguageTable::parseInto(const char* data, size_t length)
 
 void LanguageTable::loadElement(const tinyxml2::XMLElement* element, const QString& prefix)
 {
-    for (const tinyxml2::XMLElement* child = element->FirstChildElement(); child;
-         child = child->NextSiblingElement()) {
+    for (const tinyxml2::XMLElement* child = element->FirstChildElement(); child; child = child->NextSiblingElement()) {
         const QString path = prefix + QString::fromUtf8(child->Name());
         if (child->FirstChildElement()) {
             loadElement(child, path + "/");

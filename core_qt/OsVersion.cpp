@@ -2,10 +2,10 @@
 
 #include <QStringList>
 
-QString osReleaseValue(const QString &osRelease, const QString &key)
+QString osReleaseValue(const QString& osRelease, const QString& key)
 {
     const QStringList lines = osRelease.split(QLatin1Char('\n'));
-    for (const QString &line : lines) {
+    for (const QString& line : lines) {
         const QString trimmed = line.trimmed();
         if (!trimmed.startsWith(key + QLatin1Char('=')))
             continue;

@@ -12,4 +12,4 @@ QString osDescription();
 
 // The unquoted value of `key` in an os-release text (Linux's description of
 // itself); empty when missing.
-QString osReleaseValue(const QString &osRelease, const QString &key);
+QString osReleaseValue(const QString& osRelease, const QString& key);

@@ -7,7 +7,7 @@ namespace {
 
 QString readOsRelease()
 {
-    for (const char *path : {"/etc/os-release", "/usr/lib/os-release"}) {
+    for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
         QFile file(QString::fromLatin1(path));
         if (file.open(QIODevice::ReadOnly))
             return QString::fromUtf8(file.readAll());

@@ -29,8 +29,7 @@ QApplicationExSingle::QApplicationExSingle(int& argc, char** argv, const QString
 
     localServer = new QLocalServer(this);
     localServer->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(localServer, &QLocalServer::newConnection, this,
-            &QApplicationExSingle::takePendingConnections);
+    connect(localServer, &QLocalServer::newConnection, this, &QApplicationExSingle::takePendingConnections);
     // Nobody answered, so a socket file under this name is left over from a
     // crash; it would make listen fail and disable detection for good.
     QLocalServer::removeServer(serverName);

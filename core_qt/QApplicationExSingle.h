@@ -18,8 +18,8 @@ public:
     // later starts (a run that has no window to bring forward).
     enum class Role { Serve, ProbeOnly };
 
-    QApplicationExSingle(int& argc, char** argv, const QString& applicationName,
-                         const QString& serverName, Role role = Role::Serve);
+    QApplicationExSingle(int& argc, char** argv, const QString& applicationName, const QString& serverName,
+                         Role role = Role::Serve);
 
     // Decided once in the constructor.
     bool anotherInstanceRunning = false;

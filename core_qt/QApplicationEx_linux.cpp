@@ -8,8 +8,7 @@
 // from the product identity.
 QApplicationEx::VersionNumbers QApplicationEx::readOwnVersion()
 {
-    return {QUORBILAN_VERSION_MAJOR, QUORBILAN_VERSION_MINOR, QUORBILAN_VERSION_PATCH,
-            QUORBILAN_VERSION_BUILD};
+    return {QUORBILAN_VERSION_MAJOR, QUORBILAN_VERSION_MINOR, QUORBILAN_VERSION_PATCH, QUORBILAN_VERSION_BUILD};
 }
 
 void QApplicationEx::forceForegroundWindow(QWidget* widget)

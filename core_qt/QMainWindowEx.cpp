@@ -54,9 +54,7 @@ bool QMainWindowEx::hideOnClose()
     return false;
 }
 
-void QMainWindowEx::onClose()
-{
-}
+void QMainWindowEx::onClose() { }
 
 void QMainWindowEx::hideWindow()
 {

@@ -13,8 +13,7 @@ QMainWindowExPrivate::QMainWindowExPrivate(QMainWindowEx* window)
 QMainWindowExPrivate::~QMainWindowExPrivate() = default;
 
 // The session's end arrives through SessionEndWatcher, not as a native event.
-bool QMainWindowExPrivate::nativeEventFilter(const QByteArray& /*eventType*/, void* /*message*/,
-                                             qintptr* /*result*/)
+bool QMainWindowExPrivate::nativeEventFilter(const QByteArray& /*eventType*/, void* /*message*/, qintptr* /*result*/)
 {
     return false;
 }

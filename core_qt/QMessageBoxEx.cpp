@@ -35,8 +35,8 @@ void QMessageBoxEx::showEvent(QShowEvent* event)
     // A plain text (a path with "&" or "<") must stay what it says once it
     // sits inside the bold markup.
     QString shown = label->text();
-    const bool plain = label->textFormat() == Qt::PlainText
-                       || (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(shown));
+    const bool plain
+        = label->textFormat() == Qt::PlainText || (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(shown));
     if (plain)
         shown = shown.toHtmlEscaped().replace('\n', "<br>");
     label->setTextFormat(Qt::RichText);

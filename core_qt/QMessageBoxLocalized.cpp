@@ -24,10 +24,8 @@ struct ButtonKey
 };
 
 const ButtonKey buttonKeys[] = {
-    {"core/QMessageBoxEx/buttonOK", QMessageBox::Ok},
-    {"core/QMessageBoxEx/buttonCancel", QMessageBox::Cancel},
-    {"core/QMessageBoxEx/buttonClose", QMessageBox::Close},
-    {"core/QMessageBoxEx/buttonYes", QMessageBox::Yes},
+    {"core/QMessageBoxEx/buttonOK", QMessageBox::Ok},       {"core/QMessageBoxEx/buttonCancel", QMessageBox::Cancel},
+    {"core/QMessageBoxEx/buttonClose", QMessageBox::Close}, {"core/QMessageBoxEx/buttonYes", QMessageBox::Yes},
     {"core/QMessageBoxEx/buttonNo", QMessageBox::No},
 };
 
@@ -77,9 +75,8 @@ int QMessageBoxLocalized::exec()
     return QDialog::exec();
 }
 
-int QMessageBoxLocalized::showModal(QWidget* parent, QMessageBox::Icon icon, const QString& title,
-                                    const QString& text, QMessageBox::StandardButtons buttons,
-                                    QMessageBox::StandardButton defaultButton)
+int QMessageBoxLocalized::showModal(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                                    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
     QMessageBoxLocalized box(parent);
     box.setIcon(icon);
@@ -92,22 +89,19 @@ int QMessageBoxLocalized::showModal(QWidget* parent, QMessageBox::Icon icon, con
 }
 
 int QMessageBoxLocalized::critical(QWidget* parent, const QString& title, const QString& text,
-                                   QMessageBox::StandardButtons buttons,
-                                   QMessageBox::StandardButton defaultButton)
+                                   QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
     return showModal(parent, QMessageBox::Critical, title, text, buttons, defaultButton);
 }
 
 int QMessageBoxLocalized::question(QWidget* parent, const QString& title, const QString& text,
-                                   QMessageBox::StandardButtons buttons,
-                                   QMessageBox::StandardButton defaultButton)
+                                   QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
     return showModal(parent, QMessageBox::Question, title, text, buttons, defaultButton);
 }
 
 int QMessageBoxLocalized::warning(QWidget* parent, const QString& title, const QString& text,
-                                  QMessageBox::StandardButtons buttons,
-                                  QMessageBox::StandardButton defaultButton)
+                                  QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
     return showModal(parent, QMessageBox::Warning, title, text, buttons, defaultButton);
 }

@@ -20,8 +20,7 @@ public:
     static int question(QWidget* parent, const QString& title, const QString& text,
                         QMessageBox::StandardButtons buttons,
                         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
-    static int warning(QWidget* parent, const QString& title, const QString& text,
-                       QMessageBox::StandardButtons buttons,
+    static int warning(QWidget* parent, const QString& title, const QString& text, QMessageBox::StandardButtons buttons,
                        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
     // Process-wide text of a standard button; an empty text is ignored.
@@ -30,7 +29,6 @@ public:
     static void localizeButtons(QMessageBox* box);
 
 private:
-    static int showModal(QWidget* parent, QMessageBox::Icon icon, const QString& title,
-                         const QString& text, QMessageBox::StandardButtons buttons,
-                         QMessageBox::StandardButton defaultButton);
+    static int showModal(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                         QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton);
 };

@@ -13,8 +13,7 @@ struct fmt::formatter<QString> : fmt::formatter<fmt::string_view>
     auto format(const QString& text, FormatContext& ctx) const -> decltype(ctx.out())
     {
         const QByteArray utf8 = text.toUtf8();
-        return fmt::formatter<fmt::string_view>::format(
-            fmt::string_view(utf8.constData(), size_t(utf8.size())), ctx);
+        return fmt::formatter<fmt::string_view>::format(fmt::string_view(utf8.constData(), size_t(utf8.size())), ctx);
     }
 };
 

@@ -18,8 +18,8 @@ QIcon loadAppIcon()
     QIcon icon;
     const HMODULE module = GetModuleHandleW(nullptr);
     for (int size : {16, 32, 64, 128}) {
-        HICON handle = static_cast<HICON>(
-            LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, LR_LOADTRANSPARENT));
+        HICON handle
+            = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, LR_LOADTRANSPARENT));
         if (!handle)
             continue;
         icon.addPixmap(QPixmap::fromImage(QImage::fromHICON(handle)), QIcon::Normal, QIcon::Off);

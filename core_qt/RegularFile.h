@@ -12,27 +12,27 @@ namespace RegularFile {
 
 enum class Kind {
     Regular,
-    Missing,    // nothing at the path (or a link to nothing)
+    Missing, // nothing at the path (or a link to nothing)
     NotRegular, // a folder, FIFO, socket or device
     Unreadable, // there, but it cannot be opened (permissions, path too long ...)
-    InUse,      // another program holds it open and lets nobody read (Windows)
+    InUse, // another program holds it open and lets nobody read (Windows)
 };
 
 struct Examination
 {
     Kind kind = Kind::Missing;
-    qint64 size = -1;   // from the same status call; -1 unless Regular
-    QByteArray head;    // the first bytes, up to the number asked for
-    QString error;      // the system's reason when not Regular
+    qint64 size = -1; // from the same status call; -1 unless Regular
+    QByteArray head; // the first bytes, up to the number asked for
+    QString error; // the system's reason when not Regular
 };
 
 // One open that cannot block, one status call, one read of at most
 // `headBytes` bytes, close.
-Examination examine(const QString &path, int headBytes);
+Examination examine(const QString& path, int headBytes);
 
 // The whole file, when it is a regular one of at most `maxBytes`; false
 // (and `contents` empty) otherwise.
-bool readAll(const QString &path, QByteArray &contents, qint64 maxBytes = 64 * 1024 * 1024);
+bool readAll(const QString& path, QByteArray& contents, qint64 maxBytes = 64 * 1024 * 1024);
 
 struct FolderEntries
 {
@@ -47,6 +47,6 @@ struct FolderEntries
     QString error;
 };
 
-FolderEntries listFolder(const QString &folder);
+FolderEntries listFolder(const QString& folder);
 
 } // namespace RegularFile

@@ -18,7 +18,7 @@ QString errorText(int code)
     return QString::fromLocal8Bit(std::strerror(code));
 }
 
-ssize_t readFully(int fd, char *buffer, size_t size)
+ssize_t readFully(int fd, char* buffer, size_t size)
 {
     size_t done = 0;
     while (done < size) {
@@ -36,7 +36,7 @@ ssize_t readFully(int fd, char *buffer, size_t size)
 
 // O_NONBLOCK: opening a FIFO would otherwise wait for a writer. The flag has
 // no effect on reads of a regular file.
-int openForExamination(const QString &path, Examination &result)
+int openForExamination(const QString& path, Examination& result)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd >= 0)
@@ -44,20 +44,22 @@ int openForExamination(const QString &path, Examination &result)
     const int code = errno;
     result.error = errorText(code);
     result.kind = (code == ENOENT || code == ENOTDIR) ? Kind::Missing
-                  : code == ENXIO                      ? Kind::NotRegular // a socket or a FIFO without reader
-                                                       : Kind::Unreadable;
+        : code == ENXIO                               ? Kind::NotRegular // a socket or a FIFO without reader
+                                                      : Kind::Unreadable;
     return -1;
 }
 
 } // namespace
 
-Examination examine(const QString &path, int headBytes)
+Examination examine(const QString& path, int headBytes)
 {
     Examination result;
     const int fd = openForExamination(path, result);
     if (fd < 0)
         return result;
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::fstat(fd, &status) != 0) {
         result.kind = Kind::Unreadable;
         result.error = errorText(errno);
@@ -77,14 +79,16 @@ Examination examine(const QString &path, int headBytes)
     return result;
 }
 
-bool readAll(const QString &path, QByteArray &contents, qint64 maxBytes)
+bool readAll(const QString& path, QByteArray& contents, qint64 maxBytes)
 {
     contents.clear();
     Examination result;
     const int fd = openForExamination(path, result);
     if (fd < 0)
         return false;
-    struct stat status {};
+    struct stat status
+    {
+    };
     bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size <= maxBytes;
     if (ok) {
         contents.resize(qsizetype(status.st_size));
@@ -96,15 +100,15 @@ bool readAll(const QString &path, QByteArray &contents, qint64 maxBytes)
     return ok;
 }
 
-FolderEntries listFolder(const QString &folder)
+FolderEntries listFolder(const QString& folder)
 {
     FolderEntries result;
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
     if (!dir) {
         result.error = errorText(errno);
         return result;
     }
-    while (const dirent *entry = ::readdir(dir)) {
+    while (const dirent* entry = ::readdir(dir)) {
         // Folders, FIFOs, sockets and devices are left out without being
         // opened: even a reader that opens and closes at once would wake a
         // program waiting to write into a FIFO. Links are examined later.

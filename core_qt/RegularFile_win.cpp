@@ -15,15 +15,15 @@ namespace {
 
 QString errorText(DWORD code)
 {
-    wchar_t *text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     const QString result = text ? QString::fromWCharArray(text).trimmed() : QString::number(code);
     LocalFree(text);
     return result;
 }
 
-HANDLE openForExamination(const QString &path, Examination &result)
+HANDLE openForExamination(const QString& path, Examination& result)
 {
     const std::wstring native = QDir::toNativeSeparators(path).toStdWString();
     HANDLE file = CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -34,15 +34,21 @@ HANDLE openForExamination(const QString &path, Examination &result)
     result.error = errorText(code);
     switch (code) {
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: result.kind = Kind::Missing; break;
+    case ERROR_PATH_NOT_FOUND:
+        result.kind = Kind::Missing;
+        break;
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION: result.kind = Kind::InUse; break;
-    default: result.kind = QFileInfo(path).isDir() ? Kind::NotRegular : Kind::Unreadable; break;
+    case ERROR_LOCK_VIOLATION:
+        result.kind = Kind::InUse;
+        break;
+    default:
+        result.kind = QFileInfo(path).isDir() ? Kind::NotRegular : Kind::Unreadable;
+        break;
     }
     return nullptr;
 }
 
-bool isRegular(HANDLE file, qint64 &size)
+bool isRegular(HANDLE file, qint64& size)
 {
     LARGE_INTEGER length{};
     if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &length))
@@ -51,7 +57,7 @@ bool isRegular(HANDLE file, qint64 &size)
     return true;
 }
 
-qint64 readFully(HANDLE file, char *buffer, qint64 size)
+qint64 readFully(HANDLE file, char* buffer, qint64 size)
 {
     qint64 done = 0;
     while (done < size) {
@@ -68,7 +74,7 @@ qint64 readFully(HANDLE file, char *buffer, qint64 size)
 
 } // namespace
 
-Examination examine(const QString &path, int headBytes)
+Examination examine(const QString& path, int headBytes)
 {
     Examination result;
     HANDLE file = openForExamination(path, result);
@@ -88,7 +94,7 @@ Examination examine(const QString &path, int headBytes)
     return result;
 }
 
-bool readAll(const QString &path, QByteArray &contents, qint64 maxBytes)
+bool readAll(const QString& path, QByteArray& contents, qint64 maxBytes)
 {
     contents.clear();
     Examination result;
@@ -108,7 +114,7 @@ bool readAll(const QString &path, QByteArray &contents, qint64 maxBytes)
 }
 
 // Names are UTF-16 on Windows; every one of them can be opened.
-FolderEntries listFolder(const QString &folder)
+FolderEntries listFolder(const QString& folder)
 {
     FolderEntries result;
     const QDir dir(folder);

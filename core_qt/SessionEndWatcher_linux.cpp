@@ -38,8 +38,7 @@ SessionEndWatcher::SessionEndWatcher()
     : QObject(QCoreApplication::instance())
 {
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        connect(app, &QGuiApplication::commitDataRequest, this,
-                [this](QSessionManager&) { emit sessionEnding(); });
+        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { emit sessionEnding(); });
     }
 
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {

@@ -7,4 +7,4 @@
 // characters (C0, DEL, C1), line and paragraph separators and the
 // bidirectional controls become visible stand-ins, so a name can neither
 // start a line of its own nor send sequences to the terminal.
-QString visibleText(const QString &text);
+QString visibleText(const QString& text);

@@ -21,6 +21,6 @@ void WinDarkMode::applyWindowDarkMode(QWidget* widget)
     widget->setProperty("DarkModeWatcher", 1);
     auto* notification = new QSystemNotification(widget);
     QObject::connect(
-        notification, &QSystemNotification::darkModeChanged, notification,
-        [widget] { applyWindowDarkMode(widget); }, Qt::DirectConnection);
+        notification, &QSystemNotification::darkModeChanged, notification, [widget] { applyWindowDarkMode(widget); },
+        Qt::DirectConnection);
 }

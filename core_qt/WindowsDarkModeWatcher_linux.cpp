@@ -27,10 +27,11 @@ public:
         // QtDBus sends the match rule without waiting for the bus to take it;
         // a change announced before the bus has it would be lost. A round
         // trip on the same connection comes back only after the rule is in.
-        QDBusConnection::sessionBus().call(
-            QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                           QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")),
-            QDBus::Block, DesktopAppearance::answerTimeoutMs);
+        QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                                          QStringLiteral("/org/freedesktop/DBus"),
+                                                                          QStringLiteral("org.freedesktop.DBus.Peer"),
+                                                                          QStringLiteral("Ping")),
+                                           QDBus::Block, DesktopAppearance::answerTimeoutMs);
         return true;
     }
     void disconnectFromPortal() { follow(false); }

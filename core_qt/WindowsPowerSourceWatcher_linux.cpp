@@ -58,8 +58,7 @@ void WindowsPowerSourceWatcher::start()
     source->notifier = std::make_unique<QSocketNotifier>(source->fd, QSocketNotifier::Read);
     QObject::connect(source->notifier.get(), &QSocketNotifier::activated, this, [this] {
         char buffer[4096];
-        while (recv(source->fd, buffer, sizeof(buffer), 0) > 0) {
-        }
+        while (recv(source->fd, buffer, sizeof(buffer), 0) > 0) { }
         // Every device event is a hint only; the supplies say what changed.
         const PowerSource now = currentPowerSource();
         if (now != source->lastSource) {

@@ -10,12 +10,11 @@
 class CXDialogItem
 {
 public:
-    CXDialogItem(DWORD style, int x, int y, int width, int height, WORD id, WORD classAtom,
-                 const wchar_t *caption);
+    CXDialogItem(DWORD style, int x, int y, int width, int height, WORD id, WORD classAtom, const wchar_t* caption);
     virtual ~CXDialogItem();
 
-    CXDialogItem(const CXDialogItem &) = delete;
-    CXDialogItem &operator=(const CXDialogItem &) = delete;
+    CXDialogItem(const CXDialogItem&) = delete;
+    CXDialogItem& operator=(const CXDialogItem&) = delete;
 
     DWORD style;
     DWORD extendedStyle = 0;
@@ -25,7 +24,7 @@ public:
     short height;
     WORD id;
     WORD classAtom;
-    wchar_t *caption;
+    wchar_t* caption;
 };
 
 // The box under construction and on screen: measures and lays out the message,
@@ -34,20 +33,18 @@ public:
 class CXDialogTemplate
 {
 public:
-    CXDialogTemplate(HWND owner, const wchar_t *text, const wchar_t *title, UINT type,
-                     const XMessageBoxParams &params);
+    CXDialogTemplate(HWND owner, const wchar_t* text, const wchar_t* title, UINT type, const XMessageBoxParams& params);
     virtual ~CXDialogTemplate();
 
-    CXDialogTemplate(const CXDialogTemplate &) = delete;
-    CXDialogTemplate &operator=(const CXDialogTemplate &) = delete;
+    CXDialogTemplate(const CXDialogTemplate&) = delete;
+    CXDialogTemplate& operator=(const CXDialogTemplate&) = delete;
 
     int display();
 
     // Ctrl+C: the title, the message and the button captions on the clipboard.
     bool copyMessageToClipboard(HWND dialog, WPARAM key);
 
-    friend INT_PTR CALLBACK xMessageBoxDlgProc(HWND dialog, UINT message, WPARAM wParam,
-                                               LPARAM lParam);
+    friend INT_PTR CALLBACK xMessageBoxDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
     static constexpr int maxItems = 20;
@@ -61,23 +58,22 @@ private:
         std::wstring caption;
     };
 
-    void loadCaptions(const XMessageBoxParams &params);
-    void loadIcon(const XMessageBoxParams &params);
-    int measureCaption(HDC dc, const wchar_t *caption) const;
+    void loadCaptions(const XMessageBoxParams& params);
+    void loadIcon(const XMessageBoxParams& params);
+    int measureCaption(HDC dc, const wchar_t* caption) const;
     void layout();
-    bool addItem(DWORD style, int x, int y, int width, int height, WORD id, WORD classAtom,
-                 const wchar_t *caption);
+    bool addItem(DWORD style, int x, int y, int width, int height, WORD id, WORD classAtom, const wchar_t* caption);
     bool escapeAllowed() const;
     void endDialog(HWND dialog, int result);
     void stopCountdown(HWND dialog);
     void saveAnswer(int result) const;
     void onInitDialog(HWND dialog);
 
-    CXDialogItem *items[maxItems] = {};
+    CXDialogItem* items[maxItems] = {};
     int itemCount = 0;
 
-    wchar_t *message = nullptr;
-    wchar_t *title = nullptr;
+    wchar_t* message = nullptr;
+    wchar_t* title = nullptr;
     wchar_t captions[XMSGBOX_CAPTION_COUNT][captionLength] = {};
     int captionWidths[XMSGBOX_CAPTION_COUNT] = {};
     std::wstring customButtonsText;
@@ -126,5 +122,5 @@ private:
 INT_PTR CALLBACK xMessageBoxDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Where saved answers live under HKEY_CURRENT_USER, and the value of one asking place.
-std::wstring savedAnswerKeyPath(const wchar_t *companyName);
-std::wstring savedAnswerValueName(const wchar_t *module, int line);
+std::wstring savedAnswerKeyPath(const wchar_t* companyName);
+std::wstring savedAnswerValueName(const wchar_t* module, int line);

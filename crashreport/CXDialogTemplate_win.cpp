@@ -15,16 +15,28 @@ constexpr int disabledTimer = 2;
 struct CaptionEntry
 {
     UINT stringId;
-    const wchar_t *builtIn;
+    const wchar_t* builtIn;
 };
 
 const CaptionEntry captionTable[XMSGBOX_CAPTION_COUNT] = {
-    {9005, L"&Abort"},    {9002, L"Cancel"},    {9009, L"&Continue"},
-    {9010, L"Don't ask me again"}, {9011, L"Don't tell me again"}, {9012, L"Don't show again"},
-    {9006, L"&Help"},     {9003, L"&Ignore"},   {9017, L"I&gnore All"},
-    {9008, L"&No"},       {9014, L"N&o to All"}, {9001, L"OK"},
-    {9016, L"Re&port"},   {9004, L"&Retry"},    {9018, L"&Skip"},
-    {9019, L"S&kip All"}, {9015, L"&Try Again"}, {9007, L"&Yes"},
+    {9005, L"&Abort"},
+    {9002, L"Cancel"},
+    {9009, L"&Continue"},
+    {9010, L"Don't ask me again"},
+    {9011, L"Don't tell me again"},
+    {9012, L"Don't show again"},
+    {9006, L"&Help"},
+    {9003, L"&Ignore"},
+    {9017, L"I&gnore All"},
+    {9008, L"&No"},
+    {9014, L"N&o to All"},
+    {9001, L"OK"},
+    {9016, L"Re&port"},
+    {9004, L"&Retry"},
+    {9018, L"&Skip"},
+    {9019, L"S&kip All"},
+    {9015, L"&Try Again"},
+    {9007, L"&Yes"},
     {9013, L"Y&es to All"},
 };
 
@@ -34,13 +46,13 @@ HINSTANCE exeModule()
 }
 
 // Copies at most capacity - 1 characters; never writes beyond capacity.
-void copyLimited(wchar_t *out, int capacity, const wchar_t *text)
+void copyLimited(wchar_t* out, int capacity, const wchar_t* text)
 {
     lstrcpynW(out, text ? text : L"", capacity);
 }
 
 // A text argument: a string id when the pointer value is at most 0xFFFF.
-void loadText(wchar_t *out, int capacity, const wchar_t *text, HINSTANCE strings)
+void loadText(wchar_t* out, int capacity, const wchar_t* text, HINSTANCE strings)
 {
     out[0] = 0;
     if (reinterpret_cast<ULONG_PTR>(text) <= 0xFFFF) {
@@ -58,11 +70,11 @@ struct ButtonSpec
 };
 
 // The standard set of a type, left to right, and whether Esc may end it.
-std::vector<ButtonSpec> standardButtons(UINT type, bool &escape)
+std::vector<ButtonSpec> standardButtons(UINT type, bool& escape)
 {
     const bool yesToAll = type & XMSGBOX_YES_TO_ALL;
     const bool noToAll = type & XMSGBOX_NO_TO_ALL;
-    auto yesNo = [&](std::vector<ButtonSpec> &set) {
+    auto yesNo = [&](std::vector<ButtonSpec>& set) {
         set.push_back({XMSGBOX_CAPTION_YES, IDYES});
         if (yesToAll)
             set.push_back({XMSGBOX_CAPTION_YES_TO_ALL, XMSGBOX_IDYESTOALL});
@@ -80,8 +92,7 @@ std::vector<ButtonSpec> standardButtons(UINT type, bool &escape)
         set = {{XMSGBOX_CAPTION_OK, IDOK}, {XMSGBOX_CAPTION_CANCEL, IDCANCEL}};
         break;
     case MB_ABORTRETRYIGNORE:
-        set = {{XMSGBOX_CAPTION_ABORT, IDABORT}, {XMSGBOX_CAPTION_RETRY, IDRETRY},
-               {XMSGBOX_CAPTION_IGNORE, IDIGNORE}};
+        set = {{XMSGBOX_CAPTION_ABORT, IDABORT}, {XMSGBOX_CAPTION_RETRY, IDRETRY}, {XMSGBOX_CAPTION_IGNORE, IDIGNORE}};
         escape = false;
         break;
     case MB_YESNOCANCEL:
@@ -96,7 +107,8 @@ std::vector<ButtonSpec> standardButtons(UINT type, bool &escape)
         set = {{XMSGBOX_CAPTION_RETRY, IDRETRY}, {XMSGBOX_CAPTION_CANCEL, IDCANCEL}};
         break;
     case MB_CANCELTRYCONTINUE:
-        set = {{XMSGBOX_CAPTION_CANCEL, IDCANCEL}, {XMSGBOX_CAPTION_TRY_AGAIN, IDTRYAGAIN},
+        set = {{XMSGBOX_CAPTION_CANCEL, IDCANCEL},
+               {XMSGBOX_CAPTION_TRY_AGAIN, IDTRYAGAIN},
                {XMSGBOX_CAPTION_CONTINUE, IDCONTINUE}};
         break;
     case 7:
@@ -104,7 +116,8 @@ std::vector<ButtonSpec> standardButtons(UINT type, bool &escape)
         escape = false;
         break;
     case 8:
-        set = {{XMSGBOX_CAPTION_SKIP, XMSGBOX_IDSKIP}, {XMSGBOX_CAPTION_SKIP_ALL, XMSGBOX_IDSKIPALL},
+        set = {{XMSGBOX_CAPTION_SKIP, XMSGBOX_IDSKIP},
+               {XMSGBOX_CAPTION_SKIP_ALL, XMSGBOX_IDSKIPALL},
                {XMSGBOX_CAPTION_CANCEL, IDCANCEL}};
         break;
     case 9:
@@ -123,8 +136,7 @@ std::vector<ButtonSpec> standardButtons(UINT type, bool &escape)
 LRESULT CALLBACK iconControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const HICON icon = reinterpret_cast<HICON>(GetWindowLongPtrW(control, GWLP_USERDATA));
-    const WNDPROC original =
-        reinterpret_cast<WNDPROC>(GetPropW(control, L"XMessageBoxIconProc"));
+    const WNDPROC original = reinterpret_cast<WNDPROC>(GetPropW(control, L"XMessageBoxIconProc"));
     if (message == WM_PAINT) {
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(control, &paint);
@@ -142,10 +154,15 @@ LRESULT CALLBACK iconControlProc(HWND control, UINT message, WPARAM wParam, LPAR
 
 } // namespace
 
-CXDialogItem::CXDialogItem(DWORD style, int x, int y, int width, int height, WORD id,
-                           WORD classAtom, const wchar_t *text)
-    : style(style), x(short(x)), y(short(y)), width(short(width)), height(short(height)), id(id),
-      classAtom(classAtom)
+CXDialogItem::CXDialogItem(DWORD style, int x, int y, int width, int height, WORD id, WORD classAtom,
+                           const wchar_t* text)
+    : style(style)
+    , x(short(x))
+    , y(short(y))
+    , width(short(width))
+    , height(short(height))
+    , id(id)
+    , classAtom(classAtom)
 {
     const std::size_t length = text ? wcslen(text) : 0;
     caption = new wchar_t[length + 1];
@@ -157,13 +174,22 @@ CXDialogItem::~CXDialogItem()
     delete[] caption;
 }
 
-CXDialogTemplate::CXDialogTemplate(HWND owner, const wchar_t *text, const wchar_t *titleText,
-                                   UINT type, const XMessageBoxParams &params)
-    : owner(owner), type(type), options(params.options), timeoutSeconds(params.timeoutSeconds),
-      disabledSeconds(params.disabledSeconds), x(params.x), y(params.y), helpId(params.helpId),
-      reportCallback(params.reportCallback), reportData(params.reportData),
-      module(params.module ? params.module : L""), line(params.line),
-      textColor(params.textColor), backgroundColor(params.backgroundColor)
+CXDialogTemplate::CXDialogTemplate(HWND owner, const wchar_t* text, const wchar_t* titleText, UINT type,
+                                   const XMessageBoxParams& params)
+    : owner(owner)
+    , type(type)
+    , options(params.options)
+    , timeoutSeconds(params.timeoutSeconds)
+    , disabledSeconds(params.disabledSeconds)
+    , x(params.x)
+    , y(params.y)
+    , helpId(params.helpId)
+    , reportCallback(params.reportCallback)
+    , reportData(params.reportData)
+    , module(params.module ? params.module : L"")
+    , line(params.line)
+    , textColor(params.textColor)
+    , backgroundColor(params.backgroundColor)
 {
     const HINSTANCE strings = params.stringsInstance ? params.stringsInstance : exeModule();
     message = new wchar_t[textLength];
@@ -213,10 +239,10 @@ CXDialogTemplate::~CXDialogTemplate()
     delete[] title;
 }
 
-void CXDialogTemplate::loadCaptions(const XMessageBoxParams &params)
+void CXDialogTemplate::loadCaptions(const XMessageBoxParams& params)
 {
     const HINSTANCE strings = params.stringsInstance ? params.stringsInstance : exeModule();
-    wchar_t *report = captions[XMSGBOX_CAPTION_REPORT];
+    wchar_t* report = captions[XMSGBOX_CAPTION_REPORT];
     if (params.reportCaptionId != 0)
         LoadStringW(strings, params.reportCaptionId, report, captionLength - 1);
     if (report[0] == 0)
@@ -247,7 +273,7 @@ void CXDialogTemplate::loadCaptions(const XMessageBoxParams &params)
     }
 }
 
-void CXDialogTemplate::loadIcon(const XMessageBoxParams &params)
+void CXDialogTemplate::loadIcon(const XMessageBoxParams& params)
 {
     const HINSTANCE module = params.iconInstance ? params.iconInstance : exeModule();
     if (params.iconId != 0)
@@ -274,24 +300,23 @@ void CXDialogTemplate::loadIcon(const XMessageBoxParams &params)
     }
 }
 
-int CXDialogTemplate::measureCaption(HDC dc, const wchar_t *caption) const
+int CXDialogTemplate::measureCaption(HDC dc, const wchar_t* caption) const
 {
     RECT rect{0, 0, 0, 0};
     DrawTextW(dc, caption, -1, &rect, DT_CALCRECT | DT_SINGLELINE);
     return rect.right - rect.left;
 }
 
-bool CXDialogTemplate::addItem(DWORD style, int left, int top, int width, int height, WORD id,
-                               WORD classAtom, const wchar_t *caption)
+bool CXDialogTemplate::addItem(DWORD style, int left, int top, int width, int height, WORD id, WORD classAtom,
+                               const wchar_t* caption)
 {
     if (itemCount >= maxItems)
         return false;
     const LONG units = GetDialogBaseUnits();
     const int baseX = LOWORD(units);
     const int baseY = HIWORD(units);
-    items[itemCount++] = new CXDialogItem(style, left * 4 / baseX, top * 8 / baseY,
-                                          width * 4 / baseX, height * 8 / baseY, id, classAtom,
-                                          caption);
+    items[itemCount++] = new CXDialogItem(style, left * 4 / baseX, top * 8 / baseY, width * 4 / baseX,
+                                          height * 8 / baseY, id, classAtom, caption);
     return true;
 }
 
@@ -335,8 +360,8 @@ void CXDialogTemplate::layout()
 
     for (int slot = 0; slot < XMSGBOX_CAPTION_COUNT; ++slot) {
         const int textWidth = dc ? measureCaption(dc, captions[slot]) : 0;
-        captionWidths[slot] = std::max<int>(textWidth + 20, minButtonWidth)
-                              + (timeoutSeconds != 0 ? countdownWidth : 0);
+        captionWidths[slot]
+            = std::max<int>(textWidth + 20, minButtonWidth) + (timeoutSeconds != 0 ? countdownWidth : 0);
     }
 
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
@@ -353,8 +378,7 @@ void CXDialogTemplate::layout()
     RECT textRect{0, 0, maxTextWidth, maxTextWidth};
     RECT lineRect{0, 0, maxTextWidth, maxTextWidth};
     if (dc) {
-        DrawTextW(dc, message, -1, &textRect,
-                  DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+        DrawTextW(dc, message, -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
         DrawTextW(dc, L"My", -1, &lineRect, DT_CALCRECT | DT_SINGLELINE);
     }
     const int textWidth = textRect.right - textRect.left;
@@ -372,27 +396,24 @@ void CXDialogTemplate::layout()
         }
     } else {
         bool escape = false;
-        for (const ButtonSpec &spec : standardButtons(type, escape))
+        for (const ButtonSpec& spec : standardButtons(type, escape))
             buttons.push_back({spec.slot, spec.id, captions[spec.slot]});
     }
     if (type & MB_HELP)
         buttons.push_back({XMSGBOX_CAPTION_HELP, XMSGBOX_IDHELP, captions[XMSGBOX_CAPTION_HELP]});
     if (reportCallback)
-        buttons.push_back(
-            {XMSGBOX_CAPTION_REPORT, XMSGBOX_IDREPORT, captions[XMSGBOX_CAPTION_REPORT]});
+        buttons.push_back({XMSGBOX_CAPTION_REPORT, XMSGBOX_IDREPORT, captions[XMSGBOX_CAPTION_REPORT]});
 
     std::vector<int> widths;
-    for (const Button &button : buttons) {
+    for (const Button& button : buttons) {
         if (button.slot >= 0) {
             widths.push_back(captionWidths[button.slot]);
         } else {
             const int width = dc ? measureCaption(dc, button.caption.c_str()) : 0;
-            widths.push_back(std::max<int>(width + 20, minButtonWidth)
-                             + (timeoutSeconds != 0 ? countdownWidth : 0));
+            widths.push_back(std::max<int>(width + 20, minButtonWidth) + (timeoutSeconds != 0 ? countdownWidth : 0));
         }
     }
-    const int checkWidth =
-        checkBoxSlot >= 0 ? captionWidths[checkBoxSlot] + checkHeight : 0;
+    const int checkWidth = checkBoxSlot >= 0 ? captionWidths[checkBoxSlot] + checkHeight : 0;
     if (dc) {
         if (oldFont)
             SelectObject(dc, oldFont);
@@ -424,32 +445,29 @@ void CXDialogTemplate::layout()
     const int boxHeight = checkBoxSlot >= 0 ? checkTop + checkHeight + 8 : rowTop + buttonHeight + 12;
 
     if (icon)
-        addItem(WS_CHILD | WS_VISIBLE, iconRect.left, iconRect.top,
-                iconRect.right - iconRect.left, iconRect.bottom - iconRect.top, iconControlId,
-                staticClass, L"");
+        addItem(WS_CHILD | WS_VISIBLE, iconRect.left, iconRect.top, iconRect.right - iconRect.left,
+                iconRect.bottom - iconRect.top, iconControlId, staticClass, L"");
     addItem(WS_CHILD | WS_VISIBLE | SS_NOPREFIX, messageRect.left, messageRect.top,
-            messageRect.right - messageRect.left, messageRect.bottom - messageRect.top,
-            WORD(messageId), staticClass, message);
+            messageRect.right - messageRect.left, messageRect.bottom - messageRect.top, WORD(messageId), staticClass,
+            message);
 
     int defaultIndex = int((type & 0x0F00) >> 8);
     if (defaultIndex >= int(buttons.size()))
         defaultIndex = 0;
-    int left = options & XMSGBOX_OPTIONS_RIGHT_JUSTIFY_BUTTONS ? boxWidth - 16 - rowWidth
-                                                                : (boxWidth - rowWidth) / 2;
+    int left = options & XMSGBOX_OPTIONS_RIGHT_JUSTIFY_BUTTONS ? boxWidth - 16 - rowWidth : (boxWidth - rowWidth) / 2;
     for (std::size_t i = 0; i < buttons.size(); ++i) {
         const bool isDefault = int(i) == defaultIndex;
         if (isDefault) {
             defaultButtonId = buttons[i].id;
             copyLimited(defaultButtonCaption, captionLength, buttons[i].caption.c_str());
         }
-        addItem(WS_CHILD | WS_VISIBLE | WS_TABSTOP | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON),
-                left, rowTop, widths[i], buttonHeight, WORD(buttons[i].id), buttonClass,
-                buttons[i].caption.c_str());
+        addItem(WS_CHILD | WS_VISIBLE | WS_TABSTOP | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), left, rowTop,
+                widths[i], buttonHeight, WORD(buttons[i].id), buttonClass, buttons[i].caption.c_str());
         left += widths[i] + 6;
     }
     if (checkBoxSlot >= 0)
-        addItem(WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 17, checkTop, checkWidth,
-                checkHeight, XMSGBOX_IDCHECKBOX, buttonClass, captions[checkBoxSlot]);
+        addItem(WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 17, checkTop, checkWidth, checkHeight,
+                XMSGBOX_IDCHECKBOX, buttonClass, captions[checkBoxSlot]);
 
     dialogStyle = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_CENTER | DS_MODALFRAME;
     if (type & MB_SYSTEMMODAL)
@@ -467,20 +485,20 @@ int CXDialogTemplate::display()
     std::size_t size = sizeof(DLGTEMPLATE) + 2 * sizeof(WORD) + (wcslen(title) + 1) * sizeof(WCHAR);
     for (int i = 0; i < itemCount; ++i) {
         size = (size + 3) & ~std::size_t(3);
-        size += sizeof(DLGITEMTEMPLATE) + 2 * sizeof(WORD)
-                + (wcslen(items[i]->caption) + 1) * sizeof(WCHAR) + sizeof(WORD);
+        size += sizeof(DLGITEMTEMPLATE) + 2 * sizeof(WORD) + (wcslen(items[i]->caption) + 1) * sizeof(WCHAR)
+            + sizeof(WORD);
     }
     size += 4;
     HLOCAL block = LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, size);
     if (!block)
         return IDCANCEL;
-    BYTE *memory = static_cast<BYTE *>(LocalLock(block));
+    BYTE* memory = static_cast<BYTE*>(LocalLock(block));
     if (!memory) {
         LocalFree(block);
         return IDCANCEL;
     }
 
-    auto *header = reinterpret_cast<DLGTEMPLATE *>(memory);
+    auto* header = reinterpret_cast<DLGTEMPLATE*>(memory);
     header->style = dialogStyle;
     header->dwExtendedStyle = dialogExtendedStyle;
     header->cdit = WORD(itemCount);
@@ -488,12 +506,12 @@ int CXDialogTemplate::display()
     header->y = dialogY;
     header->cx = dialogWidth;
     header->cy = dialogHeight;
-    BYTE *position = memory + sizeof(DLGTEMPLATE);
+    BYTE* position = memory + sizeof(DLGTEMPLATE);
     auto putWord = [&](WORD value) {
         memcpy(position, &value, sizeof value);
         position += sizeof value;
     };
-    auto putText = [&](const wchar_t *text) {
+    auto putText = [&](const wchar_t* text) {
         const std::size_t bytes = (wcslen(text) + 1) * sizeof(WCHAR);
         memcpy(position, text, bytes);
         position += bytes;
@@ -519,8 +537,8 @@ int CXDialogTemplate::display()
         putWord(0); // no creation data
     }
 
-    HWND dialog = CreateDialogIndirectParamW(exeModule(), header, owner, xMessageBoxDlgProc,
-                                             reinterpret_cast<LPARAM>(this));
+    HWND dialog
+        = CreateDialogIndirectParamW(exeModule(), header, owner, xMessageBoxDlgProc, reinterpret_cast<LPARAM>(this));
     if (dialog) {
         if (owner)
             EnableWindow(owner, FALSE);
@@ -566,7 +584,7 @@ bool CXDialogTemplate::copyMessageToClipboard(HWND dialog, WPARAM key)
             continue;
         wchar_t caption[captionLength * 2] = {};
         GetWindowTextW(child, caption, captionLength * 2);
-        for (const wchar_t *c = caption; *c; ++c) {
+        for (const wchar_t* c = caption; *c; ++c) {
             if (*c != L'&')
                 text += *c;
         }
@@ -606,14 +624,13 @@ void CXDialogTemplate::stopCountdown(HWND dialog)
 void CXDialogTemplate::saveAnswer(int value) const
 {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, savedAnswerKeyPath(companyName.c_str()).c_str(), 0,
-                        nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, savedAnswerKeyPath(companyName.c_str()).c_str(), 0, nullptr, 0, KEY_WRITE,
+                        nullptr, &key, nullptr)
         != ERROR_SUCCESS)
         return;
     const std::wstring name = savedAnswerValueName(module.c_str(), line);
     const DWORD data = DWORD(value);
-    RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(&data),
-                   sizeof data);
+    RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
     RegCloseKey(key);
 }
 
@@ -621,8 +638,7 @@ void CXDialogTemplate::onInitDialog(HWND dialog)
 {
     SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     if (font) {
-        for (HWND child = GetWindow(dialog, GW_CHILD); child;
-             child = GetWindow(child, GW_HWNDNEXT))
+        for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
             SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
     }
     HMENU systemMenu = GetSystemMenu(dialog, FALSE);
@@ -630,8 +646,7 @@ void CXDialogTemplate::onInitDialog(HWND dialog)
         for (int id = 1; id <= 26; ++id) {
             HWND button = GetDlgItem(dialog, id);
             wchar_t className[16] = {};
-            if (button && GetClassNameW(button, className, 16)
-                && lstrcmpiW(className, L"Button") == 0)
+            if (button && GetClassNameW(button, className, 16) && lstrcmpiW(className, L"Button") == 0)
                 EnableWindow(button, FALSE);
         }
         EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
@@ -645,8 +660,8 @@ void CXDialogTemplate::onInitDialog(HWND dialog)
         EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
     if (HWND iconControl = GetDlgItem(dialog, iconControlId)) {
         SetWindowLongPtrW(iconControl, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(icon));
-        iconProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-            iconControl, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(iconControlProc)));
+        iconProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(iconControl, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(iconControlProc)));
         SetPropW(iconControl, L"XMessageBoxIconProc", reinterpret_cast<HANDLE>(iconProc));
     }
     if (type & MB_TOPMOST)
@@ -663,8 +678,7 @@ void CXDialogTemplate::onInitDialog(HWND dialog)
         const int width = dialogRect.right - dialogRect.left;
         const int height = dialogRect.bottom - dialogRect.top;
         SetWindowPos(dialog, nullptr, ownerRect.left + (ownerRect.right - ownerRect.left - width) / 2,
-                     ownerRect.top + (ownerRect.bottom - ownerRect.top - height) / 2, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER);
+                     ownerRect.top + (ownerRect.bottom - ownerRect.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     }
     if (timeoutSeconds > 0)
         SetTimer(dialog, countdownTimer, 1000, nullptr);
@@ -676,10 +690,10 @@ void CXDialogTemplate::onInitDialog(HWND dialog)
 INT_PTR CALLBACK xMessageBoxDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
-        reinterpret_cast<CXDialogTemplate *>(lParam)->onInitDialog(dialog);
+        reinterpret_cast<CXDialogTemplate*>(lParam)->onInitDialog(dialog);
         return FALSE; // the focus is set
     }
-    auto *box = reinterpret_cast<CXDialogTemplate *>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+    auto* box = reinterpret_cast<CXDialogTemplate*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
     if (!box)
         return FALSE;
 
@@ -694,7 +708,7 @@ INT_PTR CALLBACK xMessageBoxDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
             if (HWND text = GetDlgItem(dialog, box->messageId)) {
                 RECT textRect;
                 GetWindowRect(text, &textRect);
-                MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&textRect), 2);
+                MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&textRect), 2);
                 upper.bottom = textRect.bottom;
             }
             FillRect(dc, &upper, box->backgroundBrush);
@@ -707,10 +721,8 @@ INT_PTR CALLBACK xMessageBoxDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
         const int id = GetDlgCtrlID(control);
         if (id == XMSGBOX_IDCHECKBOX || !box->backgroundBrush)
             break;
-        SetBkColor(dc, box->backgroundColor != 0xFFFFFFFF ? box->backgroundColor
-                                                          : GetSysColor(COLOR_WINDOW));
-        SetTextColor(dc, box->textColor != 0xFFFFFFFF ? box->textColor
-                                                      : GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, box->backgroundColor != 0xFFFFFFFF ? box->backgroundColor : GetSysColor(COLOR_WINDOW));
+        SetTextColor(dc, box->textColor != 0xFFFFFFFF ? box->textColor : GetSysColor(COLOR_WINDOWTEXT));
         return reinterpret_cast<INT_PTR>(box->backgroundBrush);
     }
     case WM_LBUTTONDOWN:
@@ -721,14 +733,13 @@ INT_PTR CALLBACK xMessageBoxDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
         if (wParam == countdownTimer) {
             if (box->timeoutSeconds > 0) {
                 wchar_t text[CXDialogTemplate::captionLength + 32];
-                std::swprintf(text, sizeof text / sizeof *text, L"%ls = %d",
-                              box->defaultButtonCaption, box->timeoutSeconds);
+                std::swprintf(text, sizeof text / sizeof *text, L"%ls = %d", box->defaultButtonCaption,
+                              box->timeoutSeconds);
                 SetDlgItemTextW(dialog, box->defaultButtonId, text);
                 --box->timeoutSeconds;
             } else {
                 KillTimer(dialog, countdownTimer);
-                PostMessageW(dialog, WM_COMMAND, WPARAM(unsigned(box->defaultButtonId) | 0x80000000u),
-                             0);
+                PostMessageW(dialog, WM_COMMAND, WPARAM(unsigned(box->defaultButtonId) | 0x80000000u), 0);
             }
         } else if (wParam == disabledTimer) {
             if (box->disabledSeconds > 0) {
@@ -767,7 +778,7 @@ INT_PTR CALLBACK xMessageBoxDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
         if (id == XMSGBOX_IDHELP) {
             wchar_t helpFile[MAX_PATH * 4] = {};
             GetModuleFileNameW(nullptr, helpFile, MAX_PATH * 4);
-            if (wchar_t *dot = wcsrchr(helpFile, L'.'))
+            if (wchar_t* dot = wcsrchr(helpFile, L'.'))
                 lstrcpyW(dot, L".hlp");
             if (box->helpId != 0)
                 WinHelpW(dialog, helpFile, HELP_CONTEXT, box->helpId);

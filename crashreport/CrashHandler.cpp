@@ -3,23 +3,23 @@
 #include "ReportMail.h"
 #include "StringHelpers.h"
 
-CrashHandler &CrashHandler::instance()
+CrashHandler& CrashHandler::instance()
 {
     static CrashHandler record;
     return record;
 }
 
-void CrashHandler::setAppName(const wchar_t *name)
+void CrashHandler::setAppName(const wchar_t* name)
 {
     instance().appName = name ? name : L"";
 }
 
-void CrashHandler::setAppVersion(const wchar_t *version)
+void CrashHandler::setAppVersion(const wchar_t* version)
 {
     instance().appVersion = version ? version : L"";
 }
 
-void CrashHandler::setSupportEmail(const wchar_t *address)
+void CrashHandler::setSupportEmail(const wchar_t* address)
 {
     instance().supportEmail = address ? address : L"";
 }
@@ -29,29 +29,27 @@ void CrashHandler::setIconId(int id)
     instance().iconId = id;
 }
 
-std::wstring expandPlaceholders(const std::wstring &text, bool fileNameOnly)
+std::wstring expandPlaceholders(const std::wstring& text, bool fileNameOnly)
 {
     // Each replacement scans the result of the ones before, so an application
     // name holding %winver% gets the version text too.
-    const CrashHandler &record = CrashHandler::instance();
+    const CrashHandler& record = CrashHandler::instance();
     std::wstring result = text;
     replaceAll(result, L"%app_name%", record.appName, false);
     replaceAll(result, L"%app_version%", record.appVersion, false);
     replaceAll(result, L"%email%", record.supportEmail, false);
-    replaceAll(result, L"%dump_file%",
-               fileNameOnly ? pathFileName(record.dumpFilePath) : record.dumpFilePath, false);
+    replaceAll(result, L"%dump_file%", fileNameOnly ? pathFileName(record.dumpFilePath) : record.dumpFilePath, false);
     replaceAll(result, L"%winver%", winverString(), false);
     return result;
 }
 
 void sendReportMail()
 {
-    const CrashHandler &record = CrashHandler::instance();
+    const CrashHandler& record = CrashHandler::instance();
     std::wstring body = expandPlaceholders(record.mailBody, false);
     if (!record.additionalInfo.empty())
         body += L"\n\nAdditional info: " + record.additionalInfo;
-    sendMail(0, expandPlaceholders(record.mailSubject, false), body, record.supportEmail,
-             record.dumpFilePath);
+    sendMail(0, expandPlaceholders(record.mailSubject, false), body, record.supportEmail, record.dumpFilePath);
 }
 
 CrashTime crashTimeFromEpoch(std::int64_t seconds)
@@ -71,8 +69,7 @@ CrashTime crashTimeFromEpoch(std::int64_t seconds)
     days += 719468;
     const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
     const std::int64_t dayOfEra = days - era * 146097;
-    const std::int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
     const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
     const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
     time.day = int(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
@@ -83,8 +80,8 @@ CrashTime crashTimeFromEpoch(std::int64_t seconds)
 
 namespace {
 
-template<typename Char>
-bool appendChars(Char *out, std::size_t capacity, std::size_t &length, const Char *text)
+template <typename Char>
+bool appendChars(Char* out, std::size_t capacity, std::size_t& length, const Char* text)
 {
     for (; text && *text; ++text) {
         if (length + 1 >= capacity)
@@ -97,8 +94,8 @@ bool appendChars(Char *out, std::size_t capacity, std::size_t &length, const Cha
     return true;
 }
 
-template<typename Char>
-bool appendNumber(Char *out, std::size_t capacity, std::size_t &length, int value)
+template <typename Char>
+bool appendNumber(Char* out, std::size_t capacity, std::size_t& length, int value)
 {
     Char digits[16];
     int count = 0;
@@ -116,9 +113,9 @@ bool appendNumber(Char *out, std::size_t capacity, std::size_t &length, int valu
     return appendChars(out, capacity, length, text);
 }
 
-template<typename Char>
-bool formatName(Char *out, std::size_t capacity, const Char *exe, const Char *version,
-                const Char *winver, const CrashTime &time)
+template <typename Char>
+bool formatName(Char* out, std::size_t capacity, const Char* exe, const Char* version, const Char* winver,
+                const CrashTime& time)
 {
     if (capacity == 0)
         return false;
@@ -128,46 +125,37 @@ bool formatName(Char *out, std::size_t capacity, const Char *exe, const Char *ve
     const Char extension[] = {'.', 'd', 'm', 'p', 0};
     std::size_t length = 0;
     out[0] = 0;
-    return appendChars(out, capacity, length, exe)
-           && appendChars(out, capacity, length, underscore)
-           && appendChars(out, capacity, length, version)
-           && appendChars(out, capacity, length, underscore)
-           && appendChars(out, capacity, length, winver)
-           && appendChars(out, capacity, length, underscore)
-           && appendNumber(out, capacity, length, time.year)
-           && appendChars(out, capacity, length, dash)
-           && appendNumber(out, capacity, length, time.month)
-           && appendChars(out, capacity, length, dash)
-           && appendNumber(out, capacity, length, time.day)
-           && appendChars(out, capacity, length, underscore)
-           && appendNumber(out, capacity, length, time.hour)
-           && appendChars(out, capacity, length, dot)
-           && appendNumber(out, capacity, length, time.minute)
-           && appendChars(out, capacity, length, dot)
-           && appendNumber(out, capacity, length, time.second)
-           && appendChars(out, capacity, length, extension);
+    return appendChars(out, capacity, length, exe) && appendChars(out, capacity, length, underscore)
+        && appendChars(out, capacity, length, version) && appendChars(out, capacity, length, underscore)
+        && appendChars(out, capacity, length, winver) && appendChars(out, capacity, length, underscore)
+        && appendNumber(out, capacity, length, time.year) && appendChars(out, capacity, length, dash)
+        && appendNumber(out, capacity, length, time.month) && appendChars(out, capacity, length, dash)
+        && appendNumber(out, capacity, length, time.day) && appendChars(out, capacity, length, underscore)
+        && appendNumber(out, capacity, length, time.hour) && appendChars(out, capacity, length, dot)
+        && appendNumber(out, capacity, length, time.minute) && appendChars(out, capacity, length, dot)
+        && appendNumber(out, capacity, length, time.second) && appendChars(out, capacity, length, extension);
 }
 
 } // namespace
 
-bool formatDumpName(char *out, std::size_t capacity, const char *exe, const char *version,
-                    const char *winver, const CrashTime &time)
+bool formatDumpName(char* out, std::size_t capacity, const char* exe, const char* version, const char* winver,
+                    const CrashTime& time)
 {
     return formatName(out, capacity, exe, version, winver, time);
 }
 
-bool formatDumpName(wchar_t *out, std::size_t capacity, const wchar_t *exe,
-                    const wchar_t *version, const wchar_t *winver, const CrashTime &time)
+bool formatDumpName(wchar_t* out, std::size_t capacity, const wchar_t* exe, const wchar_t* version,
+                    const wchar_t* winver, const CrashTime& time)
 {
     return formatName(out, capacity, exe, version, winver, time);
 }
 
-bool appendText(char *out, std::size_t capacity, std::size_t &length, const char *text)
+bool appendText(char* out, std::size_t capacity, std::size_t& length, const char* text)
 {
     return appendChars(out, capacity, length, text);
 }
 
-bool appendText(wchar_t *out, std::size_t capacity, std::size_t &length, const wchar_t *text)
+bool appendText(wchar_t* out, std::size_t capacity, std::size_t& length, const wchar_t* text)
 {
     return appendChars(out, capacity, length, text);
 }

@@ -10,11 +10,11 @@
 class CrashHandler
 {
 public:
-    static CrashHandler &instance();
+    static CrashHandler& instance();
 
-    static void setAppName(const wchar_t *name);
-    static void setAppVersion(const wchar_t *version);
-    static void setSupportEmail(const wchar_t *address);
+    static void setAppName(const wchar_t* name);
+    static void setAppVersion(const wchar_t* version);
+    static void setSupportEmail(const wchar_t* address);
     static void setIconId(int id);
 
     // Takes over fatal faults for the rest of the process; there is no uninstall.
@@ -26,16 +26,14 @@ public:
     std::wstring sendButtonText = L"Send Report (Recommended)";
     std::wstring cancelButtonText = L"Cancel";
     std::wstring caption = L"%app_name% - Unhandled Exception";
-    std::wstring message =
-        L"We're sorry but an unhandled exception has occurred and \n%app_name% has become "
-        L"unstable. \nPlease send us an e-mail to '%email%'\nattaching the following crash dump "
-        L"file:\n\n'%dump_file%'\n\nAfter pressing 'Send Report' button, a default mailer "
-        L"program \nwill be opened with composed message.";
+    std::wstring message = L"We're sorry but an unhandled exception has occurred and \n%app_name% has become "
+                           L"unstable. \nPlease send us an e-mail to '%email%'\nattaching the following crash dump "
+                           L"file:\n\n'%dump_file%'\n\nAfter pressing 'Send Report' button, a default mailer "
+                           L"program \nwill be opened with composed message.";
     std::wstring mailSubject = L"%app_name% %app_version% Bug Report";
-    std::wstring mailBody =
-        L"Hello, Support.\n\nI'm having a problem with %app_name%. The dump file is attached.\n"
-        L"(don't forget to attach the file %dump_file%)\n\nMy windows version is %winver% and my "
-        L"actions before the problem were... (put some words please)";
+    std::wstring mailBody = L"Hello, Support.\n\nI'm having a problem with %app_name%. The dump file is attached.\n"
+                            L"(don't forget to attach the file %dump_file%)\n\nMy windows version is %winver% and my "
+                            L"actions before the problem were... (put some words please)";
     std::wstring dumpFilePath;
     std::wstring additionalInfo;
     int iconId = 0;
@@ -43,20 +41,20 @@ public:
 
 // The template with the record's values in place of %app_name%, %app_version%,
 // %email%, %dump_file% (its file name only when asked) and %winver%.
-std::wstring expandPlaceholders(const std::wstring &text, bool fileNameOnly);
+std::wstring expandPlaceholders(const std::wstring& text, bool fileNameOnly);
 
 // The system's version and architecture as the dump name carries it, e.g. 10.0_x64.
 std::wstring winverString();
 
 // The file-name part of a path.
-std::wstring pathFileName(const std::wstring &path);
+std::wstring pathFileName(const std::wstring& path);
 
 // Composes the report mail about the record's dump (full path in the body,
 // the dump attached) and hands it to the user's mail program.
 void sendReportMail();
 
 // Shows the report box for the dump just written and mails it on request.
-void onDumpWritten(const wchar_t *dumpPath);
+void onDumpWritten(const wchar_t* dumpPath);
 
 // A moment in UTC, as the dump name spells it.
 struct CrashTime
@@ -76,11 +74,11 @@ CrashTime crashTimeFromEpoch(std::int64_t seconds);
 // holds capacity characters with the terminator. False, with nothing promised
 // about out, when the name would not fit. No allocation: safe inside a signal
 // handler.
-bool formatDumpName(char *out, std::size_t capacity, const char *exe, const char *version,
-                    const char *winver, const CrashTime &time);
-bool formatDumpName(wchar_t *out, std::size_t capacity, const wchar_t *exe,
-                    const wchar_t *version, const wchar_t *winver, const CrashTime &time);
+bool formatDumpName(char* out, std::size_t capacity, const char* exe, const char* version, const char* winver,
+                    const CrashTime& time);
+bool formatDumpName(wchar_t* out, std::size_t capacity, const wchar_t* exe, const wchar_t* version,
+                    const wchar_t* winver, const CrashTime& time);
 
 // Appends text at out[length]; false when it and the terminator would not fit.
-bool appendText(char *out, std::size_t capacity, std::size_t &length, const char *text);
-bool appendText(wchar_t *out, std::size_t capacity, std::size_t &length, const wchar_t *text);
+bool appendText(char* out, std::size_t capacity, std::size_t& length, const char* text);
+bool appendText(wchar_t* out, std::size_t capacity, std::size_t& length, const wchar_t* text);

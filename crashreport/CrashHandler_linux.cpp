@@ -18,7 +18,7 @@
 #include <ctime>
 #include <exception>
 
-extern char **environ;
+extern char** environ;
 
 // A fatal signal cannot run Qt or even malloc safely: the handler writes the
 // dump with plain system calls from buffers filled at install time, then starts
@@ -50,14 +50,14 @@ alignas(16) char alternateStack[128 * 1024];
 
 const int fatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
 
-void copyText(char *out, std::size_t capacity, const std::string &text)
+void copyText(char* out, std::size_t capacity, const std::string& text)
 {
     std::size_t length = 0;
     out[0] = 0;
     appendText(out, capacity, length, text.c_str());
 }
 
-void writeText(int fd, const char *text)
+void writeText(int fd, const char* text)
 {
     std::size_t left = std::strlen(text);
     while (left > 0) {
@@ -95,19 +95,25 @@ void writeNumber(int fd, long value)
     writeText(fd, text + position);
 }
 
-const char *signalName(int signal)
+const char* signalName(int signal)
 {
     switch (signal) {
-    case SIGSEGV: return "SIGSEGV";
-    case SIGBUS: return "SIGBUS";
-    case SIGILL: return "SIGILL";
-    case SIGFPE: return "SIGFPE";
-    case SIGABRT: return "SIGABRT";
-    default: return "signal";
+    case SIGSEGV:
+        return "SIGSEGV";
+    case SIGBUS:
+        return "SIGBUS";
+    case SIGILL:
+        return "SIGILL";
+    case SIGFPE:
+        return "SIGFPE";
+    case SIGABRT:
+        return "SIGABRT";
+    default:
+        return "signal";
     }
 }
 
-void writeRegister(int fd, const char *name, unsigned long value)
+void writeRegister(int fd, const char* name, unsigned long value)
 {
     writeText(fd, "  ");
     writeText(fd, name);
@@ -116,25 +122,24 @@ void writeRegister(int fd, const char *name, unsigned long value)
     writeText(fd, "\n");
 }
 
-void writeRegisters(int fd, const void *context)
+void writeRegisters(int fd, const void* context)
 {
     writeText(fd, "Registers:\n");
     if (!context) {
         writeText(fd, "  (none)\n");
         return;
     }
-    const ucontext_t *uc = static_cast<const ucontext_t *>(context);
+    const ucontext_t* uc = static_cast<const ucontext_t*>(context);
 #if defined(__x86_64__)
     static const struct
     {
-        const char *name;
+        const char* name;
         int index;
-    } registers[] = {{"rip", REG_RIP}, {"rsp", REG_RSP}, {"rbp", REG_RBP}, {"rax", REG_RAX},
-                     {"rbx", REG_RBX}, {"rcx", REG_RCX}, {"rdx", REG_RDX}, {"rsi", REG_RSI},
-                     {"rdi", REG_RDI}, {"r8", REG_R8},   {"r9", REG_R9},   {"r10", REG_R10},
-                     {"r11", REG_R11}, {"r12", REG_R12}, {"r13", REG_R13}, {"r14", REG_R14},
-                     {"r15", REG_R15}, {"eflags", REG_EFL}};
-    for (const auto &reg : registers)
+    } registers[] = {{"rip", REG_RIP}, {"rsp", REG_RSP}, {"rbp", REG_RBP},   {"rax", REG_RAX}, {"rbx", REG_RBX},
+                     {"rcx", REG_RCX}, {"rdx", REG_RDX}, {"rsi", REG_RSI},   {"rdi", REG_RDI}, {"r8", REG_R8},
+                     {"r9", REG_R9},   {"r10", REG_R10}, {"r11", REG_R11},   {"r12", REG_R12}, {"r13", REG_R13},
+                     {"r14", REG_R14}, {"r15", REG_R15}, {"eflags", REG_EFL}};
+    for (const auto& reg : registers)
         writeRegister(fd, reg.name, (unsigned long)uc->uc_mcontext.gregs[reg.index]);
 #elif defined(__aarch64__)
     writeRegister(fd, "pc", uc->uc_mcontext.pc);
@@ -149,7 +154,7 @@ void writeRegisters(int fd, const void *context)
 #endif
 }
 
-void copyFile(int fd, const char *path)
+void copyFile(int fd, const char* path)
 {
     const int source = open(path, O_RDONLY | O_CLOEXEC);
     if (source < 0)
@@ -167,7 +172,7 @@ void copyFile(int fd, const char *path)
     close(source);
 }
 
-void writeDump(int fd, int signal, const siginfo_t *info, const void *context, long thread)
+void writeDump(int fd, int signal, const siginfo_t* info, const void* context, long thread)
 {
     writeText(fd, prepared.appName);
     writeText(fd, " ");
@@ -191,7 +196,7 @@ void writeDump(int fd, int signal, const siginfo_t *info, const void *context, l
     writeText(fd, "\n");
     writeRegisters(fd, context);
     writeText(fd, "Backtrace:\n");
-    void *frames[128];
+    void* frames[128];
     const int count = backtrace(frames, 128);
     backtrace_symbols_fd(frames, count, fd);
     writeText(fd, "Memory map:\n");
@@ -199,7 +204,7 @@ void writeDump(int fd, int signal, const siginfo_t *info, const void *context, l
 }
 
 // <current folder>/<dump name>; false when the path would not fit.
-bool buildDumpPath(char *path)
+bool buildDumpPath(char* path)
 {
     if (!getcwd(path, bufferSize))
         return false;
@@ -210,16 +215,16 @@ bool buildDumpPath(char *path)
     }
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    return formatDumpName(path + length, bufferSize - length, prepared.exeName,
-                          prepared.appVersion, prepared.winver, crashTimeFromEpoch(now.tv_sec));
+    return formatDumpName(path + length, bufferSize - length, prepared.exeName, prepared.appVersion, prepared.winver,
+                          crashTimeFromEpoch(now.tv_sec));
 }
 
 // The report box runs in a fresh start of the program; this thread waits for it.
-void startReportProcess(const char *dumpPath)
+void startReportProcess(const char* dumpPath)
 {
-    char *arguments[] = {prepared.exePath,
-                         const_cast<char *>(CrashReportArguments::option),
-                         const_cast<char *>(dumpPath),
+    char* arguments[] = {prepared.exePath,
+                         const_cast<char*>(CrashReportArguments::option),
+                         const_cast<char*>(dumpPath),
                          prepared.appName,
                          prepared.appVersion,
                          prepared.supportEmail,
@@ -238,8 +243,7 @@ void startReportProcess(const char *dumpPath)
     if (child < 0)
         return;
     int status = 0;
-    while (waitpid(pid_t(child), &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid_t(child), &status, 0) < 0 && errno == EINTR) { }
 }
 
 void fallBackToDefault(int signal)
@@ -249,7 +253,7 @@ void fallBackToDefault(int signal)
     raise(signal);
 }
 
-void onFatalSignal(int signal, siginfo_t *info, void *context)
+void onFatalSignal(int signal, siginfo_t* info, void* context)
 {
     const long self = syscall(SYS_gettid);
     if (dumpAttempted.exchange(1) != 0) {
@@ -294,7 +298,7 @@ std::wstring winverString()
         return L"0.0_x86";
     int major = 0;
     int minor = 0;
-    const char *c = names.release;
+    const char* c = names.release;
     for (; *c >= '0' && *c <= '9'; ++c)
         major = major * 10 + (*c - '0');
     if (*c == '.') {
@@ -302,19 +306,17 @@ std::wstring winverString()
             minor = minor * 10 + (*c - '0');
     }
     const std::string machine = names.machine;
-    const wchar_t *architecture = machine == "x86_64"    ? L"_x64"
-                                  : machine == "aarch64" ? L"_arm64"
-                                                         : L"_x86";
+    const wchar_t* architecture = machine == "x86_64" ? L"_x64" : machine == "aarch64" ? L"_arm64" : L"_x86";
     return std::to_wstring(major) + L"." + std::to_wstring(minor) + architecture;
 }
 
-std::wstring pathFileName(const std::wstring &path)
+std::wstring pathFileName(const std::wstring& path)
 {
     const std::wstring::size_type slash = path.find_last_of(L'/');
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-void onDumpWritten(const wchar_t *dumpPath)
+void onDumpWritten(const wchar_t* dumpPath)
 {
     CrashHandler::instance().dumpFilePath = dumpPath ? dumpPath : L"";
     startReportProcess(wideToUtf8(CrashHandler::instance().dumpFilePath).c_str());
@@ -322,10 +324,10 @@ void onDumpWritten(const wchar_t *dumpPath)
 
 void CrashHandler::install()
 {
-    const CrashHandler &record = instance();
+    const CrashHandler& record = instance();
     const ssize_t length = readlink("/proc/self/exe", prepared.exePath, bufferSize - 1);
     prepared.exePath[length > 0 ? length : 0] = 0;
-    const char *slash = std::strrchr(prepared.exePath, '/');
+    const char* slash = std::strrchr(prepared.exePath, '/');
     copyText(prepared.exeName, bufferSize, slash ? slash + 1 : prepared.exePath);
     copyText(prepared.appName, bufferSize, wideToUtf8(record.appName));
     copyText(prepared.appVersion, bufferSize, wideToUtf8(record.appVersion));
@@ -334,7 +336,7 @@ void CrashHandler::install()
     copyText(prepared.iconId, sizeof prepared.iconId, std::to_string(record.iconId));
 
     // The first backtrace loads the unwinder, which must not happen in the handler.
-    void *frame[1];
+    void* frame[1];
     backtrace(frame, 1);
 
     // A stack overflow leaves no stack to run the handler on.
@@ -343,7 +345,9 @@ void CrashHandler::install()
     stack.ss_size = sizeof alternateStack;
     sigaltstack(&stack, nullptr);
 
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_sigaction = onFatalSignal;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);

@@ -14,13 +14,11 @@ namespace {
 
 constexpr DWORD bufferSize = 2048;
 
-using DumpWrittenCallback = void (*)(const wchar_t *);
+using DumpWrittenCallback = void (*)(const wchar_t*);
 DumpWrittenCallback dumpWrittenCallback = nullptr;
 
-using MiniDumpWriteDumpFunction = BOOL(WINAPI *)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE,
-                                                 PMINIDUMP_EXCEPTION_INFORMATION,
-                                                 PMINIDUMP_USER_STREAM_INFORMATION,
-                                                 PMINIDUMP_CALLBACK_INFORMATION);
+using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE, PMINIDUMP_EXCEPTION_INFORMATION,
+                                                PMINIDUMP_USER_STREAM_INFORMATION, PMINIDUMP_CALLBACK_INFORMATION);
 
 } // namespace
 
@@ -35,14 +33,20 @@ std::wstring winverString()
     GetNativeSystemInfo(&info);
     std::wstring result = text;
     switch (info.wProcessorArchitecture) {
-    case PROCESSOR_ARCHITECTURE_AMD64: result += L"_x64"; break;
-    case 12: result += L"_arm64"; break;
-    default: result += L"_x86"; break;
+    case PROCESSOR_ARCHITECTURE_AMD64:
+        result += L"_x64";
+        break;
+    case 12:
+        result += L"_arm64";
+        break;
+    default:
+        result += L"_x86";
+        break;
     }
     return result;
 }
 
-std::wstring pathFileName(const std::wstring &path)
+std::wstring pathFileName(const std::wstring& path)
 {
     if (path.size() >= bufferSize)
         return path.substr(path.find_last_of(L"\\/:") + 1);
@@ -69,7 +73,7 @@ void disableSetUnhandledExceptionFilter()
     // mov edi, edi; xor eax, eax; ret 4
     static const unsigned char patch[] = {0x8B, 0xFF, 0x33, 0xC0, 0xC2, 0x04, 0x00};
 #endif
-    void *target = reinterpret_cast<void *>(function);
+    void* target = reinterpret_cast<void*>(function);
     DWORD oldProtection = 0;
     if (!VirtualProtect(target, sizeof patch, PAGE_EXECUTE_READWRITE, &oldProtection))
         return;
@@ -78,7 +82,7 @@ void disableSetUnhandledExceptionFilter()
     VirtualProtect(target, sizeof patch, oldProtection, &oldProtection);
 }
 
-bool writeMiniDump(EXCEPTION_POINTERS *exception)
+bool writeMiniDump(EXCEPTION_POINTERS* exception)
 {
     if (InterlockedExchange(&dumpAttempted, 1) != 0)
         return false;
@@ -105,9 +109,8 @@ bool writeMiniDump(EXCEPTION_POINTERS *exception)
     time.second = now.wSecond;
     wchar_t dumpName[bufferSize];
     const std::wstring winver = winverString();
-    const bool named = formatDumpName(dumpName, bufferSize, exeName,
-                                      CrashHandler::instance().appVersion.c_str(), winver.c_str(),
-                                      time);
+    const bool named = formatDumpName(dumpName, bufferSize, exeName, CrashHandler::instance().appVersion.c_str(),
+                                      winver.c_str(), time);
 
     // A path that would not fit is refused, never cut: no dump then.
     wchar_t path[bufferSize];
@@ -123,8 +126,7 @@ bool writeMiniDump(EXCEPTION_POINTERS *exception)
         return false;
     }
 
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         FreeLibrary(debugHelp);
         return false;
@@ -135,12 +137,11 @@ bool writeMiniDump(EXCEPTION_POINTERS *exception)
     information.ClientPointers = FALSE;
 
     auto writeDump = reinterpret_cast<MiniDumpWriteDumpFunction>(
-        reinterpret_cast<void *>(GetProcAddress(debugHelp, "MiniDumpWriteDump")));
+        reinterpret_cast<void*>(GetProcAddress(debugHelp, "MiniDumpWriteDump")));
     // No callback record at all: a zeroed one makes some implementations call
     // address 0.
     const bool written = writeDump
-                         && writeDump(GetCurrentProcess(), GetCurrentProcessId(), file,
-                                      MiniDumpNormal, &information, nullptr, nullptr);
+        && writeDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal, &information, nullptr, nullptr);
     CloseHandle(file);
     FreeLibrary(debugHelp);
     if (!written)
@@ -150,16 +151,16 @@ bool writeMiniDump(EXCEPTION_POINTERS *exception)
     return true;
 }
 
-LONG WINAPI crashExceptionFilter(EXCEPTION_POINTERS *exception)
+LONG WINAPI crashExceptionFilter(EXCEPTION_POINTERS* exception)
 {
     if (writeMiniDump(exception))
         TerminateProcess(GetCurrentProcess(), 1);
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-void onDumpWritten(const wchar_t *dumpPath)
+void onDumpWritten(const wchar_t* dumpPath)
 {
-    CrashHandler &record = CrashHandler::instance();
+    CrashHandler& record = CrashHandler::instance();
     record.dumpFilePath = dumpPath ? dumpPath : L"";
 
     XMessageBoxParams params;

@@ -15,23 +15,23 @@ public:
     enum Result { Send = 6, Cancel = 7 };
 
     // Texts and icon from the crash handler's record, the dump already set there.
-    explicit CrashReportBox(QWidget *parent = nullptr);
+    explicit CrashReportBox(QWidget* parent = nullptr);
 
-    QPushButton *sendButton() const { return send; }
-    QPushButton *cancelButton() const { return cancel; }
+    QPushButton* sendButton() const { return send; }
+    QPushButton* cancelButton() const { return cancel; }
 
 protected:
-    void keyPressEvent(QKeyEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
-    QPushButton *send = nullptr;
-    QPushButton *cancel = nullptr;
+    QPushButton* send = nullptr;
+    QPushButton* cancel = nullptr;
 };
 
 // True when argv asks for the report mode of a crashed run.
-bool isCrashReportRun(int argc, char **argv);
+bool isCrashReportRun(int argc, char** argv);
 
 // The report mode: shows the box for the dump named in argv and mails it on
 // request; the result is the process's exit code.
-int runCrashReport(int argc, char **argv);
+int runCrashReport(int argc, char** argv);

@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
-extern char **environ;
+extern char** environ;
 
 namespace {
 
 // Runs a program found through PATH and waits for it; true when it exited with 0.
-bool runProgram(const std::vector<std::string> &arguments)
+bool runProgram(const std::vector<std::string>& arguments)
 {
-    std::vector<char *> argv;
-    for (const std::string &argument : arguments)
-        argv.push_back(const_cast<char *>(argument.c_str()));
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;
     if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
@@ -38,16 +38,16 @@ std::wstring defaultMailClientOutlookPath()
     return {};
 }
 
-bool startOutlook(const std::wstring &, const std::wstring &, const std::wstring &,
-                  const std::wstring &, const std::wstring &)
+bool startOutlook(const std::wstring&, const std::wstring&, const std::wstring&, const std::wstring&,
+                  const std::wstring&)
 {
     return false;
 }
 
 // The desktop's compose service: xdg-email hands subject, body and attachment
 // to the user's mail program.
-bool sendMailMapi(std::uintptr_t, const std::wstring &subject, const std::wstring &body,
-                  const std::wstring &address, const std::wstring &attachment)
+bool sendMailMapi(std::uintptr_t, const std::wstring& subject, const std::wstring& body, const std::wstring& address,
+                  const std::wstring& attachment)
 {
     std::vector<std::string> arguments = {"xdg-email"};
     if (!subject.empty())
@@ -61,8 +61,7 @@ bool sendMailMapi(std::uintptr_t, const std::wstring &subject, const std::wstrin
     return runProgram(arguments);
 }
 
-bool sendMailTo(std::uintptr_t, const std::wstring &subject, const std::wstring &body,
-                const std::wstring &address)
+bool sendMailTo(std::uintptr_t, const std::wstring& subject, const std::wstring& body, const std::wstring& address)
 {
     return runProgram({"xdg-open", wideToUtf8(mailtoLink(address, subject, body))});
 }

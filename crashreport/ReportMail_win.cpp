@@ -15,7 +15,7 @@ namespace {
 constexpr FLAGS dialogModeless = 0x0C;
 
 // Modifiable copies of the mail's texts, in the encoding of the send function.
-template<typename Text>
+template <typename Text>
 struct MailTexts
 {
     Text subject;
@@ -25,11 +25,11 @@ struct MailTexts
 };
 
 // One message with at most one recipient and one file, pointing into texts.
-template<typename Message, typename Recipient, typename File>
+template <typename Message, typename Recipient, typename File>
 struct MailRecords
 {
-    template<typename Text>
-    explicit MailRecords(MailTexts<Text> &texts)
+    template <typename Text>
+    explicit MailRecords(MailTexts<Text>& texts)
     {
         recipient.ulRecipClass = MAPI_TO;
         recipient.lpszAddress = texts.address.data();
@@ -52,13 +52,11 @@ struct MailRecords
 std::wstring defaultMailClientOutlookPath()
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"mailto\\shell\\open\\command", 0, KEY_READ, &key)
-        != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"mailto\\shell\\open\\command", 0, KEY_READ, &key) != ERROR_SUCCESS)
         return {};
     wchar_t value[1024] = {};
     DWORD size = sizeof value - sizeof(wchar_t);
-    const LONG status =
-        RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE *>(value), &size);
+    const LONG status = RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS)
         return {};
@@ -79,9 +77,8 @@ std::wstring defaultMailClientOutlookPath()
     return path;
 }
 
-bool startOutlook(const std::wstring &outlookPath, const std::wstring &attachment,
-                  const std::wstring &address, const std::wstring &subject,
-                  const std::wstring &body)
+bool startOutlook(const std::wstring& outlookPath, const std::wstring& attachment, const std::wstring& address,
+                  const std::wstring& subject, const std::wstring& body)
 {
     std::wstring line = outlookCommandLine(outlookPath, attachment, address, subject, body);
     if (line.empty())
@@ -89,25 +86,22 @@ bool startOutlook(const std::wstring &outlookPath, const std::wstring &attachmen
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return true;
 }
 
-bool sendMailMapi(std::uintptr_t owner, const std::wstring &subject, const std::wstring &body,
-                  const std::wstring &address, const std::wstring &attachment)
+bool sendMailMapi(std::uintptr_t owner, const std::wstring& subject, const std::wstring& body,
+                  const std::wstring& address, const std::wstring& attachment)
 {
     HMODULE mapi = LoadLibraryW(L"MAPI32.DLL");
     if (!mapi)
         return false;
     ULONG status = MAPI_E_FAILURE;
-    auto sendWide = reinterpret_cast<MapiSendMailW>(
-        reinterpret_cast<void *>(GetProcAddress(mapi, "MAPISendMailW")));
-    auto sendNarrow = reinterpret_cast<LPMAPISENDMAIL>(
-        reinterpret_cast<void *>(GetProcAddress(mapi, "MAPISendMail")));
+    auto sendWide = reinterpret_cast<MapiSendMailW>(reinterpret_cast<void*>(GetProcAddress(mapi, "MAPISendMailW")));
+    auto sendNarrow = reinterpret_cast<LPMAPISENDMAIL>(reinterpret_cast<void*>(GetProcAddress(mapi, "MAPISendMail")));
     if (sendWide) {
         MailTexts<std::wstring> texts{subject, body, address, attachment};
         MailRecords<MapiMessageW, MapiRecipientW, MapiFileW> records(texts);
@@ -122,11 +116,11 @@ bool sendMailMapi(std::uintptr_t owner, const std::wstring &subject, const std::
     return status == SUCCESS_SUCCESS;
 }
 
-bool sendMailTo(std::uintptr_t owner, const std::wstring &subject, const std::wstring &body,
-                const std::wstring &address)
+bool sendMailTo(std::uintptr_t owner, const std::wstring& subject, const std::wstring& body,
+                const std::wstring& address)
 {
     const std::wstring link = mailtoLink(address, subject, body);
-    const HINSTANCE result = ShellExecuteW(reinterpret_cast<HWND>(owner), L"open", link.c_str(),
-                                           nullptr, nullptr, SW_SHOWNORMAL);
+    const HINSTANCE result
+        = ShellExecuteW(reinterpret_cast<HWND>(owner), L"open", link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }

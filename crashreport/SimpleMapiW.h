@@ -9,10 +9,10 @@ struct MapiRecipientW
 {
     ULONG ulReserved;
     ULONG ulRecipClass;
-    wchar_t *lpszName;
-    wchar_t *lpszAddress;
+    wchar_t* lpszName;
+    wchar_t* lpszAddress;
     ULONG ulEIDSize;
-    void *lpEntryID;
+    void* lpEntryID;
 };
 
 struct MapiFileW
@@ -20,26 +20,26 @@ struct MapiFileW
     ULONG ulReserved;
     ULONG flFlags;
     ULONG nPosition;
-    wchar_t *lpszPathName;
-    wchar_t *lpszFileName;
-    void *lpFileType;
+    wchar_t* lpszPathName;
+    wchar_t* lpszFileName;
+    void* lpFileType;
 };
 
 struct MapiMessageW
 {
     ULONG ulReserved;
-    wchar_t *lpszSubject;
-    wchar_t *lpszNoteText;
-    wchar_t *lpszMessageType;
-    wchar_t *lpszDateReceived;
-    wchar_t *lpszConversationID;
+    wchar_t* lpszSubject;
+    wchar_t* lpszNoteText;
+    wchar_t* lpszMessageType;
+    wchar_t* lpszDateReceived;
+    wchar_t* lpszConversationID;
     ULONG flFlags;
-    MapiRecipientW *lpOriginator;
+    MapiRecipientW* lpOriginator;
     ULONG nRecipCount;
-    MapiRecipientW *lpRecips;
+    MapiRecipientW* lpRecips;
     ULONG nFileCount;
-    MapiFileW *lpFiles;
+    MapiFileW* lpFiles;
 };
 
-using MapiSendMailW = ULONG(WINAPI *)(ULONG_PTR session, ULONG_PTR window,
-                                      MapiMessageW *message, ULONG flags, ULONG reserved);
+using MapiSendMailW
+    = ULONG(WINAPI*)(ULONG_PTR session, ULONG_PTR window, MapiMessageW* message, ULONG flags, ULONG reserved);

@@ -62,7 +62,7 @@ enum : int {
     XMSGBOX_TIMED_OUT = int(0x80000000),
 };
 
-using XMessageBoxReportCallback = void (*)(const wchar_t *message, DWORD data);
+using XMessageBoxReportCallback = void (*)(const wchar_t* message, DWORD data);
 
 // The caller's optional settings; the layout is fixed.
 struct XMessageBoxParams
@@ -82,7 +82,7 @@ struct XMessageBoxParams
     UINT reportCaptionId = 0;
     wchar_t reportCaption[MAX_PATH] = {};
     wchar_t companyName[MAX_PATH] = {};
-    const wchar_t *module = nullptr;
+    const wchar_t* module = nullptr;
     int line = 0;
     DWORD reportData = 0;
     XMessageBoxReportCallback reportCallback = nullptr;
@@ -96,8 +96,7 @@ struct XMessageBoxParams
 // bit when ticked, with 0x80000000 when the countdown pressed it), a saved
 // answer without showing anything, 2 without memory, -1 when no dialog could
 // be made. Text and title of at most 0xFFFF are string ids.
-int XMessageBox(HWND owner, const wchar_t *text, const wchar_t *title, UINT type,
-                const XMessageBoxParams *params);
+int XMessageBox(HWND owner, const wchar_t* text, const wchar_t* title, UINT type, const XMessageBoxParams* params);
 
 // The saved answer for the asking place, 0 when there is none.
-DWORD readSavedAnswer(const wchar_t *companyName, const wchar_t *module, int line);
+DWORD readSavedAnswer(const wchar_t* companyName, const wchar_t* module, int line);

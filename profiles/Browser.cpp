@@ -7,10 +7,10 @@
 
 Browser::~Browser() = default;
 
-BrowserProfile *Browser::addProfile(const QString &name, const QString &path)
+BrowserProfile* Browser::addProfile(const QString& name, const QString& path)
 {
     const QString normalized = normalizePath(path);
-    for (const auto &profile : m_profiles) {
+    for (const auto& profile : m_profiles) {
         if (profile->path.compare(normalized, Qt::CaseInsensitive) == 0)
             return profile.get();
     }
@@ -18,19 +18,19 @@ BrowserProfile *Browser::addProfile(const QString &name, const QString &path)
     return m_profiles.back().get();
 }
 
-BrowserProfile *Browser::profileByName(const QString &name) const
+BrowserProfile* Browser::profileByName(const QString& name) const
 {
-    for (const auto &profile : m_profiles) {
+    for (const auto& profile : m_profiles) {
         if (profile->name.compare(name, Qt::CaseInsensitive) == 0)
             return profile.get();
     }
     return nullptr;
 }
 
-void Browser::removeProfile(BrowserProfile *profile)
+void Browser::removeProfile(BrowserProfile* profile)
 {
     auto it = std::find_if(m_profiles.begin(), m_profiles.end(),
-                           [profile](const auto &owned) { return owned.get() == profile; });
+                           [profile](const auto& owned) { return owned.get() == profile; });
     if (it != m_profiles.end())
         m_profiles.erase(it);
 }

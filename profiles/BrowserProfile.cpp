@@ -7,7 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-BrowserProfile::BrowserProfile(Browser *owner, const QString &name, const QString &path)
+BrowserProfile::BrowserProfile(Browser* owner, const QString& name, const QString& path)
     : name(name)
     , path(path)
     , browser(owner)
@@ -16,7 +16,7 @@ BrowserProfile::BrowserProfile(Browser *owner, const QString &name, const QStrin
         family = owner->familyName();
 }
 
-BrowserProfile::BrowserProfile(const QString &family, const QString &name, const QString &path)
+BrowserProfile::BrowserProfile(const QString& family, const QString& name, const QString& path)
     : name(name)
     , path(path)
     , family(family)
@@ -42,14 +42,14 @@ QString BrowserProfile::programName() const
     return name;
 }
 
-const QStringList &BrowserProfile::databases()
+const QStringList& BrowserProfile::databases()
 {
     if (!databasesLoaded)
         takeListing(scanSqliteDatabases(path, false));
     return databaseFiles;
 }
 
-void BrowserProfile::takeListing(DatabaseListing &&listing)
+void BrowserProfile::takeListing(DatabaseListing&& listing)
 {
     if (databasesLoaded)
         return;
@@ -76,12 +76,12 @@ qint64 BrowserProfile::totalSize()
 qint64 BrowserProfile::readTotalSize()
 {
     qint64 total = 0;
-    for (const QString &file : databases())
+    for (const QString& file : databases())
         total += QFileInfo(file).size(); // 0 for a file that is gone
     return total;
 }
 
-void BrowserProfile::keepSizes(const QList<qint64> &sizes)
+void BrowserProfile::keepSizes(const QList<qint64>& sizes)
 {
     databaseSizes = sizes;
     sizesKept = sizes.size() == databaseFiles.size();

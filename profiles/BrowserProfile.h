@@ -12,22 +12,22 @@ class BrowserProfile
 {
 public:
     // A program's profile; `path` is already normalised by the caller.
-    BrowserProfile(Browser *owner, const QString &name, const QString &path);
+    BrowserProfile(Browser* owner, const QString& name, const QString& path);
     // A custom profile; `family` may be empty.
-    BrowserProfile(const QString &family, const QString &name, const QString &path);
+    BrowserProfile(const QString& family, const QString& name, const QString& path);
 
-    BrowserProfile(const BrowserProfile &) = delete;
-    BrowserProfile &operator=(const BrowserProfile &) = delete;
+    BrowserProfile(const BrowserProfile&) = delete;
+    BrowserProfile& operator=(const BrowserProfile&) = delete;
 
     // The title or name as it may be shown: control characters made visible.
     QString displayName() const;
     QString programName() const;
 
     // Lists the folder's databases on the first call, then returns the cached list.
-    const QStringList &databases();
+    const QStringList& databases();
     // Takes a listing of the folder made a moment ago as the cached list,
     // when there is none yet.
-    void takeListing(DatabaseListing &&listing);
+    void takeListing(DatabaseListing&& listing);
     // Size on disk of the listed files. The sizes the listing or a compaction
     // has just read serve the first total after them; every later total reads
     // the disk afresh, since something else may have changed the files.
@@ -36,7 +36,7 @@ public:
     qint64 readTotalSize();
     // The sizes a compaction left, in the order of databaseFiles: they serve
     // the next total.
-    void keepSizes(const QList<qint64> &sizes);
+    void keepSizes(const QList<qint64>& sizes);
 
     // What listing the folder could not do, one line each: the folder could
     // not be read, a file name could not be decoded. Lists on the first call.
@@ -49,7 +49,7 @@ public:
     QString title;
     QString path;
     QString family;
-    Browser *browser = nullptr;
+    Browser* browser = nullptr;
     bool custom = false;
     bool selected = true;
     QStringList databaseFiles;

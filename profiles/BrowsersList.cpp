@@ -16,7 +16,7 @@
 
 #include <algorithm>
 
-bool splitSettingsEntry(const QString &entry, QString &family, QString &path)
+bool splitSettingsEntry(const QString& entry, QString& family, QString& path)
 {
     const qsizetype tab = entry.indexOf(QLatin1Char('\t'));
     if (tab < 0)
@@ -39,9 +39,9 @@ BrowsersList::~BrowsersList()
 
 void BrowsersList::populate()
 {
-    for (FirefoxBrowserInfo &row : firefoxBrowserTable())
+    for (FirefoxBrowserInfo& row : firefoxBrowserTable())
         m_browsers.push_back(std::make_unique<FirefoxFamilyBrowser>(std::move(row)));
-    for (ChromiumBrowserInfo &row : chromiumBrowserTable())
+    for (ChromiumBrowserInfo& row : chromiumBrowserTable())
         m_browsers.push_back(std::make_unique<ChromiumFamilyBrowser>(std::move(row)));
     m_browsers.push_back(std::make_unique<ViberBrowser>());
     m_browsers.push_back(std::make_unique<SyncthingBrowser>());
@@ -51,20 +51,20 @@ void BrowsersList::populate()
 void BrowsersList::reloadAll()
 {
     const ProgramLookupScope lookups;
-    for (const auto &browser : m_browsers) {
+    for (const auto& browser : m_browsers) {
         browser->loadProfiles();
         browser->resolveProgramPath();
     }
 }
 
-void BrowsersList::loadSettings(AppSettings *settings)
+void BrowsersList::loadSettings(AppSettings* settings)
 {
     if (!settings)
         return;
 
     // The family is detected afresh: the folder's content may have changed,
     // and a folder that lost its databases is dropped at the next save.
-    for (const QString &entry : settings->valueStringList(SettingCustomProfiles)) {
+    for (const QString& entry : settings->valueStringList(SettingCustomProfiles)) {
         QString family;
         QString path;
         if (splitSettingsEntry(entry, family, path) && QFileInfo(path).isDir())
@@ -75,17 +75,17 @@ void BrowsersList::loadSettings(AppSettings *settings)
     const QStringList selected = settings->valueStringList(SettingSelectedProfiles);
     if (selected.isEmpty())
         return;
-    for (BrowserProfile *profile : allProfiles())
+    for (BrowserProfile* profile : allProfiles())
         profile->selected = selected.contains(profile->path, Qt::CaseInsensitive);
 }
 
-void BrowsersList::saveSettings(AppSettings *settings) const
+void BrowsersList::saveSettings(AppSettings* settings) const
 {
     if (!settings)
         return;
     QStringList selected;
     QStringList custom;
-    for (const BrowserProfile *profile : allProfiles()) {
+    for (const BrowserProfile* profile : allProfiles()) {
         if (profile->selected)
             selected.append(profile->path);
         if (profile->custom)
@@ -97,54 +97,54 @@ void BrowsersList::saveSettings(AppSettings *settings) const
 
 void BrowsersList::loadDatabaseLists()
 {
-    for (BrowserProfile *profile : allProfiles())
+    for (BrowserProfile* profile : allProfiles())
         profile->databases();
 }
 
-std::vector<BrowserProfile *> BrowsersList::allProfiles() const
+std::vector<BrowserProfile*> BrowsersList::allProfiles() const
 {
-    std::vector<BrowserProfile *> result;
-    for (const auto &browser : m_browsers) {
-        for (const auto &profile : browser->profiles())
+    std::vector<BrowserProfile*> result;
+    for (const auto& browser : m_browsers) {
+        for (const auto& profile : browser->profiles())
             result.push_back(profile.get());
     }
-    for (const auto &profile : m_customProfiles)
+    for (const auto& profile : m_customProfiles)
         result.push_back(profile.get());
     return result;
 }
 
-std::vector<Browser *> BrowsersList::browsersWithProfiles() const
+std::vector<Browser*> BrowsersList::browsersWithProfiles() const
 {
-    std::vector<Browser *> result;
-    for (const auto &browser : m_browsers) {
+    std::vector<Browser*> result;
+    for (const auto& browser : m_browsers) {
         if (!browser->profiles().empty())
             result.push_back(browser.get());
     }
     return result;
 }
 
-BrowserProfile *BrowsersList::findProfileByPath(const QString &path) const
+BrowserProfile* BrowsersList::findProfileByPath(const QString& path) const
 {
     // "D:/P/" is the folder "D:/P": the trailing separator goes too.
     const QString wanted = normalizePath(path);
-    for (BrowserProfile *profile : allProfiles()) {
+    for (BrowserProfile* profile : allProfiles()) {
         if (profile->path.compare(wanted, Qt::CaseInsensitive) == 0)
             return profile;
     }
     return nullptr;
 }
 
-BrowserProfile *BrowsersList::addCustomProfile(const QString &path)
+BrowserProfile* BrowsersList::addCustomProfile(const QString& path)
 {
     const QString folder = normalizePath(path);
-    if (BrowserProfile *known = findProfileByPath(folder))
+    if (BrowserProfile* known = findProfileByPath(folder))
         return known;
     DatabaseListing listing = scanSqliteDatabases(folder, false);
     if (listing.files.isEmpty())
         return nullptr;
 
     QString family;
-    for (const auto &browser : m_browsers) {
+    for (const auto& browser : m_browsers) {
         if (browser->isProfileFolder(folder)) {
             family = browser->familyName();
             break;
@@ -156,25 +156,25 @@ BrowserProfile *BrowsersList::addCustomProfile(const QString &path)
     return m_customProfiles.back().get();
 }
 
-void BrowsersList::removeCustomProfile(BrowserProfile *profile)
+void BrowsersList::removeCustomProfile(BrowserProfile* profile)
 {
     if (!profile || !profile->custom)
         return;
     auto it = std::find_if(m_customProfiles.begin(), m_customProfiles.end(),
-                           [profile](const auto &owned) { return owned.get() == profile; });
+                           [profile](const auto& owned) { return owned.get() == profile; });
     if (it != m_customProfiles.end())
         m_customProfiles.erase(it);
 }
 
-QStringList BrowsersList::processNamesForFamily(const QString &family) const
+QStringList BrowsersList::processNamesForFamily(const QString& family) const
 {
     QStringList result;
     if (family.isEmpty())
         return result;
-    for (const auto &browser : m_browsers) {
+    for (const auto& browser : m_browsers) {
         if (browser->familyName() != family)
             continue;
-        for (const QString &name : browser->processNames()) {
+        for (const QString& name : browser->processNames()) {
             if (!result.contains(name, Qt::CaseInsensitive))
                 result.append(name);
         }
@@ -182,26 +182,26 @@ QStringList BrowsersList::processNamesForFamily(const QString &family) const
     return result;
 }
 
-std::vector<ProgramProcessNames> BrowsersList::programsForProfiles(const std::vector<BrowserProfile *> &profiles) const
+std::vector<ProgramProcessNames> BrowsersList::programsForProfiles(const std::vector<BrowserProfile*>& profiles) const
 {
     std::vector<ProgramProcessNames> result;
-    for (const BrowserProfile *profile : profiles) {
+    for (const BrowserProfile* profile : profiles) {
         ProgramProcessNames pair = profile->browser
             ? ProgramProcessNames(profile->browser->name(), profile->browser->processNames())
             : ProgramProcessNames(profile->family, processNamesForFamily(profile->family));
         if (pair.second.isEmpty())
             continue;
         const bool known = std::any_of(result.begin(), result.end(),
-                                       [&pair](const ProgramProcessNames &other) { return other.first == pair.first; });
+                                       [&pair](const ProgramProcessNames& other) { return other.first == pair.first; });
         if (!known)
             result.push_back(std::move(pair));
     }
     return result;
 }
 
-std::vector<BrowserProfile *> BrowsersList::parseCommandLineArgument(const QString &argument, QString &error)
+std::vector<BrowserProfile*> BrowsersList::parseCommandLineArgument(const QString& argument, QString& error)
 {
-    std::vector<BrowserProfile *> result;
+    std::vector<BrowserProfile*> result;
     const QString syntaxError = QStringLiteral("Error: invalid command line syntax near %1").arg(argument);
     if (!argument.startsWith(QLatin1Char('/')) && !argument.startsWith(QLatin1Char('-'))) {
         error = syntaxError;
@@ -215,24 +215,24 @@ std::vector<BrowserProfile *> BrowsersList::parseCommandLineArgument(const QStri
     const QString program = argument.mid(1, colon - 1);
     const QString rest = argument.mid(colon + 1);
 
-    auto match = std::find_if(m_browsers.begin(), m_browsers.end(), [&program](const auto &browser) {
+    auto match = std::find_if(m_browsers.begin(), m_browsers.end(), [&program](const auto& browser) {
         return browser->name().compare(program, Qt::CaseInsensitive) == 0;
     });
     if (match == m_browsers.end()) {
         error = QStringLiteral("Error: unknown program name %1").arg(program);
         return result;
     }
-    Browser *browser = match->get();
+    Browser* browser = match->get();
 
     if (rest.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0) {
-        for (const auto &profile : browser->profiles())
+        for (const auto& profile : browser->profiles())
             result.push_back(profile.get());
     } else if (QFileInfo(rest).isDir()) {
         // A folder wins over a profile of that name, whoever owns it. A
         // relative folder is taken from the current folder, so "." or
         // "Profiles/x" find the profile that folder already is.
         const QString folder = QDir::cleanPath(QFileInfo(rest).absoluteFilePath());
-        BrowserProfile *profile = findProfileByPath(folder);
+        BrowserProfile* profile = findProfileByPath(folder);
         if (!profile)
             profile = addCustomProfile(folder);
         if (!profile) {
@@ -244,7 +244,7 @@ std::vector<BrowserProfile *> BrowsersList::parseCommandLineArgument(const QStri
             return result;
         }
         result.push_back(profile);
-    } else if (BrowserProfile *profile = browser->profileByName(rest)) {
+    } else if (BrowserProfile* profile = browser->profileByName(rest)) {
         result.push_back(profile);
     }
 

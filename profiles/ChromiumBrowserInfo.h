@@ -12,7 +12,7 @@ struct ChromiumBrowserInfo
     QString dataPath; // the user-data folder below the base folder, with "/"
     QStringList processNames;
     QStringList appNames;
-    bool roaming = false;             // base folder is APPDATA, not LOCALAPPDATA
+    bool roaming = false; // base folder is APPDATA, not LOCALAPPDATA
     bool singleProfileLayout = false; // the user-data folder is the main profile
 };
 

@@ -14,13 +14,13 @@
 namespace {
 
 // Folders Chromium makes for itself; never a user's profile.
-const QStringList &excludedFolders()
+const QStringList& excludedFolders()
 {
     static const QStringList names = {QStringLiteral("Guest Profile"), QStringLiteral("System Profile")};
     return names;
 }
 
-QStringList subfolders(const QString &dir)
+QStringList subfolders(const QString& dir)
 {
     return QDir(dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
 }
@@ -28,7 +28,7 @@ QStringList subfolders(const QString &dir)
 // Chromium names its profile folders by their plain names. A key of "Local
 // State" that is a path ("Default/", "../Other/Profile") would add a folder
 // twice or one outside the user-data folder.
-bool isPlainFolderName(const QString &name)
+bool isPlainFolderName(const QString& name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
         && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
@@ -36,7 +36,7 @@ bool isPlainFolderName(const QString &name)
 
 } // namespace
 
-QHash<QString, QString> readLocalState(const QString &userDataDir)
+QHash<QString, QString> readLocalState(const QString& userDataDir)
 {
     QHash<QString, QString> names;
     QByteArray data;
@@ -45,9 +45,8 @@ QHash<QString, QString> readLocalState(const QString &userDataDir)
     const QJsonDocument document = QJsonDocument::fromJson(data);
     if (!document.isObject())
         return names;
-    const QJsonObject infoCache = document.object()
-                                      .value(QLatin1String("profile")).toObject()
-                                      .value(QLatin1String("info_cache")).toObject();
+    const QJsonObject infoCache
+        = document.object().value(QLatin1String("profile")).toObject().value(QLatin1String("info_cache")).toObject();
     for (auto it = infoCache.begin(); it != infoCache.end(); ++it)
         names.insert(it.key(), it.value().toObject().value(QLatin1String("name")).toString());
     return names;
@@ -63,18 +62,18 @@ QString ChromiumFamilyBrowser::familyName() const
     return QStringLiteral("Chromium");
 }
 
-bool ChromiumFamilyBrowser::isProfileFolder(const QString &folder) const
+bool ChromiumFamilyBrowser::isProfileFolder(const QString& folder) const
 {
     int found = 0;
-    for (const char *name : {"Preferences", "History", "Cookies", "Web Data"}) {
+    for (const char* name : {"Preferences", "History", "Cookies", "Web Data"}) {
         if (fileExistsIn(folder, QString::fromLatin1(name)))
             ++found;
     }
     return found >= 2;
 }
 
-QStringList ChromiumFamilyBrowser::listProfileFolders(const QString &userDataDir,
-                                                      const QHash<QString, QString> &names) const
+QStringList ChromiumFamilyBrowser::listProfileFolders(const QString& userDataDir,
+                                                      const QHash<QString, QString>& names) const
 {
     QStringList candidates;
     if (!names.isEmpty()) {
@@ -85,18 +84,17 @@ QStringList ChromiumFamilyBrowser::listProfileFolders(const QString &userDataDir
                 candidates.append(it.key());
         }
         std::sort(candidates.begin(), candidates.end());
-        std::stable_sort(candidates.begin(), candidates.end(), [](const QString &a, const QString &b) {
-            return a.compare(b, Qt::CaseInsensitive) < 0;
-        });
+        std::stable_sort(candidates.begin(), candidates.end(),
+                         [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     } else {
-        for (const QString &folder : subfolders(userDataDir)) {
+        for (const QString& folder : subfolders(userDataDir)) {
             if (!excludedFolders().contains(folder, Qt::CaseInsensitive))
                 candidates.append(folder);
         }
     }
 
     QStringList result;
-    for (const QString &candidate : std::as_const(candidates)) {
+    for (const QString& candidate : std::as_const(candidates)) {
         if (isProfileFolder(userDataDir + QLatin1Char('/') + candidate))
             result.append(candidate);
     }
@@ -118,7 +116,7 @@ void ChromiumFamilyBrowser::loadProfiles()
         loadUsualLayout(userDataDir);
 }
 
-void ChromiumFamilyBrowser::loadSingleProfileLayout(const QString &userDataDir)
+void ChromiumFamilyBrowser::loadSingleProfileLayout(const QString& userDataDir)
 {
     if (isProfileFolder(userDataDir))
         addProfile(QStringLiteral("Default"), userDataDir);
@@ -126,18 +124,18 @@ void ChromiumFamilyBrowser::loadSingleProfileLayout(const QString &userDataDir)
     const QString sideProfiles = userDataDir + QStringLiteral("/_side_profiles");
     if (!QFileInfo(sideProfiles).isDir())
         return;
-    for (const QString &folder : subfolders(sideProfiles)) {
+    for (const QString& folder : subfolders(sideProfiles)) {
         const QString path = sideProfiles + QLatin1Char('/') + folder;
         if (isProfileFolder(path))
             addProfile(folder, path);
     }
 }
 
-void ChromiumFamilyBrowser::loadUsualLayout(const QString &userDataDir)
+void ChromiumFamilyBrowser::loadUsualLayout(const QString& userDataDir)
 {
     const QHash<QString, QString> names = readLocalState(userDataDir);
-    for (const QString &folder : listProfileFolders(userDataDir, names)) {
-        BrowserProfile *profile = addProfile(folder, userDataDir + QLatin1Char('/') + folder);
+    for (const QString& folder : listProfileFolders(userDataDir, names)) {
+        BrowserProfile* profile = addProfile(folder, userDataDir + QLatin1Char('/') + folder);
         const QString userName = names.value(folder);
         if (!userName.isEmpty() && userName != folder)
             profile->title = QStringLiteral("%1 (%2)").arg(folder, userName);

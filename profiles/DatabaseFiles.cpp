@@ -13,13 +13,13 @@
 
 namespace {
 
-const QByteArray &sqliteHeader()
+const QByteArray& sqliteHeader()
 {
     static const QByteArray header("SQLite format 3", 16); // includes the terminating zero
     return header;
 }
 
-QString utf8Text(const char *text)
+QString utf8Text(const char* text)
 {
     return text ? QString::fromUtf8(text) : QString();
 }
@@ -30,7 +30,7 @@ constexpr qsizetype sqliteMaxPathBytes = 512;
 
 // Why a file that was listed cannot be opened any more; empty when it still
 // looks like the database it was.
-QString openFailureReason(const QString &path, const RegularFile::Examination &examination)
+QString openFailureReason(const QString& path, const RegularFile::Examination& examination)
 {
     switch (examination.kind) {
     case RegularFile::Kind::Missing:
@@ -49,7 +49,7 @@ QString openFailureReason(const QString &path, const RegularFile::Examination &e
 
 } // namespace
 
-DatabaseListing scanSqliteDatabases(const QString &folder, bool recursive)
+DatabaseListing scanSqliteDatabases(const QString& folder, bool recursive)
 {
     DatabaseListing listing;
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
@@ -61,7 +61,7 @@ DatabaseListing scanSqliteDatabases(const QString &folder, bool recursive)
         qint64 size;
     };
     std::vector<Found> found;
-    const auto examine = [&found](const QString &path) {
+    const auto examine = [&found](const QString& path) {
         const RegularFile::Examination examination = RegularFile::examine(path, int(sqliteHeader().size()));
         if (examination.kind == RegularFile::Kind::Regular && examination.head == sqliteHeader())
             found.push_back({path, examination.size});
@@ -75,33 +75,32 @@ DatabaseListing scanSqliteDatabases(const QString &folder, bool recursive)
         listing.folderError = entries.error;
         listing.undecodableNames = entries.undecodableNames;
         const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-        for (const QString &name : entries.names)
+        for (const QString& name : entries.names)
             examine(prefix + name);
     }
-    std::sort(found.begin(), found.end(), [](const Found &a, const Found &b) {
-        return a.path.compare(b.path, Qt::CaseInsensitive) < 0;
-    });
+    std::sort(found.begin(), found.end(),
+              [](const Found& a, const Found& b) { return a.path.compare(b.path, Qt::CaseInsensitive) < 0; });
     listing.files.reserve(qsizetype(found.size()));
     listing.sizes.reserve(qsizetype(found.size()));
-    for (const Found &file : found) {
+    for (const Found& file : found) {
         listing.files.append(file.path);
         listing.sizes.append(file.size);
     }
     return listing;
 }
 
-QStringList listSqliteDatabases(const QString &folder, bool recursive)
+QStringList listSqliteDatabases(const QString& folder, bool recursive)
 {
     return scanSqliteDatabases(folder, recursive).files;
 }
 
-int vacuumProgressHandler(void *context)
+int vacuumProgressHandler(void* context)
 {
-    const auto *flag = static_cast<const std::atomic<bool> *>(context);
+    const auto* flag = static_cast<const std::atomic<bool>*>(context);
     return flag->load(std::memory_order_relaxed) ? 1 : 0;
 }
 
-VacuumResult vacuumDatabase(const QString &path, const std::atomic<bool> *stopFlag)
+VacuumResult vacuumDatabase(const QString& path, const std::atomic<bool>* stopFlag)
 {
     VacuumResult result;
 
@@ -125,7 +124,7 @@ VacuumResult vacuumDatabase(const QString &path, const std::atomic<bool> *stopFl
 
     // Without SQLITE_OPEN_CREATE: a file that vanished since it was examined
     // must not come back as an empty database.
-    sqlite3 *db = nullptr;
+    sqlite3* db = nullptr;
     const QByteArray utf8Path = path.toUtf8();
     const int openCode = sqlite3_open_v2(utf8Path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (openCode != SQLITE_OK) {
@@ -147,10 +146,9 @@ VacuumResult vacuumDatabase(const QString &path, const std::atomic<bool> *stopFl
     }
 
     if (stopFlag)
-        sqlite3_progress_handler(db, 1000, vacuumProgressHandler,
-                                 const_cast<std::atomic<bool> *>(stopFlag));
+        sqlite3_progress_handler(db, 1000, vacuumProgressHandler, const_cast<std::atomic<bool>*>(stopFlag));
 
-    char *errorText = nullptr;
+    char* errorText = nullptr;
     const int code = sqlite3_exec(db, "VACUUM", nullptr, nullptr, &errorText);
     if (errorText) {
         result.message = utf8Text(errorText);
@@ -158,12 +156,22 @@ VacuumResult vacuumDatabase(const QString &path, const std::atomic<bool> *stopFl
     }
 
     switch (code) {
-    case SQLITE_OK: result.status = VacuumStatus::Ok; break;
-    case SQLITE_INTERRUPT: result.status = VacuumStatus::Cancelled; break;
+    case SQLITE_OK:
+        result.status = VacuumStatus::Ok;
+        break;
+    case SQLITE_INTERRUPT:
+        result.status = VacuumStatus::Cancelled;
+        break;
     case SQLITE_BUSY:
-    case SQLITE_LOCKED: result.status = VacuumStatus::Busy; break;
-    case SQLITE_NOTADB: result.status = VacuumStatus::NotADatabase; break;
-    default: result.status = VacuumStatus::Error; break;
+    case SQLITE_LOCKED:
+        result.status = VacuumStatus::Busy;
+        break;
+    case SQLITE_NOTADB:
+        result.status = VacuumStatus::NotADatabase;
+        break;
+    default:
+        result.status = VacuumStatus::Error;
+        break;
     }
 
     sqlite3_close(db);

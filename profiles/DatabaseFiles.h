@@ -8,8 +8,8 @@
 // Outcome of compacting one database file.
 enum class VacuumStatus {
     Ok = 0,
-    Cancelled = 1,    // the stop flag interrupted the statement; the file is unchanged
-    Busy = 2,         // another process holds the database
+    Cancelled = 1, // the stop flag interrupted the statement; the file is unchanged
+    Busy = 2, // another process holds the database
     NotADatabase = 3, // encrypted, or not a valid database
     CannotOpen = 4,
     Error = 5,
@@ -26,10 +26,7 @@ struct VacuumResult
     // Busy (SQLite's lock) and CannotOpen (the system refused the file because
     // another program holds it) mean the owning program still has the file
     // open: a run stops on them. Every other failure is one file's problem.
-    bool isFatal() const
-    {
-        return status == VacuumStatus::Busy || status == VacuumStatus::CannotOpen;
-    }
+    bool isFatal() const { return status == VacuumStatus::Busy || status == VacuumStatus::CannotOpen; }
 };
 
 // What listing a folder for databases found.
@@ -49,8 +46,8 @@ struct DatabaseListing
 // The SQLite files directly in `folder` (or below it when `recursive`),
 // recognised by their 16-byte header. Only regular files (after following
 // links) are read.
-DatabaseListing scanSqliteDatabases(const QString &folder, bool recursive);
-QStringList listSqliteDatabases(const QString &folder, bool recursive);
+DatabaseListing scanSqliteDatabases(const QString& folder, bool recursive);
+QStringList listSqliteDatabases(const QString& folder, bool recursive);
 
 // Rewrites one database with VACUUM. A non-null `stopFlag` is polled every
 // 1000 SQLite steps, but SQLite only acts on it while it builds the compacted
@@ -59,7 +56,7 @@ QStringList listSqliteDatabases(const QString &folder, bool recursive);
 // flag is no longer looked at and the VACUUM completes. A file that does not
 // exist is never created, and one that no longer holds a database header is
 // left alone (NotADatabase).
-VacuumResult vacuumDatabase(const QString &path, const std::atomic<bool> *stopFlag);
+VacuumResult vacuumDatabase(const QString& path, const std::atomic<bool>* stopFlag);
 
 // SQLite's progress callback: non-zero (abandon the statement) once the flag is set.
-int vacuumProgressHandler(void *context);
+int vacuumProgressHandler(void* context);

@@ -26,11 +26,10 @@ QString FirefoxFamilyBrowser::familyName() const
     return QStringLiteral("Mozilla");
 }
 
-bool FirefoxFamilyBrowser::isProfileFolder(const QString &folder) const
+bool FirefoxFamilyBrowser::isProfileFolder(const QString& folder) const
 {
     return fileExistsIn(folder, QStringLiteral("bookmarkbackups"))
-        || fileExistsIn(folder, QStringLiteral("places.sqlite"))
-        || fileExistsIn(folder, QStringLiteral("prefs.js"));
+        || fileExistsIn(folder, QStringLiteral("places.sqlite")) || fileExistsIn(folder, QStringLiteral("prefs.js"));
 }
 
 void FirefoxFamilyBrowser::loadProfiles()
@@ -46,15 +45,15 @@ void FirefoxFamilyBrowser::loadProfiles()
     for (auto it = groups.cbegin(); it != groups.cend(); ++it) {
         if (!it.key().startsWith(QLatin1String("Profile"), Qt::CaseInsensitive))
             continue;
-        const QHash<QString, QString> &values = it.value();
+        const QHash<QString, QString>& values = it.value();
         const QString path = values.value(QStringLiteral("Path"));
         if (path.isEmpty())
             continue;
         const int isRelative = values.contains(QStringLiteral("IsRelative"))
             ? values.value(QStringLiteral("IsRelative")).toInt() // not a number: 0
             : 1;
-        const QString folder = isRelative != 0 ? dataDir + QLatin1Char('/') + withForwardSlashes(path)
-                                               : withForwardSlashes(path);
+        const QString folder
+            = isRelative != 0 ? dataDir + QLatin1Char('/') + withForwardSlashes(path) : withForwardSlashes(path);
         if (!QFileInfo(folder).isDir())
             continue;
         QString name = values.value(QStringLiteral("Name"));

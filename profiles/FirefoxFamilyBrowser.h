@@ -12,5 +12,5 @@ public:
     QString familyName() const override;
     void loadProfiles() override;
     // One of "bookmarkbackups", "places.sqlite", "prefs.js".
-    bool isProfileFolder(const QString &folder) const override;
+    bool isProfileFolder(const QString& folder) const override;
 };

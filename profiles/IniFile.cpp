@@ -2,7 +2,7 @@
 
 #include "RegularFile.h"
 
-QMap<QString, QHash<QString, QString>> readIniFile(const QString &path)
+QMap<QString, QHash<QString, QString>> readIniFile(const QString& path)
 {
     QMap<QString, QHash<QString, QString>> groups;
     QByteArray data;
@@ -11,8 +11,8 @@ QMap<QString, QHash<QString, QString>> readIniFile(const QString &path)
     if (data.startsWith("\xEF\xBB\xBF"))
         data.remove(0, 3);
 
-    QHash<QString, QString> *group = nullptr;
-    for (const QByteArray &rawLine : data.split('\n')) {
+    QHash<QString, QString>* group = nullptr;
+    for (const QByteArray& rawLine : data.split('\n')) {
         const QString line = QString::fromUtf8(rawLine).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
             continue;

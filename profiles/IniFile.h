@@ -9,4 +9,4 @@
 // backslashes, unlike QSettings, which reads them as escapes. Keys are
 // case-sensitive; keys before the first group are dropped. A missing file
 // gives no groups.
-QMap<QString, QHash<QString, QString>> readIniFile(const QString &path);
+QMap<QString, QHash<QString, QString>> readIniFile(const QString& path);

@@ -11,7 +11,7 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
-Optimizer::Optimizer(QObject *parent)
+Optimizer::Optimizer(QObject* parent)
     : QObject(parent)
 {
 }
@@ -21,7 +21,7 @@ Optimizer::~Optimizer()
     waitForFinished();
 }
 
-void Optimizer::start(const std::vector<BrowserProfile *> &profiles)
+void Optimizer::start(const std::vector<BrowserProfile*>& profiles)
 {
     if (running.exchange(true))
         return;
@@ -46,7 +46,7 @@ void Optimizer::waitForFinished()
         future.waitForFinished();
 }
 
-void Optimizer::run(std::vector<BrowserProfile *> profiles)
+void Optimizer::run(std::vector<BrowserProfile*> profiles)
 {
     QElapsedTimer clock;
     clock.start();
@@ -57,7 +57,7 @@ void Optimizer::run(std::vector<BrowserProfile *> profiles)
     qint64 totalBefore = 0;
     qsizetype fileCount = 0;
     std::vector<qint64> sizesBefore;
-    for (BrowserProfile *profile : profiles) {
+    for (BrowserProfile* profile : profiles) {
         sizesBefore.push_back(profile->readTotalSize());
         totalBefore += sizesBefore.back();
         fileCount += profile->databases().size();
@@ -69,7 +69,7 @@ void Optimizer::run(std::vector<BrowserProfile *> profiles)
     bool fatalError = false;
     qint64 totalAfter = 0;
     for (size_t i = 0; i < profiles.size(); ++i) {
-        BrowserProfile *profile = profiles[i];
+        BrowserProfile* profile = profiles[i];
         if (stopRequested.load())
             break;
         qint64 sizeAfter = 0;
@@ -98,22 +98,20 @@ void Optimizer::run(std::vector<BrowserProfile *> profiles)
                          .arg(fileCount)
                          .arg(formatSize(totalAfter), formatSize(totalBefore)),
                      false);
-        emit logLine(QStringLiteral("Completed in %1 seconds")
-                         .arg(double(clock.elapsed()) / 1000.0, 0, 'f', 2),
-                     true);
+        emit logLine(QStringLiteral("Completed in %1 seconds").arg(double(clock.elapsed()) / 1000.0, 0, 'f', 2), true);
     }
 
     running.exchange(false);
     emit finished(cancelled, fatalError);
 }
 
-bool Optimizer::optimizeProfile(BrowserProfile *profile, qint64 &sizeAfter)
+bool Optimizer::optimizeProfile(BrowserProfile* profile, qint64& sizeAfter)
 {
     emit logLine(QStringLiteral("Optimizing %1").arg(profile->displayName()), true);
     emit logLine(QStringLiteral("Path: %1").arg(visibleText(QDir::toNativeSeparators(profile->path))), false);
 
     const QStringList files = profile->databases();
-    for (const QString &line : profile->listingProblems())
+    for (const QString& line : profile->listingProblems())
         emit logLine(line, false);
     if (!profile->folderError.isEmpty())
         return true;
@@ -126,7 +124,7 @@ bool Optimizer::optimizeProfile(BrowserProfile *profile, qint64 &sizeAfter)
     // its next total.
     QList<qint64> sizesAfter;
     sizesAfter.reserve(files.size());
-    for (const QString &file : files) {
+    for (const QString& file : files) {
         if (stopRequested.load())
             return true;
         emit logLine(QStringLiteral("%1...").arg(visibleText(QFileInfo(file).fileName())), false);
@@ -144,9 +142,9 @@ bool Optimizer::optimizeProfile(BrowserProfile *profile, qint64 &sizeAfter)
             break;
         case VacuumStatus::Busy:
         case VacuumStatus::CannotOpen:
-            emit logLine(QStringLiteral("Error: the file is locked, %1 seems to be still running")
-                             .arg(profile->programName()),
-                         false);
+            emit logLine(
+                QStringLiteral("Error: the file is locked, %1 seems to be still running").arg(profile->programName()),
+                false);
             break;
         case VacuumStatus::Ok:
             break;

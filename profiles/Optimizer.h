@@ -16,12 +16,12 @@ class Optimizer : public QObject
     Q_OBJECT
 
 public:
-    explicit Optimizer(QObject *parent = nullptr);
+    explicit Optimizer(QObject* parent = nullptr);
     ~Optimizer() override;
 
     // Does nothing while a run is going on. The profiles must stay alive and
     // untouched until finished() arrives.
-    void start(const std::vector<BrowserProfile *> &profiles);
+    void start(const std::vector<BrowserProfile*>& profiles);
     bool isRunning() const;
     // Returns at once; the run stops before the next file. The current VACUUM
     // sees the request only while SQLite builds the compacted copy (roughly the
@@ -31,16 +31,16 @@ public:
     void waitForFinished();
 
 signals:
-    void logLine(const QString &text, bool bold);
+    void logLine(const QString& text, bool bold);
     void progressRangeChanged(int maximumKb);
     void progressChanged(int valueKb);
     void finished(bool cancelled, bool fatalError);
 
 private:
-    void run(std::vector<BrowserProfile *> profiles);
+    void run(std::vector<BrowserProfile*> profiles);
     // False when a locked file ends the run; `sizeAfter` is the profile's
     // size once its files have had their turn.
-    bool optimizeProfile(BrowserProfile *profile, qint64 &sizeAfter);
+    bool optimizeProfile(BrowserProfile* profile, qint64& sizeAfter);
 
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> running{false};

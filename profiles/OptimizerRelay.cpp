@@ -4,7 +4,7 @@
 
 #include <QTimer>
 
-OptimizerRelay::OptimizerRelay(Optimizer *optimizer)
+OptimizerRelay::OptimizerRelay(Optimizer* optimizer)
     : QObject(optimizer)
     , timer(new QTimer(this))
 {
@@ -12,18 +12,30 @@ OptimizerRelay::OptimizerRelay(Optimizer *optimizer)
     connect(timer, &QTimer::timeout, this, &OptimizerRelay::deliver);
 
     // Direct: these run on the pool thread and only queue the event.
-    connect(optimizer, &Optimizer::logLine, this, [this](const QString &text, bool bold) {
-        add({Kind::Line, text, 0, bold});
-    }, Qt::DirectConnection);
-    connect(optimizer, &Optimizer::progressRangeChanged, this, [this](int maximumKb) {
-        add({Kind::Range, QString(), maximumKb});
-    }, Qt::DirectConnection);
-    connect(optimizer, &Optimizer::progressChanged, this, [this](int valueKb) {
-        add({Kind::Progress, QString(), valueKb});
-    }, Qt::DirectConnection);
-    connect(optimizer, &Optimizer::finished, this, [this](bool cancelled, bool fatalError) {
-        add({Kind::Finished, QString(), 0, cancelled, fatalError});
-    }, Qt::DirectConnection);
+    connect(
+        optimizer, &Optimizer::logLine, this,
+        [this](const QString& text, bool bold) {
+            add({Kind::Line, text, 0, bold});
+        },
+        Qt::DirectConnection);
+    connect(
+        optimizer, &Optimizer::progressRangeChanged, this,
+        [this](int maximumKb) {
+            add({Kind::Range, QString(), maximumKb});
+        },
+        Qt::DirectConnection);
+    connect(
+        optimizer, &Optimizer::progressChanged, this,
+        [this](int valueKb) {
+            add({Kind::Progress, QString(), valueKb});
+        },
+        Qt::DirectConnection);
+    connect(
+        optimizer, &Optimizer::finished, this,
+        [this](bool cancelled, bool fatalError) {
+            add({Kind::Finished, QString(), 0, cancelled, fatalError});
+        },
+        Qt::DirectConnection);
 }
 
 void OptimizerRelay::add(Event event)
@@ -59,12 +71,20 @@ void OptimizerRelay::deliver()
     else
         timer->stop();
 
-    for (const Event &event : batch) {
+    for (const Event& event : batch) {
         switch (event.kind) {
-        case Kind::Line: emit logLine(event.text, event.first); break;
-        case Kind::Range: emit progressRangeChanged(event.value); break;
-        case Kind::Progress: emit progressChanged(event.value); break;
-        case Kind::Finished: emit finished(event.first, event.second); break;
+        case Kind::Line:
+            emit logLine(event.text, event.first);
+            break;
+        case Kind::Range:
+            emit progressRangeChanged(event.value);
+            break;
+        case Kind::Progress:
+            emit progressChanged(event.value);
+            break;
+        case Kind::Finished:
+            emit finished(event.first, event.second);
+            break;
         }
     }
 }

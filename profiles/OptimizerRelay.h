@@ -20,12 +20,12 @@ class OptimizerRelay : public QObject
     Q_OBJECT
 
 public:
-    explicit OptimizerRelay(Optimizer *optimizer);
+    explicit OptimizerRelay(Optimizer* optimizer);
 
     static constexpr int intervalMs = 40;
 
 signals:
-    void logLine(const QString &text, bool bold);
+    void logLine(const QString& text, bool bold);
     void progressRangeChanged(int maximumKb);
     void progressChanged(int valueKb);
     void finished(bool cancelled, bool fatalError);
@@ -42,10 +42,10 @@ private:
     };
 
     void add(Event event); // on the optimizer's thread
-    void deliver();        // on this object's thread
+    void deliver(); // on this object's thread
 
     QMutex mutex;
     std::vector<Event> pending; // guarded by mutex
-    bool ticking = false;       // guarded by mutex: a delivery is due or the timer runs
-    QTimer *timer = nullptr;
+    bool ticking = false; // guarded by mutex: a delivery is due or the timer runs
+    QTimer* timer = nullptr;
 };

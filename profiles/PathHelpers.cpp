@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-QString normalizePath(const QString &path)
+QString normalizePath(const QString& path)
 {
     // Profile folders come from Windows files written with backslashes, so the
     // separator is converted on every platform, not only where it is native.
@@ -14,7 +14,7 @@ QString normalizePath(const QString &path)
     return result;
 }
 
-bool fileExistsIn(const QString &dir, const QString &name)
+bool fileExistsIn(const QString& dir, const QString& name)
 {
     if (dir.isEmpty())
         return false;

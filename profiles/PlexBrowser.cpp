@@ -26,7 +26,7 @@ QString PlexBrowser::familyName() const
     return QStringLiteral("Plex");
 }
 
-bool PlexBrowser::isProfileFolder(const QString &folder) const
+bool PlexBrowser::isProfileFolder(const QString& folder) const
 {
     return fileExistsIn(folder, QStringLiteral("com.plexapp.plugins.library.db"))
         || fileExistsIn(folder, QStringLiteral("com.plexapp.plugins.library.blobs.db"));

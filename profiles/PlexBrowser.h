@@ -12,5 +12,5 @@ public:
     QString familyName() const override;
     void loadProfiles() override;
     // The library database or its blobs database.
-    bool isProfileFolder(const QString &folder) const override;
+    bool isProfileFolder(const QString& folder) const override;
 };

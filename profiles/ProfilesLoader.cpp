@@ -5,7 +5,7 @@
 #include <QThreadPool>
 #include <QtConcurrent>
 
-ProfilesLoader::ProfilesLoader(QObject *parent)
+ProfilesLoader::ProfilesLoader(QObject* parent)
     : QObject(parent)
 {
 }
@@ -15,12 +15,11 @@ ProfilesLoader::~ProfilesLoader()
     waitForFinished();
 }
 
-void ProfilesLoader::start(BrowsersList *list, AppSettings *settings)
+void ProfilesLoader::start(BrowsersList* list, AppSettings* settings)
 {
     if (running.exchange(true))
         return;
-    future = QtConcurrent::run(QThreadPool::globalInstance(),
-                               [this, list, settings] { load(list, settings); });
+    future = QtConcurrent::run(QThreadPool::globalInstance(), [this, list, settings] { load(list, settings); });
 }
 
 bool ProfilesLoader::isRunning() const
@@ -33,7 +32,7 @@ void ProfilesLoader::waitForFinished()
     future.waitForFinished();
 }
 
-void ProfilesLoader::load(BrowsersList *list, AppSettings *settings)
+void ProfilesLoader::load(BrowsersList* list, AppSettings* settings)
 {
     list->reloadAll();
     list->loadSettings(settings);

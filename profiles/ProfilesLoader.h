@@ -15,12 +15,12 @@ class ProfilesLoader : public QObject
     Q_OBJECT
 
 public:
-    explicit ProfilesLoader(QObject *parent = nullptr);
+    explicit ProfilesLoader(QObject* parent = nullptr);
     // Waits for a running job.
     ~ProfilesLoader() override;
 
     // Does nothing while a job runs; returns at once. Neither pointer is owned.
-    void start(BrowsersList *list, AppSettings *settings);
+    void start(BrowsersList* list, AppSettings* settings);
     bool isRunning() const;
     void waitForFinished();
 
@@ -29,7 +29,7 @@ signals:
     void finished();
 
 private:
-    void load(BrowsersList *list, AppSettings *settings);
+    void load(BrowsersList* list, AppSettings* settings);
 
     std::atomic<bool> running{false};
     QFuture<void> future;

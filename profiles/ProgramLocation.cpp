@@ -4,16 +4,16 @@
 
 namespace {
 
-QString environmentFolder(const char *name)
+QString environmentFolder(const char* name)
 {
     return QDir::fromNativeSeparators(qEnvironmentVariable(name));
 }
 
 } // namespace
 
-QString findProgramPath(const QStringList &appNames)
+QString findProgramPath(const QStringList& appNames)
 {
-    for (const QString &appName : appNames) {
+    for (const QString& appName : appNames) {
         QString path = findInAppPaths(appName);
         if (path.isEmpty())
             path = findInStartMenu(appName);
@@ -33,7 +33,7 @@ QString appDataDir()
     return environmentFolder("APPDATA");
 }
 
-QString joinPath(const QString &base, const QString &relative)
+QString joinPath(const QString& base, const QString& relative)
 {
     if (base.isEmpty() || relative.isEmpty())
         return QString();

@@ -20,40 +20,40 @@ public:
     ProgramLookupScope();
     ~ProgramLookupScope();
 
-    ProgramLookupScope(const ProgramLookupScope &) = delete;
-    ProgramLookupScope &operator=(const ProgramLookupScope &) = delete;
+    ProgramLookupScope(const ProgramLookupScope&) = delete;
+    ProgramLookupScope& operator=(const ProgramLookupScope&) = delete;
 
     struct Index;
 
 private:
     std::unique_ptr<Index> index;
-    Index *previous = nullptr;
+    Index* previous = nullptr;
 };
 
 // The executable (or shortcut target) of the first application name that can
 // be located; empty when none can. Each name is tried as an executable name
 // first, then as a display name.
-QString findProgramPath(const QStringList &appNames);
+QString findProgramPath(const QStringList& appNames);
 
 // An executable registered for this name ("firefox.exe"), or empty. On Linux:
 // the executable of that name on PATH, ".exe" dropped.
-QString findInAppPaths(const QString &appName);
+QString findInAppPaths(const QString& appName);
 
 // The program behind a menu entry of this display name ("Google Chrome"), the
 // entry itself when its target is gone, or empty. On Linux the menu is made of
 // XDG .desktop files.
-QString findInStartMenu(const QString &appName);
+QString findInStartMenu(const QString& appName);
 
 // Lower-cased entry name -> entry file, built once per process; the user's
 // entries come before the system-wide ones.
-const QHash<QString, QString> &buildShortcutIndex();
+const QHash<QString, QString>& buildShortcutIndex();
 
 // The file's icon as the desktop shows it; a null icon for an empty path.
-QIcon iconForPath(const QString &path);
+QIcon iconForPath(const QString& path);
 
 // LOCALAPPDATA and APPDATA with forward slashes; empty when unset.
 QString localAppDataDir();
 QString appDataDir();
 
 // base + "/" + relative without trailing slashes; empty when either is empty.
-QString joinPath(const QString &base, const QString &relative);
+QString joinPath(const QString& base, const QString& relative);

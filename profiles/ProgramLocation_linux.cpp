@@ -22,14 +22,14 @@ namespace {
 
 struct DesktopEntry
 {
-    QString file;   // the .desktop file
-    QString name;   // its Name
+    QString file; // the .desktop file
+    QString name; // its Name
     QString target; // the executable its Exec line starts, when it exists
-    QString icon;   // its Icon: a theme name or an absolute file
+    QString icon; // its Icon: a theme name or an absolute file
 };
 
 // Words of an Exec line, honouring the desktop-entry format's double-quote quoting.
-QStringList execWords(const QString &exec)
+QStringList execWords(const QString& exec)
 {
     QStringList words;
     QString word;
@@ -57,7 +57,7 @@ QStringList execWords(const QString &exec)
     return words;
 }
 
-bool isAssignment(const QString &word)
+bool isAssignment(const QString& word)
 {
     const qsizetype eq = word.indexOf(QLatin1Char('='));
     return eq > 0 && !word.left(eq).contains(QLatin1Char('/'));
@@ -66,12 +66,12 @@ bool isAssignment(const QString &word)
 // The program an Exec line starts. Launchers ("env VAR=1 prog", "flatpak run
 // org.app.Id", "snap run prog") start another program, whose icon is not
 // theirs: they and their options are passed over.
-QString execProgram(const QString &exec)
+QString execProgram(const QString& exec)
 {
     const QStringList words = execWords(exec);
     qsizetype i = 0;
     while (i < words.size()) {
-        const QString &word = words.at(i);
+        const QString& word = words.at(i);
         const QString base = QFileInfo(word).fileName();
         if (isAssignment(word)) {
             ++i;
@@ -79,12 +79,12 @@ QString execProgram(const QString &exec)
             ++i;
             // env's options; -u and -C take a value of their own.
             while (i < words.size() && words.at(i).startsWith(QLatin1Char('-'))) {
-                const QString &option = words.at(i++);
+                const QString& option = words.at(i++);
                 if ((option == QLatin1String("-u") || option == QLatin1String("-C")) && i < words.size())
                     ++i;
             }
-        } else if ((base == QLatin1String("flatpak") || base == QLatin1String("snap"))
-                   && i + 1 < words.size() && words.at(i + 1) == QLatin1String("run")) {
+        } else if ((base == QLatin1String("flatpak") || base == QLatin1String("snap")) && i + 1 < words.size()
+                   && words.at(i + 1) == QLatin1String("run")) {
             i += 2;
             while (i < words.size() && words.at(i).startsWith(QLatin1Char('-')))
                 ++i;
@@ -95,7 +95,7 @@ QString execProgram(const QString &exec)
     return QString();
 }
 
-QString resolveExecutable(const QString &program)
+QString resolveExecutable(const QString& program)
 {
     if (program.isEmpty())
         return QString();
@@ -104,7 +104,7 @@ QString resolveExecutable(const QString &program)
     return QStandardPaths::findExecutable(program);
 }
 
-DesktopEntry readDesktopEntry(const QString &file)
+DesktopEntry readDesktopEntry(const QString& file)
 {
     DesktopEntry entry;
     entry.file = file;
@@ -113,7 +113,7 @@ DesktopEntry readDesktopEntry(const QString &file)
         return entry;
     bool inMainGroup = false;
     QString exec;
-    for (const QByteArray &rawLine : data.split('\n')) {
+    for (const QByteArray& rawLine : data.split('\n')) {
         const QString line = QString::fromUtf8(rawLine).trimmed();
         if (line.startsWith(QLatin1Char('['))) {
             inMainGroup = line == QLatin1String("[Desktop Entry]");
@@ -138,12 +138,12 @@ DesktopEntry readDesktopEntry(const QString &file)
 }
 
 // Every .desktop file, the user's folder first, read once per process.
-const std::vector<DesktopEntry> &desktopEntries()
+const std::vector<DesktopEntry>& desktopEntries()
 {
     static const std::vector<DesktopEntry> entries = [] {
         std::vector<DesktopEntry> result;
         const QStringList folders = QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
-        for (const QString &folder : folders) {
+        for (const QString& folder : folders) {
             if (!QFileInfo(folder).isDir())
                 continue;
             QDirIterator it(folder, {QStringLiteral("*.desktop")}, QDir::Files, QDirIterator::Subdirectories);
@@ -155,16 +155,16 @@ const std::vector<DesktopEntry> &desktopEntries()
     return entries;
 }
 
-const DesktopEntry *entryForFile(const QString &file)
+const DesktopEntry* entryForFile(const QString& file)
 {
-    for (const DesktopEntry &entry : desktopEntries()) {
+    for (const DesktopEntry& entry : desktopEntries()) {
         if (entry.file == file)
             return &entry;
     }
     return nullptr;
 }
 
-QIcon iconFromEntry(const DesktopEntry &entry)
+QIcon iconFromEntry(const DesktopEntry& entry)
 {
     if (entry.icon.isEmpty())
         return QIcon();
@@ -208,11 +208,11 @@ struct ProgramLookupScope::Index
     QByteArray pathVariable;
     std::vector<Folder> folders;
 
-    explicit Index(const QByteArray &variable)
+    explicit Index(const QByteArray& variable)
         : pathVariable(variable)
     {
         const QStringList raw = QString::fromLocal8Bit(variable).split(QDir::listSeparator(), Qt::SkipEmptyParts);
-        for (const QString &entry : raw) {
+        for (const QString& entry : raw) {
             QString clean = QDir::cleanPath(entry);
             if (clean.size() > 1 && clean.endsWith(QLatin1Char('/')))
                 clean.chop(1);
@@ -222,13 +222,13 @@ struct ProgramLookupScope::Index
         }
     }
 
-    static void list(Folder &folder)
+    static void list(Folder& folder)
     {
         folder.read = true;
-        DIR *dir = ::opendir(QFile::encodeName(folder.path).constData());
+        DIR* dir = ::opendir(QFile::encodeName(folder.path).constData());
         if (!dir)
             return;
-        while (const dirent *entry = ::readdir(dir))
+        while (const dirent* entry = ::readdir(dir))
             folder.names.emplace(entry->d_name);
         ::closedir(dir);
         folder.listed = true;
@@ -236,10 +236,10 @@ struct ProgramLookupScope::Index
 
     // What findExecutable(program) answers, asking the disk only about
     // folders that hold the name (or could not be listed).
-    QString find(const QString &program)
+    QString find(const QString& program)
     {
         const std::string name = QFile::encodeName(program).toStdString();
-        for (Folder &folder : folders) {
+        for (Folder& folder : folders) {
             if (!folder.read)
                 list(folder);
             if (folder.listed && !folder.names.count(name))
@@ -254,7 +254,7 @@ struct ProgramLookupScope::Index
 
 namespace {
 
-thread_local ProgramLookupScope::Index *activeIndex = nullptr;
+thread_local ProgramLookupScope::Index* activeIndex = nullptr;
 
 } // namespace
 
@@ -275,7 +275,7 @@ ProgramLookupScope::~ProgramLookupScope()
         activeIndex = previous;
 }
 
-QString findInAppPaths(const QString &appName)
+QString findInAppPaths(const QString& appName)
 {
     QString program = appName;
     if (program.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
@@ -284,21 +284,20 @@ QString findInAppPaths(const QString &appName)
         return QString();
     // A name with a folder in it, or a PATH changed since the listing, goes
     // the long way.
-    if (activeIndex && !program.contains(QLatin1Char('/'))
-        && qgetenv("PATH") == activeIndex->pathVariable)
+    if (activeIndex && !program.contains(QLatin1Char('/')) && qgetenv("PATH") == activeIndex->pathVariable)
         return activeIndex->find(program);
     return QStandardPaths::findExecutable(program);
 }
 
-const QHash<QString, QString> &buildShortcutIndex()
+const QHash<QString, QString>& buildShortcutIndex()
 {
     static const QHash<QString, QString> index = [] {
         QHash<QString, QString> result;
         // Windows names shortcuts after the program ("Google Chrome"); desktop
         // files carry that in Name, their file name is an id ("google-chrome").
-        for (const DesktopEntry &entry : desktopEntries()) {
+        for (const DesktopEntry& entry : desktopEntries()) {
             const QString id = QFileInfo(entry.file).completeBaseName().toLower();
-            for (const QString &key : {id, entry.name.toLower()}) {
+            for (const QString& key : {id, entry.name.toLower()}) {
                 if (!key.isEmpty() && !result.contains(key))
                     result.insert(key, entry.file);
             }
@@ -308,24 +307,24 @@ const QHash<QString, QString> &buildShortcutIndex()
     return index;
 }
 
-QString findInStartMenu(const QString &appName)
+QString findInStartMenu(const QString& appName)
 {
     const QString file = buildShortcutIndex().value(appName.toLower());
     if (file.isEmpty())
         return QString();
-    const DesktopEntry *entry = entryForFile(file);
+    const DesktopEntry* entry = entryForFile(file);
     if (entry && !entry->target.isEmpty())
         return entry->target;
     return file;
 }
 
-QIcon iconForPath(const QString &path)
+QIcon iconForPath(const QString& path)
 {
     if (path.isEmpty())
         return QIcon();
 
     // A program started from a menu entry shows the entry's icon.
-    for (const DesktopEntry &entry : desktopEntries()) {
+    for (const DesktopEntry& entry : desktopEntries()) {
         if (entry.file == path || entry.target == path) {
             const QIcon icon = iconFromEntry(entry);
             if (!icon.isNull())

@@ -16,7 +16,7 @@ struct ProgramLookupScope::Index
 ProgramLookupScope::ProgramLookupScope() = default;
 ProgramLookupScope::~ProgramLookupScope() = default;
 
-QString findInAppPaths(const QString &appName)
+QString findInAppPaths(const QString& appName)
 {
     std::wstring path;
     if (!ProgramLocationIndex::findInAppPaths(appName.toStdWString(), path))
@@ -24,18 +24,18 @@ QString findInAppPaths(const QString &appName)
     return QString::fromStdWString(path);
 }
 
-const QHash<QString, QString> &buildShortcutIndex()
+const QHash<QString, QString>& buildShortcutIndex()
 {
     static const QHash<QString, QString> index = [] {
         QHash<QString, QString> result;
-        for (const auto &[name, path] : ProgramLocationIndex::shortcutIndex())
+        for (const auto& [name, path] : ProgramLocationIndex::shortcutIndex())
             result.insert(QString::fromStdWString(name), QString::fromStdWString(path));
         return result;
     }();
     return index;
 }
 
-QString findInStartMenu(const QString &appName)
+QString findInStartMenu(const QString& appName)
 {
     std::wstring path;
     if (!ProgramLocationIndex::findInStartMenu(appName.toStdWString(), path))
@@ -43,7 +43,7 @@ QString findInStartMenu(const QString &appName)
     return QString::fromStdWString(path);
 }
 
-QIcon iconForPath(const QString &path)
+QIcon iconForPath(const QString& path)
 {
     if (path.isEmpty())
         return QIcon();

@@ -7,19 +7,19 @@
 QStringList runningProcessNames()
 {
     QStringList names;
-    for (const ProcessHelpers::Process &process : ProcessHelpers::runningProcesses()) {
+    for (const ProcessHelpers::Process& process : ProcessHelpers::runningProcesses()) {
         if (!process.imagePath.empty())
             names.append(QString::fromStdWString(process.imagePath));
     }
     return names;
 }
 
-QStringList runningPrograms(const std::vector<ProgramProcessNames> &programs)
+QStringList runningPrograms(const std::vector<ProgramProcessNames>& programs)
 {
     QStringList result;
     if (programs.empty())
         return result;
-    for (const ProcessHelpers::Process &process : ProcessHelpers::runningProcesses()) {
+    for (const ProcessHelpers::Process& process : ProcessHelpers::runningProcesses()) {
         if (process.imagePath.empty())
             continue;
         // Windows paths may reach us with backslashes; either way only the
@@ -29,7 +29,7 @@ QStringList runningPrograms(const std::vector<ProgramProcessNames> &programs)
         const QString baseName = QFileInfo(path).completeBaseName();
         if (baseName.isEmpty())
             continue;
-        for (const ProgramProcessNames &program : programs) {
+        for (const ProgramProcessNames& program : programs) {
             // Profiles are per user: another user's copy of the program
             // holds none of this user's files. Asked last, as it costs a read.
             if (!result.contains(program.first) && program.second.contains(baseName, Qt::CaseInsensitive)

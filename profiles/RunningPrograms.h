@@ -14,4 +14,4 @@ QStringList runningProcessNames();
 // the order their processes are found. A process counts when its file name
 // without extension equals one of the program's process names, ignoring case,
 // and it runs for the current user (zombies never count).
-QStringList runningPrograms(const std::vector<ProgramProcessNames> &programs);
+QStringList runningPrograms(const std::vector<ProgramProcessNames>& programs);

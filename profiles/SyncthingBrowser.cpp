@@ -26,7 +26,7 @@ QString SyncthingBrowser::familyName() const
     return name();
 }
 
-bool SyncthingBrowser::isProfileFolder(const QString &folder) const
+bool SyncthingBrowser::isProfileFolder(const QString& folder) const
 {
     if (!fileExistsIn(folder, QStringLiteral("main.db")))
         return false;

@@ -12,5 +12,5 @@ public:
     QString familyName() const override;
     void loadProfiles() override;
     // "main.db" plus a "folder.*.db" file or a "config.xml" one folder up.
-    bool isProfileFolder(const QString &folder) const override;
+    bool isProfileFolder(const QString& folder) const override;
 };

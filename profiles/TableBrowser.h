@@ -19,7 +19,7 @@ public:
     QStringList processNames() const override { return info.processNames; }
     QStringList appNames() const override { return info.appNames; }
 
-    const Info &row() const { return info; }
+    const Info& row() const { return info; }
 
 protected:
     Info info;

@@ -26,7 +26,7 @@ QString ViberBrowser::familyName() const
     return name();
 }
 
-bool ViberBrowser::isProfileFolder(const QString &folder) const
+bool ViberBrowser::isProfileFolder(const QString& folder) const
 {
     return fileExistsIn(folder, QStringLiteral("viber.db")) || fileExistsIn(folder, QStringLiteral("data.db"));
 }
@@ -37,7 +37,7 @@ void ViberBrowser::loadProfiles()
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return;
     const QStringList accounts = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString &account : accounts) {
+    for (const QString& account : accounts) {
         // "data" holds the program's own files, not an account.
         if (account.compare(QLatin1String("data"), Qt::CaseInsensitive) == 0)
             continue;

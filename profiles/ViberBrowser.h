@@ -12,5 +12,5 @@ public:
     QString familyName() const override;
     void loadProfiles() override;
     // "viber.db" or "data.db".
-    bool isProfileFolder(const QString &folder) const override;
+    bool isProfileFolder(const QString& folder) const override;
 };

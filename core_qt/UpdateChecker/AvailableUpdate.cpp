@@ -40,7 +40,9 @@ const tinyxml2::XMLElement* htmlInLanguage(const tinyxml2::XMLElement* item, con
 
 AvailableUpdate::AvailableUpdate(QUpdateChecker* checker, const QString& currentVersion,
                                  const LanguageTable* languageTable)
-    : checker(checker), currentVersion(currentVersion), languageTable(languageTable)
+    : checker(checker)
+    , currentVersion(currentVersion)
+    , languageTable(languageTable)
 {
 }
 
@@ -113,8 +115,8 @@ bool AvailableUpdate::fromXML(const QByteArray& feed)
         }
 
         UpdateVersion version;
-        version.date = date ? QDate::fromString(QString::fromUtf8(date), QStringLiteral("d.M.yyyy"))
-                            : QDate::currentDate();
+        version.date
+            = date ? QDate::fromString(QString::fromUtf8(date), QStringLiteral("d.M.yyyy")) : QDate::currentDate();
         version.name = QString::fromUtf8(name);
         if (noInstall) {
             UPDATE_LOG(logger, spdlog::level::info, fromXmlName, "UpdateChecker: {} is noInstall", name);
@@ -177,11 +179,9 @@ bool AvailableUpdate::isSaveToDownloads() const
 
 QString AvailableUpdate::releaseNotesHtml() const
 {
-    const QString releasedOn = languageTable
-        ? languageTable->translate(QStringLiteral("core/UpdateChecker/ReleasedOn"))
-        : QStringLiteral("released on %1");
-    QString html = QStringLiteral(
-        "<html><body><table cellspacing='0' cellpadding='2' style='padding-top: 10px;'>");
+    const QString releasedOn = languageTable ? languageTable->translate(QStringLiteral("core/UpdateChecker/ReleasedOn"))
+                                             : QStringLiteral("released on %1");
+    QString html = QStringLiteral("<html><body><table cellspacing='0' cellpadding='2' style='padding-top: 10px;'>");
     for (const UpdateVersion& version : versions) {
         const QString day = QStringLiteral("%1 %2 %3")
                                 .arg(version.date.day())

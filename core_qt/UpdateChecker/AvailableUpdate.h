@@ -37,8 +37,7 @@ class AvailableUpdate
 public:
     // The checker gives the running version and the language table; both are
     // handed over here so that the parse needs nothing else from it.
-    AvailableUpdate(QUpdateChecker* checker, const QString& currentVersion,
-                    const LanguageTable* languageTable);
+    AvailableUpdate(QUpdateChecker* checker, const QString& currentVersion, const LanguageTable* languageTable);
 
     void setLogger(std::shared_ptr<spdlog::logger> logger);
 
@@ -54,8 +53,7 @@ public:
 
     const QList<UpdateVersion>& versionList() const { return versions; }
 
-    static QString downloadUrlFor(const tinyxml2::XMLElement* download,
-                                  const std::shared_ptr<spdlog::logger>& logger);
+    static QString downloadUrlFor(const tinyxml2::XMLElement* download, const std::shared_ptr<spdlog::logger>& logger);
     static QStringList parseSystemList(const QString& text);
     static bool isCurrentSystemIn(const QString& text);
 

@@ -15,9 +15,9 @@ void stopAndDelete(QUpdateChecker* checker)
 
 } // namespace
 
-QUpdateChecker* QApplicationEx::createUpdateChecker(QWidget* mainWindow, const QString& feedUrl,
-                                                    const QString& appName, const QString& version,
-                                                    const QIcon& customIcon, const QIcon& appIcon)
+QUpdateChecker* QApplicationEx::createUpdateChecker(QWidget* mainWindow, const QString& feedUrl, const QString& appName,
+                                                    const QString& version, const QIcon& customIcon,
+                                                    const QIcon& appIcon)
 {
     auto* checker = new QUpdateChecker(feedUrl, appName, version, settings, languageTable, this, mainWindow);
     if (updateChecker) {

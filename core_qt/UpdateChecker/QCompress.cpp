@@ -29,8 +29,16 @@ struct ZlibDecoder
     bool gzip;
 
     void init() { gzip ? inflateInit2(&s, 31) : inflateInit(&s); }
-    void setInput(char* in, unsigned n) { s.next_in = reinterpret_cast<Bytef*>(in); s.avail_in = n; }
-    void setOutput(char* out, unsigned n) { s.next_out = reinterpret_cast<Bytef*>(out); s.avail_out = n; }
+    void setInput(char* in, unsigned n)
+    {
+        s.next_in = reinterpret_cast<Bytef*>(in);
+        s.avail_in = n;
+    }
+    void setOutput(char* out, unsigned n)
+    {
+        s.next_out = reinterpret_cast<Bytef*>(out);
+        s.avail_out = n;
+    }
     bool inputPending() const { return s.avail_in > 0; }
     unsigned outputFree() const { return s.avail_out; }
     int step(bool)
@@ -46,8 +54,16 @@ struct Bzip2Decoder
     bz_stream s{};
 
     void init() { BZ2_bzDecompressInit(&s, 0, 0); }
-    void setInput(char* in, unsigned n) { s.next_in = in; s.avail_in = n; }
-    void setOutput(char* out, unsigned n) { s.next_out = out; s.avail_out = n; }
+    void setInput(char* in, unsigned n)
+    {
+        s.next_in = in;
+        s.avail_in = n;
+    }
+    void setOutput(char* out, unsigned n)
+    {
+        s.next_out = out;
+        s.avail_out = n;
+    }
     bool inputPending() const { return s.avail_in > 0; }
     unsigned outputFree() const { return s.avail_out; }
     int step(bool)
@@ -65,8 +81,16 @@ struct LzmaAloneDecoder
     // A failed init makes the first step fail.
     void init() { initResult = lzma_alone_decoder(&s, decoderMemoryLimit); }
     lzma_ret initResult = LZMA_OK;
-    void setInput(char* in, unsigned n) { s.next_in = reinterpret_cast<uint8_t*>(in); s.avail_in = n; }
-    void setOutput(char* out, unsigned n) { s.next_out = reinterpret_cast<uint8_t*>(out); s.avail_out = n; }
+    void setInput(char* in, unsigned n)
+    {
+        s.next_in = reinterpret_cast<uint8_t*>(in);
+        s.avail_in = n;
+    }
+    void setOutput(char* out, unsigned n)
+    {
+        s.next_out = reinterpret_cast<uint8_t*>(out);
+        s.avail_out = n;
+    }
     bool inputPending() const { return s.avail_in > 0; }
     unsigned outputFree() const { return unsigned(s.avail_out); }
     int step(bool finish)
@@ -80,8 +104,8 @@ struct LzmaAloneDecoder
 // 16 KiB in, 32 KiB out per step; input after the end of the first stream is
 // not read. A failed step or a short write gives -1; what was written stays.
 template <class Decoder>
-qint64 blockLoop(Decoder& decoder, QIODevice* source, QIODevice* destination,
-                 StreamObserver* observer, bool emptyReadFails)
+qint64 blockLoop(Decoder& decoder, QIODevice* source, QIODevice* destination, StreamObserver* observer,
+                 bool emptyReadFails)
 {
     char out[32768];
     char in[16384];
@@ -157,7 +181,8 @@ bool readBigEndian64(QIODevice* source, quint64& value)
 } // namespace
 
 QStreamFromByteArray::QStreamFromByteArray(QByteArray* array, qint64 limit)
-    : array(array), limit(limit)
+    : array(array)
+    , limit(limit)
 {
 }
 
@@ -334,7 +359,9 @@ qint64 pbzx_inflate_stream(QIODevice* source, QIODevice* destination, StreamObse
     if (!(headerFlags & moreFollows))
         return 0;
 
-    static const QByteArray xzMagic("\xFD" "7zXZ\0", 6);
+    static const QByteArray xzMagic("\xFD"
+                                    "7zXZ\0",
+                                    6);
     qint64 total = 0;
     for (;;) {
         quint64 chunkFlags = 0;
@@ -357,8 +384,8 @@ qint64 pbzx_inflate_stream(QIODevice* source, QIODevice* destination, StreamObse
         }
         source->seek(start + qint64(chunkLength));
 
-        const qint64 written = stored ? storeStream(&window, destination, observer)
-                                      : xzStream(&window, destination, observer);
+        const qint64 written
+            = stored ? storeStream(&window, destination, observer) : xzStream(&window, destination, observer);
         if (written < 0)
             return -1;
         total += written;

@@ -151,8 +151,7 @@ void QDownloadProgressDlg::setupUi()
     sizeLabel->setObjectName("sizeLabel");
     bottom->addWidget(sizeLabel);
     bottom->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Fixed));
-    installButton =
-        new QPushButton(checker->translate("core/UpdateChecker/UpdateProgressInstallAndRelaunch"), right);
+    installButton = new QPushButton(checker->translate("core/UpdateChecker/UpdateProgressInstallAndRelaunch"), right);
     installButton->setObjectName("installButton");
     installButton->hide();
     installButton->setDefault(true);
@@ -200,7 +199,7 @@ void QDownloadProgressDlg::downloadThread()
 
     if (downloader->networkError != 0) {
         QString text = checker->translate("core/UpdateChecker/MessageErrorConnect")
-                       + QString("QNetworkReply::NetworkError %1").arg(downloader->networkError);
+            + QString("QNetworkReply::NetworkError %1").arg(downloader->networkError);
         if (!downloader->errorString.isEmpty())
             text += QStringLiteral(": ") + downloader->errorString;
         emit progressError(text);

@@ -3,7 +3,9 @@
 #include "QFileDownloaderDefault.h"
 
 QFileDownloader::QFileDownloader(const QString& url, QObject* parent, const QString& userAgent)
-    : QObject(parent), url(url), userAgent(userAgent)
+    : QObject(parent)
+    , url(url)
+    , userAgent(userAgent)
 {
 }
 

@@ -45,9 +45,9 @@ const QSslConfiguration& sharedSslConfiguration()
 
 } // namespace
 
-QFileDownloaderDefault::QFileDownloaderDefault(const QString& url, QObject* parent,
-                                               const QString& userAgent)
-    : QFileDownloader(url, parent, userAgent), manager(new QNetworkAccessManager(this))
+QFileDownloaderDefault::QFileDownloaderDefault(const QString& url, QObject* parent, const QString& userAgent)
+    : QFileDownloader(url, parent, userAgent)
+    , manager(new QNetworkAccessManager(this))
 {
     connect(manager, &QNetworkAccessManager::finished, this, &QFileDownloaderDefault::replyFinished);
 }
@@ -78,8 +78,7 @@ void QFileDownloaderDefault::download()
     if (ifModifiedSince.isValid())
         request.setHeader(QNetworkRequest::IfModifiedSinceHeader, ifModifiedSince);
     if (followRedirects)
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                             QNetworkRequest::NoLessSafeRedirectPolicy);
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     // The body must be the file as stored: Qt would otherwise ask for gzip and
     // silently unpack a gzip feed sent with Content-Encoding.
     request.setRawHeader("Accept-Encoding", "identity");

@@ -1,7 +1,9 @@
 #include "QIODeviceFromPos.h"
 
 QIODeviceFromPos::QIODeviceFromPos(QIODevice* source, qint64 offset, qint64 size)
-    : source(source), offset(offset), length(size)
+    : source(source)
+    , offset(offset)
+    , length(size)
 {
     // Unbuffered keeps pos() the window's true position while readData runs.
     open(QIODevice::ReadOnly | QIODevice::Unbuffered);

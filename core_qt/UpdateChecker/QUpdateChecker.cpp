@@ -205,8 +205,8 @@ void QUpdateChecker::reportFeed(const QFileDownloader& downloader)
     int reason = NoNewerVersion;
     bool found = false;
     if (downloader.networkError != 0) {
-        UPDATE_LOG(logger, spdlog::level::warn, jobFunction, "Updater: cannot connect, error {} ({})", downloader.networkError,
-                   downloader.errorString.toStdString());
+        UPDATE_LOG(logger, spdlog::level::warn, jobFunction, "Updater: cannot connect, error {} ({})",
+                   downloader.networkError, downloader.errorString.toStdString());
         reason = RequestFailed;
     } else {
         QByteArray body;
@@ -250,10 +250,10 @@ void QUpdateChecker::slotUpdateNotAvailable(int nReason, int nNetworkError, QStr
     if (manualCheck && showMessages) {
         switch (nReason) {
         case NoNewerVersion:
-            slotShowErrorMessage(QString("<b>%1</b>").arg(translate("core/UpdateChecker/MessageNoUpdateAvailable")),
-                                 translate("core/UpdateChecker/MessageNoUpdateAvailableDescription")
-                                     .arg(appName, currentVersion),
-                                 appIcon);
+            slotShowErrorMessage(
+                QString("<b>%1</b>").arg(translate("core/UpdateChecker/MessageNoUpdateAvailable")),
+                translate("core/UpdateChecker/MessageNoUpdateAvailableDescription").arg(appName, currentVersion),
+                appIcon);
             break;
         case RequestFailed: {
             QString informative = networkErrorName(nNetworkError);

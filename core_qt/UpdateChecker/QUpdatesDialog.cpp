@@ -44,17 +44,17 @@ void QUpdatesDialog::setupUi()
     headline->setObjectName("headlineLabel");
     right->addWidget(headline);
 
-    auto* text = new QLabel(checker->translate("core/UpdateChecker/NewVersionAvailableText")
-                                .arg(checker->appName, checker->availableUpdate->newestVersionName(),
-                                     checker->currentVersion),
-                            this);
+    auto* text
+        = new QLabel(checker->translate("core/UpdateChecker/NewVersionAvailableText")
+                         .arg(checker->appName, checker->availableUpdate->newestVersionName(), checker->currentVersion),
+                     this);
     text->setObjectName("textLabel");
     text->setWordWrap(true);
     text->setMinimumWidth(457);
     right->addWidget(text);
 
-    auto* notesLabel =
-        new QLabel(QString("<b>%1</b>").arg(checker->translate("core/UpdateChecker/UpdateAlertReleaseNotes")), this);
+    auto* notesLabel
+        = new QLabel(QString("<b>%1</b>").arg(checker->translate("core/UpdateChecker/UpdateAlertReleaseNotes")), this);
     notesLabel->setObjectName("releaseNotesLabel");
     decreaseFontSize(notesLabel, 1);
     right->addWidget(notesLabel);
@@ -76,17 +76,17 @@ void QUpdatesDialog::setupUi()
     right->addWidget(autoCheck);
 
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* remind =
-        buttons->addButton(checker->translate("core/UpdateChecker/UpdateAlertRemindLater"), QDialogButtonBox::AcceptRole);
+    QPushButton* remind = buttons->addButton(checker->translate("core/UpdateChecker/UpdateAlertRemindLater"),
+                                             QDialogButtonBox::AcceptRole);
     remind->setObjectName("remindButton");
     connect(remind, SIGNAL(clicked()), this, SLOT(slotRemindLater()));
-    QPushButton* install =
-        buttons->addButton(checker->translate("core/UpdateChecker/UpdateAlertInstall"), QDialogButtonBox::AcceptRole);
+    QPushButton* install
+        = buttons->addButton(checker->translate("core/UpdateChecker/UpdateAlertInstall"), QDialogButtonBox::AcceptRole);
     install->setObjectName("installButton");
     connect(install, SIGNAL(clicked()), this, SLOT(slotInstall()));
     install->setDefault(true);
-    QPushButton* skip =
-        buttons->addButton(checker->translate("core/UpdateChecker/UpdateAlertSkip"), QDialogButtonBox::ResetRole);
+    QPushButton* skip
+        = buttons->addButton(checker->translate("core/UpdateChecker/UpdateAlertSkip"), QDialogButtonBox::ResetRole);
     skip->setObjectName("skipButton");
     connect(skip, SIGNAL(clicked()), this, SLOT(slotSkip()));
     right->addWidget(buttons);

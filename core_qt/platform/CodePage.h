@@ -6,7 +6,7 @@
 
 // Converts a null-terminated wide string to the code page; false (and `out`
 // unchanged) when the system cannot convert it.
-bool wideToMultiByte(const wchar_t *source, std::string &out, unsigned codePage);
+bool wideToMultiByte(const wchar_t* source, std::string& out, unsigned codePage);
 
 // The text in the ANSI code page; empty on failure.
-std::string wideToAnsi(const std::wstring &text);
+std::string wideToAnsi(const std::wstring& text);

@@ -5,7 +5,7 @@
 #include <new>
 #include <vector>
 
-bool wideToMultiByte(const wchar_t *source, std::string &out, unsigned codePage)
+bool wideToMultiByte(const wchar_t* source, std::string& out, unsigned codePage)
 {
     if (!source)
         return false;
@@ -17,13 +17,13 @@ bool wideToMultiByte(const wchar_t *source, std::string &out, unsigned codePage)
         if (WideCharToMultiByte(codePage, 0, source, -1, buffer.data(), size, nullptr, nullptr) <= 0)
             return false;
         out.assign(buffer.data());
-    } catch (const std::bad_alloc &) {
+    } catch (const std::bad_alloc&) {
         return false;
     }
     return true;
 }
 
-std::string wideToAnsi(const std::wstring &text)
+std::string wideToAnsi(const std::wstring& text)
 {
     std::string out;
     wideToMultiByte(text.c_str(), out, CP_ACP);

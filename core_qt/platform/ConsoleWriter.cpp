@@ -2,7 +2,7 @@
 
 namespace ConsoleWriter {
 
-std::wstring toCrLf(const std::wstring &text)
+std::wstring toCrLf(const std::wstring& text)
 {
     std::wstring result;
     result.reserve(text.size() + text.size() / 16);

@@ -18,13 +18,13 @@ namespace ConsoleWriter {
 
 void attachConsole();
 void detachConsole();
-void printLine(const std::wstring &text);
+void printLine(const std::wstring& text);
 // The same as printLine for each, in as few writes as the stream allows.
-void printLines(const std::vector<std::wstring> &lines);
-void printError(const std::wstring &text);
+void printLines(const std::vector<std::wstring>& lines);
+void printError(const std::wstring& text);
 
 // Line-break normalisation of the Windows streams: every "\r\n" and every lone
 // "\n" becomes "\r\n".
-std::wstring toCrLf(const std::wstring &text);
+std::wstring toCrLf(const std::wstring& text);
 
 } // namespace ConsoleWriter

@@ -26,7 +26,7 @@ DWORD fileTypeOf(HANDLE handle)
     return GetFileType(handle);
 }
 
-void setUp(StreamWriter &writer, HANDLE handle, DWORD type)
+void setUp(StreamWriter& writer, HANDLE handle, DWORD type)
 {
     writer = StreamWriter();
     switch (type) {
@@ -56,7 +56,7 @@ void setUp(StreamWriter &writer, HANDLE handle, DWORD type)
     }
 }
 
-void writeLine(const StreamWriter &writer, const std::wstring &text)
+void writeLine(const StreamWriter& writer, const std::wstring& text)
 {
     if (writer.handle == nullptr)
         return;
@@ -77,13 +77,12 @@ void writeLine(const StreamWriter &writer, const std::wstring &text)
         WriteConsoleW(writer.handle, output.data(), DWORD(output.size()), &written, nullptr);
         return;
     }
-    const int bytes = WideCharToMultiByte(writer.codePage, 0, output.data(), int(output.size()),
-                                          nullptr, 0, nullptr, nullptr);
+    const int bytes
+        = WideCharToMultiByte(writer.codePage, 0, output.data(), int(output.size()), nullptr, 0, nullptr, nullptr);
     if (bytes <= 0)
         return;
     std::string encoded(size_t(bytes), '\0');
-    WideCharToMultiByte(writer.codePage, 0, output.data(), int(output.size()), encoded.data(), bytes,
-                        nullptr, nullptr);
+    WideCharToMultiByte(writer.codePage, 0, output.data(), int(output.size()), encoded.data(), bytes, nullptr, nullptr);
     DWORD written = 0;
     WriteFile(writer.handle, encoded.data(), DWORD(encoded.size()), &written, nullptr);
 }
@@ -100,8 +99,8 @@ void attachConsole()
 
     attached = AttachConsole(ATTACH_PARENT_PROCESS) != 0;
     if (attached) {
-        consoleOut = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        consoleOut = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
     }
     setUp(stdoutWriter, out, outType);
     setUp(stderrWriter, err, errType);
@@ -121,19 +120,19 @@ void detachConsole()
     stderrWriter = StreamWriter();
 }
 
-void printLine(const std::wstring &text)
+void printLine(const std::wstring& text)
 {
     writeLine(stdoutWriter, text);
 }
 
 // The writer takes one line at a time.
-void printLines(const std::vector<std::wstring> &lines)
+void printLines(const std::vector<std::wstring>& lines)
 {
-    for (const std::wstring &line : lines)
+    for (const std::wstring& line : lines)
         printLine(line);
 }
 
-void printError(const std::wstring &text)
+void printError(const std::wstring& text)
 {
     writeLine(stderrWriter, text);
 }

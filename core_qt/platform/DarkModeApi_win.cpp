@@ -29,7 +29,7 @@ using AllowDarkModeForAppProc = bool(WINAPI*)(bool allow);
 using SetPreferredAppModeProc = int(WINAPI*)(int mode);
 using SetWindowCompositionAttributeProc = BOOL(WINAPI*)(HWND window, CompositionAttributeData* data);
 
-template<typename T>
+template <typename T>
 T as(DarkModeApi::Function function)
 {
     return reinterpret_cast<T>(function);

@@ -18,8 +18,8 @@ int64_t toInt64(const std::wstring& token)
     if (i < token.size() && (token[i] == L'+' || token[i] == L'-'))
         negative = token[i++] == L'-';
     uint64_t value = 0;
-    const uint64_t limit = negative ? uint64_t(std::numeric_limits<int64_t>::max()) + 1
-                                    : uint64_t(std::numeric_limits<int64_t>::max());
+    const uint64_t limit
+        = negative ? uint64_t(std::numeric_limits<int64_t>::max()) + 1 : uint64_t(std::numeric_limits<int64_t>::max());
     for (; i < token.size() && token[i] >= L'0' && token[i] <= L'9'; ++i) {
         const unsigned digit = unsigned(token[i] - L'0');
         if (value > (limit - digit) / 10) {

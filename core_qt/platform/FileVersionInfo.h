@@ -21,7 +21,7 @@ public:
     // Takes a "FileVersion" text: trimmed, kept only when something is left.
     // "3, 0, 0, 118" becomes "3.0.0.118"; the numbers are read from the text
     // ("3.0" gives 3 and 0), numbers the text does not reach keep their values.
-    void setFileVersion(const std::wstring &text);
+    void setFileVersion(const std::wstring& text);
 
 private:
     uint32_t m_major = 0;
@@ -33,10 +33,10 @@ private:
 // Fills `info` from the file's version resource; true when its translation table
 // was found. On Linux only the program's own file has one: the version numbers
 // compiled into it.
-bool readFileVersionInfo(const wchar_t *path, FileVersionInfo &info);
+bool readFileVersionInfo(const wchar_t* path, FileVersionInfo& info);
 
 // A file or folder exists at the path; false for a null or empty path.
-bool fileExists(const wchar_t *path);
+bool fileExists(const wchar_t* path);
 
 // The "ProductVersion" text of the file's version resource, empty when missing.
-std::wstring fileProductVersion(const wchar_t *path);
+std::wstring fileProductVersion(const wchar_t* path);

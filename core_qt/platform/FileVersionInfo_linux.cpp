@@ -15,13 +15,13 @@ namespace {
 // compiled in from the product identity.
 const std::wstring ownVersion = utf8ToWide(QUORBILAN_FILE_VERSION_TEXT);
 
-std::string canonical(const std::string &path)
+std::string canonical(const std::string& path)
 {
     char resolved[PATH_MAX];
     return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
 }
 
-bool isOwnExecutable(const wchar_t *path)
+bool isOwnExecutable(const wchar_t* path)
 {
     const std::string file = canonical(wideToUtf8(path));
     return !file.empty() && file == canonical("/proc/self/exe");
@@ -29,15 +29,17 @@ bool isOwnExecutable(const wchar_t *path)
 
 } // namespace
 
-bool fileExists(const wchar_t *path)
+bool fileExists(const wchar_t* path)
 {
     if (!path || !*path)
         return false;
-    struct stat status{};
+    struct stat status
+    {
+    };
     return stat(wideToUtf8(path).c_str(), &status) == 0;
 }
 
-bool readFileVersionInfo(const wchar_t *path, FileVersionInfo &info)
+bool readFileVersionInfo(const wchar_t* path, FileVersionInfo& info)
 {
     if (!fileExists(path) || !isOwnExecutable(path))
         return false;
@@ -46,7 +48,7 @@ bool readFileVersionInfo(const wchar_t *path, FileVersionInfo &info)
     return true;
 }
 
-std::wstring fileProductVersion(const wchar_t *path)
+std::wstring fileProductVersion(const wchar_t* path)
 {
     return fileExists(path) && isOwnExecutable(path) ? ownVersion : std::wstring();
 }

@@ -17,7 +17,7 @@ struct Translation
 };
 
 // The whole version resource of a file; empty when it has none.
-std::vector<BYTE> versionResource(const wchar_t *path)
+std::vector<BYTE> versionResource(const wchar_t* path)
 {
     DWORD handle = 0;
     const DWORD size = GetFileVersionInfoSizeW(path, &handle);
@@ -29,36 +29,34 @@ std::vector<BYTE> versionResource(const wchar_t *path)
     return block;
 }
 
-bool firstTranslation(std::vector<BYTE> &block, Translation &translation)
+bool firstTranslation(std::vector<BYTE>& block, Translation& translation)
 {
-    void *value = nullptr;
+    void* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &value, &length)
-        || length < sizeof(Translation) || !value)
+    if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &value, &length) || length < sizeof(Translation)
+        || !value)
         return false;
-    translation = *static_cast<const Translation *>(value);
+    translation = *static_cast<const Translation*>(value);
     return true;
 }
 
-bool queryString(std::vector<BYTE> &block, const Translation &translation, const wchar_t *name,
-                 std::wstring &text)
+bool queryString(std::vector<BYTE>& block, const Translation& translation, const wchar_t* name, std::wstring& text)
 {
     wchar_t subBlock[256];
-    std::swprintf(subBlock, 256, L"\\StringFileInfo\\%04x%04x\\%ls", translation.language,
-                  translation.codePage, name);
-    void *value = nullptr;
+    std::swprintf(subBlock, 256, L"\\StringFileInfo\\%04x%04x\\%ls", translation.language, translation.codePage, name);
+    void* value = nullptr;
     UINT length = 0;
     if (!VerQueryValueW(block.data(), subBlock, &value, &length) || !value)
         return false;
     // The length counts characters and may include the terminator.
-    text.assign(static_cast<const wchar_t *>(value), length);
+    text.assign(static_cast<const wchar_t*>(value), length);
     text.resize(wcsnlen(text.c_str(), text.size()));
     return true;
 }
 
 } // namespace
 
-bool fileExists(const wchar_t *path)
+bool fileExists(const wchar_t* path)
 {
     if (!path || !*path)
         return false;
@@ -71,7 +69,7 @@ bool fileExists(const wchar_t *path)
     return GetFileAttributesW(copy.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool readFileVersionInfo(const wchar_t *path, FileVersionInfo &info)
+bool readFileVersionInfo(const wchar_t* path, FileVersionInfo& info)
 {
     if (!fileExists(path))
         return false;
@@ -81,12 +79,12 @@ bool readFileVersionInfo(const wchar_t *path, FileVersionInfo &info)
         return false;
     info.empty = false;
 
-    const std::pair<const wchar_t *, std::wstring *> fields[] = {
+    const std::pair<const wchar_t*, std::wstring*> fields[] = {
         {L"FileDescription", &info.fileDescription},
         {L"CompanyName", &info.companyName},
     };
     std::wstring text;
-    for (const auto &[name, field] : fields) {
+    for (const auto& [name, field] : fields) {
         if (queryString(block, translation, name, text)) {
             trimWhitespace(text);
             if (!text.empty())
@@ -98,7 +96,7 @@ bool readFileVersionInfo(const wchar_t *path, FileVersionInfo &info)
     return true;
 }
 
-std::wstring fileProductVersion(const wchar_t *path)
+std::wstring fileProductVersion(const wchar_t* path)
 {
     if (!path)
         return {};

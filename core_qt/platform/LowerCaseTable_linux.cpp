@@ -5,7 +5,7 @@
 #include <locale.h>
 #include <vector>
 
-const wchar_t *lowerCaseTable()
+const wchar_t* lowerCaseTable()
 {
     static const std::vector<wchar_t> table = [] {
         // The case mapping of C.UTF-8, so the table does not depend on the

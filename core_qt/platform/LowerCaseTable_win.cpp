@@ -4,7 +4,7 @@
 
 #include <vector>
 
-const wchar_t *lowerCaseTable()
+const wchar_t* lowerCaseTable()
 {
     // One pass through the system's mapping replaces a call per character later.
     static const std::vector<wchar_t> table = [] {

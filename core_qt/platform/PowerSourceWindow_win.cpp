@@ -63,7 +63,8 @@ void PowerSourceWindow::start()
             wc.lpszClassName = windowClass;
             RegisterClassW(&wc);
         }
-        HWND hwnd = CreateWindowExW(0, windowClass, L"Battery Watcher", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+        HWND hwnd
+            = CreateWindowExW(0, windowClass, L"Battery Watcher", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
         if (hwnd) {
             // The full pointer: the 32-bit user data would cut it in a 64-bit build.
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

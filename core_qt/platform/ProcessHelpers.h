@@ -8,16 +8,16 @@
 namespace ProcessHelpers {
 
 // Handles of the system's own kind (HMODULE, HANDLE on Windows).
-using ModuleHandle = void *;
-using ProcessHandle = void *;
+using ModuleHandle = void*;
+using ProcessHandle = void*;
 
 // One running process as the list reports it.
 class Process
 {
 public:
     Process() = default;
-    Process(const Process &) = default;
-    Process &operator=(const Process &) = default;
+    Process(const Process&) = default;
+    Process& operator=(const Process&) = default;
     virtual ~Process() = default;
 
     uint32_t processId = 0;
@@ -29,7 +29,7 @@ public:
     uint64_t creationTime = 0;
 };
 
-using ProcessFilter = std::function<bool(const Process &)>;
+using ProcessFilter = std::function<bool(const Process&)>;
 
 // The running processes in the system's order; an empty filter keeps them all.
 std::vector<Process> runningProcesses(ProcessFilter filter = {});
@@ -41,7 +41,7 @@ bool runsAsCurrentUser(uint32_t processId);
 
 // Switches a privilege of the process's access token on or off; true when the
 // token was adjusted.
-bool enablePrivilege(const wchar_t *privilegeName, ProcessHandle process, bool enable);
+bool enablePrivilege(const wchar_t* privilegeName, ProcessHandle process, bool enable);
 
 // The module of the program's own executable.
 ModuleHandle currentModule();
@@ -50,7 +50,7 @@ ModuleHandle currentModule();
 std::wstring moduleFileName(ModuleHandle module);
 
 // Names the calling thread where the system can name a thread alone.
-void setCurrentThreadDescription(const wchar_t *description);
+void setCurrentThreadDescription(const wchar_t* description);
 
 // True when the operating system is a 32-bit one.
 bool isWindows32Bit();

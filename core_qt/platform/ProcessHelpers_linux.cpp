@@ -31,7 +31,7 @@ uint64_t clockNanoseconds(clockid_t clock)
 
 // Plain read(2): a process may end while its /proc files are read, and the
 // stream library reports that as an exception (ESRCH) instead of an end of file.
-std::string readFile(const std::string &path)
+std::string readFile(const std::string& path)
 {
     std::string content;
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -50,7 +50,7 @@ std::string readFile(const std::string &path)
     return content;
 }
 
-std::string readLink(const std::string &path)
+std::string readLink(const std::string& path)
 {
     std::string target(256, '\0');
     for (;;) {
@@ -77,7 +77,7 @@ std::string withoutDeletedMark(std::string path)
 // The state letter, the parent's id and the start time in clock ticks since
 // boot from /proc/<pid>/stat. The name field may hold blanks and parentheses,
 // so the fields are counted from its closing parenthesis.
-bool readStat(const std::string &folder, char &state, uint32_t &parentId, uint64_t &startTicks)
+bool readStat(const std::string& folder, char& state, uint32_t& parentId, uint64_t& startTicks)
 {
     const std::string stat = readFile(folder + "/stat");
     const std::string::size_type nameEnd = stat.rfind(')');
@@ -105,15 +105,14 @@ bool readStat(const std::string &folder, char &state, uint32_t &parentId, uint64
 std::vector<Process> runningProcesses(ProcessFilter filter)
 {
     std::vector<Process> list;
-    DIR *proc = opendir("/proc");
+    DIR* proc = opendir("/proc");
     if (!proc)
         return list;
     // Boot time on the wall clock; start times count from it, suspended time included.
-    const uint64_t bootNanoseconds = clockNanoseconds(CLOCK_REALTIME)
-                                     - clockNanoseconds(CLOCK_BOOTTIME);
+    const uint64_t bootNanoseconds = clockNanoseconds(CLOCK_REALTIME) - clockNanoseconds(CLOCK_BOOTTIME);
     const long ticksPerSecond = sysconf(_SC_CLK_TCK);
-    while (const dirent *entry = readdir(proc)) {
-        char *end = nullptr;
+    while (const dirent* entry = readdir(proc)) {
+        char* end = nullptr;
         const unsigned long pid = std::strtoul(entry->d_name, &end, 10);
         if (end == entry->d_name || *end != '\0')
             continue;
@@ -128,8 +127,7 @@ std::vector<Process> runningProcesses(ProcessFilter filter)
         if (state == 'Z' || state == 'X')
             continue;
         if (ticksPerSecond > 0) {
-            const uint64_t started = bootNanoseconds
-                                     + startTicks * (1000000000ULL / uint64_t(ticksPerSecond));
+            const uint64_t started = bootNanoseconds + startTicks * (1000000000ULL / uint64_t(ticksPerSecond));
             record.creationTime = started / 100 + unixEpochInFileTime;
         }
         std::string path = withoutDeletedMark(readLink(folder + "/exe"));
@@ -160,21 +158,21 @@ bool runsAsCurrentUser(uint32_t processId)
 }
 
 // Linux tokens hold no switchable privileges; nothing is adjusted.
-bool enablePrivilege(const wchar_t *, ProcessHandle, bool)
+bool enablePrivilege(const wchar_t*, ProcessHandle, bool)
 {
     return false;
 }
 
 ModuleHandle currentModule()
 {
-    static void *const program = dlopen(nullptr, RTLD_LAZY | RTLD_NOLOAD);
+    static void* const program = dlopen(nullptr, RTLD_LAZY | RTLD_NOLOAD);
     return program;
 }
 
 std::wstring moduleFileName(ModuleHandle module)
 {
     if (module) {
-        link_map *map = nullptr;
+        link_map* map = nullptr;
         if (dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || !map)
             return {};
         if (map->l_name && *map->l_name)
@@ -184,7 +182,7 @@ std::wstring moduleFileName(ModuleHandle module)
     return utf8ToWide(withoutDeletedMark(readLink("/proc/self/exe")));
 }
 
-void setCurrentThreadDescription(const wchar_t *description)
+void setCurrentThreadDescription(const wchar_t* description)
 {
     // Naming the main thread would rename the process itself (the name ps shows).
     if (!description || gettid() == getpid())
@@ -203,7 +201,7 @@ void setCurrentThreadDescription(const wchar_t *description)
 bool isWindows32Bit()
 {
     static const bool is32Bit = [] {
-        if (sizeof(void *) == 8)
+        if (sizeof(void*) == 8)
             return false; // a 64-bit program runs on a 64-bit system only
         utsname system{};
         if (uname(&system) != 0)

@@ -11,7 +11,7 @@ namespace ProcessHelpers {
 namespace {
 
 // Fills the path and the creation time from an open process handle.
-void readProcessDetails(HANDLE process, Process &record, std::vector<wchar_t> &buffer)
+void readProcessDetails(HANDLE process, Process& record, std::vector<wchar_t>& buffer)
 {
     std::fill(buffer.begin(), buffer.end(), L'\0');
     const DWORD capacity = DWORD(buffer.size());
@@ -44,8 +44,7 @@ std::vector<Process> runningProcesses(ProcessFilter filter)
     if (Process32FirstW(snapshot, &entry) && Process32NextW(snapshot, &entry)) {
         std::vector<wchar_t> buffer(1024);
         do {
-            HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
-                                         entry.th32ProcessID);
+            HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, entry.th32ProcessID);
             // An elevated or protected process refuses full query rights but
             // still gives its path with limited ones; it must not go missing.
             if (!process)
@@ -75,13 +74,12 @@ bool runsAsCurrentUser(uint32_t processId)
 {
     DWORD ownSession = 0;
     DWORD processSession = 0;
-    if (!ProcessIdToSessionId(GetCurrentProcessId(), &ownSession)
-        || !ProcessIdToSessionId(processId, &processSession))
+    if (!ProcessIdToSessionId(GetCurrentProcessId(), &ownSession) || !ProcessIdToSessionId(processId, &processSession))
         return true;
     return processSession == ownSession;
 }
 
-bool enablePrivilege(const wchar_t *privilegeName, ProcessHandle process, bool enable)
+bool enablePrivilege(const wchar_t* privilegeName, ProcessHandle process, bool enable)
 {
     HANDLE token = nullptr;
     if (!OpenProcessToken(process, TOKEN_ADJUST_PRIVILEGES, &token))
@@ -120,14 +118,14 @@ std::wstring moduleFileName(ModuleHandle module)
     return {};
 }
 
-void setCurrentThreadDescription(const wchar_t *description)
+void setCurrentThreadDescription(const wchar_t* description)
 {
-    using SetThreadDescriptionFunction = HRESULT(WINAPI *)(HANDLE, PCWSTR);
+    using SetThreadDescriptionFunction = HRESULT(WINAPI*)(HANDLE, PCWSTR);
     HMODULE kernel = GetModuleHandleW(L"Kernel32.dll");
     if (!kernel || !description)
         return;
     const auto setDescription = reinterpret_cast<SetThreadDescriptionFunction>(
-        reinterpret_cast<void *>(GetProcAddress(kernel, "SetThreadDescription")));
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetThreadDescription")));
     if (setDescription)
         setDescription(GetCurrentThread(), description);
 }

@@ -11,18 +11,18 @@ namespace ProgramLocationIndex {
 // up for the current user, then the machine, each in the 64-bit view, then the
 // 32-bit view. Quotes are dropped; only a path that exists counts. False and
 // `path` unchanged when no entry gives one.
-bool findInAppPaths(const std::wstring &appName, std::wstring &path);
+bool findInAppPaths(const std::wstring& appName, std::wstring& path);
 
 // Lower-cased shortcut name without ".lnk" -> the shortcut's path, over the
 // user's Start Menu, then the all-users one (all levels below each); the first
 // shortcut of a name wins. Built once per process.
-const std::unordered_map<std::wstring, std::wstring> &shortcutIndex();
+const std::unordered_map<std::wstring, std::wstring>& shortcutIndex();
 
 // The existing target of the shortcut named `appName` (any letter case), the
 // shortcut itself when its target is gone. False when no shortcut has the name.
-bool findInStartMenu(const std::wstring &appName, std::wstring &path);
+bool findInStartMenu(const std::wstring& appName, std::wstring& path);
 
 // The target path of a .lnk file; false when it cannot be read.
-bool shortcutTarget(const std::wstring &shortcut, std::wstring &target);
+bool shortcutTarget(const std::wstring& shortcut, std::wstring& target);
 
 } // namespace ProgramLocationIndex

@@ -18,10 +18,10 @@ namespace {
 struct AppPathsRoot
 {
     HKEY hive;
-    const wchar_t *path;
+    const wchar_t* path;
 };
 
-const std::vector<AppPathsRoot> &appPathsRoots()
+const std::vector<AppPathsRoot>& appPathsRoots()
 {
     static const std::vector<AppPathsRoot> roots = {
         {HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths"},
@@ -30,7 +30,7 @@ const std::vector<AppPathsRoot> &appPathsRoots()
     return roots;
 }
 
-const std::vector<REGSAM> &registryViews()
+const std::vector<REGSAM>& registryViews()
 {
     static const std::vector<REGSAM> views = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
     return views;
@@ -38,7 +38,7 @@ const std::vector<REGSAM> &registryViews()
 
 std::wstring withForwardSlashes(std::wstring path)
 {
-    for (wchar_t &c : path) {
+    for (wchar_t& c : path) {
         if (c == L'\\')
             c = L'/';
     }
@@ -47,17 +47,17 @@ std::wstring withForwardSlashes(std::wstring path)
 
 std::wstring lowerCase(std::wstring text)
 {
-    for (wchar_t &c : text)
+    for (wchar_t& c : text)
         c = lowerCaseChar(c);
     return text;
 }
 
-bool exists(const std::wstring &path)
+bool exists(const std::wstring& path)
 {
     return !path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::wstring environmentFolder(const wchar_t *name)
+std::wstring environmentFolder(const wchar_t* name)
 {
     const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
     if (size == 0)
@@ -70,7 +70,7 @@ std::wstring environmentFolder(const wchar_t *name)
 
 // Every "*.lnk" file below `folder`, depth first, in the order the folder lists them.
 // Hidden files and folders stay out, as a plain directory listing leaves them out.
-void indexFolder(const std::wstring &folder, std::unordered_map<std::wstring, std::wstring> &index)
+void indexFolder(const std::wstring& folder, std::unordered_map<std::wstring, std::wstring>& index)
 {
     WIN32_FIND_DATAW entry{};
     HANDLE find = FindFirstFileW((folder + L"/*").c_str(), &entry);
@@ -96,11 +96,11 @@ void indexFolder(const std::wstring &folder, std::unordered_map<std::wstring, st
 
 } // namespace
 
-bool findInAppPaths(const std::wstring &appName, std::wstring &path)
+bool findInAppPaths(const std::wstring& appName, std::wstring& path)
 {
     if (appName.empty())
         return false;
-    for (const AppPathsRoot &root : appPathsRoots()) {
+    for (const AppPathsRoot& root : appPathsRoots()) {
         const std::wstring keyPath = std::wstring(root.path) + L"\\" + appName;
         for (REGSAM view : registryViews()) {
             HKEY key = nullptr;
@@ -124,12 +124,12 @@ bool findInAppPaths(const std::wstring &appName, std::wstring &path)
     return false;
 }
 
-const std::unordered_map<std::wstring, std::wstring> &shortcutIndex()
+const std::unordered_map<std::wstring, std::wstring>& shortcutIndex()
 {
     static const std::unordered_map<std::wstring, std::wstring> index = [] {
         std::unordered_map<std::wstring, std::wstring> result;
-        const wchar_t *suffix = L"/Microsoft/Windows/Start Menu/Programs";
-        for (const wchar_t *variable : {L"APPDATA", L"ProgramData"}) {
+        const wchar_t* suffix = L"/Microsoft/Windows/Start Menu/Programs";
+        for (const wchar_t* variable : {L"APPDATA", L"ProgramData"}) {
             const std::wstring base = environmentFolder(variable);
             if (base.empty())
                 continue;
@@ -143,20 +143,19 @@ const std::unordered_map<std::wstring, std::wstring> &shortcutIndex()
     return index;
 }
 
-bool shortcutTarget(const std::wstring &shortcut, std::wstring &target)
+bool shortcutTarget(const std::wstring& shortcut, std::wstring& target)
 {
     // The caller's thread may or may not have COM already; either way works.
     const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     bool found = false;
-    IShellLinkW *link = nullptr;
+    IShellLinkW* link = nullptr;
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                   reinterpret_cast<void **>(&link)))) {
-        IPersistFile *file = nullptr;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file)))) {
+                                   reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
             std::vector<wchar_t> buffer(MAX_PATH * 4, L'\0');
             if (SUCCEEDED(file->Load(shortcut.c_str(), STGM_READ))
-                && SUCCEEDED(link->GetPath(buffer.data(), int(buffer.size()), nullptr, 0))
-                && buffer[0] != L'\0') {
+                && SUCCEEDED(link->GetPath(buffer.data(), int(buffer.size()), nullptr, 0)) && buffer[0] != L'\0') {
                 target = withForwardSlashes(buffer.data());
                 found = true;
             }
@@ -169,9 +168,9 @@ bool shortcutTarget(const std::wstring &shortcut, std::wstring &target)
     return found;
 }
 
-bool findInStartMenu(const std::wstring &appName, std::wstring &path)
+bool findInStartMenu(const std::wstring& appName, std::wstring& path)
 {
-    const auto &index = shortcutIndex();
+    const auto& index = shortcutIndex();
     const auto entry = index.find(lowerCase(appName));
     if (entry == index.end())
         return false;

@@ -3,7 +3,7 @@
 #include <new>
 #include <vector>
 
-bool regQueryString(HKEY key, const wchar_t *valueName, std::wstring &out)
+bool regQueryString(HKEY key, const wchar_t* valueName, std::wstring& out)
 {
     try {
         std::vector<BYTE> data(2048, 0);
@@ -24,7 +24,7 @@ bool regQueryString(HKEY key, const wchar_t *valueName, std::wstring &out)
             out.clear();
             return true;
         }
-        wchar_t *text = reinterpret_cast<wchar_t *>(data.data());
+        wchar_t* text = reinterpret_cast<wchar_t*>(data.data());
         // Data written without a terminator loses its last character here.
         text[size / sizeof(wchar_t) - 1] = L'\0';
         out = text;
@@ -39,7 +39,7 @@ bool regQueryString(HKEY key, const wchar_t *valueName, std::wstring &out)
                 out = expanded.data();
         }
         return true;
-    } catch (const std::bad_alloc &) {
+    } catch (const std::bad_alloc&) {
         return false;
     }
 }

@@ -6,24 +6,22 @@
 
 namespace {
 
-std::wstring loweredCopy(const std::wstring &text)
+std::wstring loweredCopy(const std::wstring& text)
 {
     std::wstring lowered(text);
-    for (wchar_t &c : lowered)
+    for (wchar_t& c : lowered)
         c = lowerCaseChar(c);
     return lowered;
 }
 
 } // namespace
 
-std::wstring::size_type findNoCase(const std::wstring &text, const std::wstring &sought,
-                                   std::wstring::size_type start)
+std::wstring::size_type findNoCase(const std::wstring& text, const std::wstring& sought, std::wstring::size_type start)
 {
     return loweredCopy(text).find(loweredCopy(sought), start);
 }
 
-int replaceAll(std::wstring &target, const std::wstring &from, const std::wstring &to,
-               bool ignoreCase)
+int replaceAll(std::wstring& target, const std::wstring& from, const std::wstring& to, bool ignoreCase)
 {
     if (from.empty())
         return 0;
@@ -39,12 +37,12 @@ int replaceAll(std::wstring &target, const std::wstring &from, const std::wstrin
     }
 }
 
-int replaceAllCStr(std::wstring &target, const wchar_t *from, const wchar_t *to, bool ignoreCase)
+int replaceAllCStr(std::wstring& target, const wchar_t* from, const wchar_t* to, bool ignoreCase)
 {
     return replaceAll(target, from ? from : L"", to ? to : L"", ignoreCase);
 }
 
-void trimWhitespace(std::wstring &text)
+void trimWhitespace(std::wstring& text)
 {
     std::wstring::size_type begin = 0;
     while (begin < text.size() && std::iswspace(static_cast<wint_t>(text[begin])))

@@ -19,18 +19,17 @@ TokenClass classOf(unsigned char c)
     if (c >= '0' && c <= '9')
         return TokenClass::Numeric;
     const bool space = c == ' ' || (c >= '\t' && c <= '\r');
-    const bool punctuation = (c >= '!' && c <= '/') || (c >= ':' && c <= '@')
-                             || (c >= '[' && c <= '`') || (c >= '{' && c <= '~');
+    const bool punctuation
+        = (c >= '!' && c <= '/') || (c >= ':' && c <= '@') || (c >= '[' && c <= '`') || (c >= '{' && c <= '~');
     return space || punctuation ? TokenClass::Separator : TokenClass::Text;
 }
 
-std::vector<Token> tokenize(const std::string &version)
+std::vector<Token> tokenize(const std::string& version)
 {
     std::vector<Token> tokens;
     for (const char c : version) {
         const TokenClass tokenClass = classOf(static_cast<unsigned char>(c));
-        if (!tokens.empty() && tokens.back().tokenClass == tokenClass
-            && tokenClass != TokenClass::Separator)
+        if (!tokens.empty() && tokens.back().tokenClass == tokenClass && tokenClass != TokenClass::Separator)
             tokens.back().text += c;
         else
             tokens.push_back({tokenClass, std::string(1, c)});
@@ -40,7 +39,7 @@ std::vector<Token> tokenize(const std::string &version)
 
 // Compares two digit runs by value without converting them, so that no length
 // of run can overflow: leading zeros dropped, then the longer run is larger.
-int compareNumbers(const std::string &a, const std::string &b)
+int compareNumbers(const std::string& a, const std::string& b)
 {
     const std::string::size_type aStart = std::min(a.find_first_not_of('0'), a.size());
     const std::string::size_type bStart = std::min(b.find_first_not_of('0'), b.size());
@@ -54,14 +53,14 @@ int compareNumbers(const std::string &a, const std::string &b)
 
 } // namespace
 
-int compareVersions(const std::string &a, const std::string &b)
+int compareVersions(const std::string& a, const std::string& b)
 {
     const std::vector<Token> aTokens = tokenize(a);
     const std::vector<Token> bTokens = tokenize(b);
     const std::size_t common = std::min(aTokens.size(), bTokens.size());
     for (std::size_t i = 0; i < common; ++i) {
-        const Token &x = aTokens[i];
-        const Token &y = bTokens[i];
+        const Token& x = aTokens[i];
+        const Token& y = bTokens[i];
         if (x.tokenClass != y.tokenClass)
             return x.tokenClass < y.tokenClass ? -1 : 1;
         if (x.tokenClass == TokenClass::Numeric) {

@@ -7,7 +7,7 @@ namespace {
 constexpr char32_t escapeBase = 0xDC00;
 
 // Length of the valid UTF-8 sequence at `i` and its code point; 0 when invalid.
-std::size_t decodeOne(std::string_view bytes, std::size_t i, char32_t &codePoint)
+std::size_t decodeOne(std::string_view bytes, std::size_t i, char32_t& codePoint)
 {
     const auto lead = static_cast<unsigned char>(bytes[i]);
     std::size_t length = 0;
@@ -38,7 +38,7 @@ std::size_t decodeOne(std::string_view bytes, std::size_t i, char32_t &codePoint
     return length;
 }
 
-void appendUtf8(std::string &out, char32_t c)
+void appendUtf8(std::string& out, char32_t c)
 {
     if (c < 0x80) {
         out += char(c);

@@ -25,4 +25,4 @@ std::wstring windowsDisplayVersion();
 
 // A string value of HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion, 64-bit
 // view; empty when it cannot be read.
-std::wstring currentVersionValue(const wchar_t *valueName);
+std::wstring currentVersionValue(const wchar_t* valueName);

@@ -9,23 +9,22 @@
 
 namespace {
 
-template<typename Function>
-Function systemFunction(const wchar_t *module, const char *name)
+template <typename Function>
+Function systemFunction(const wchar_t* module, const char* name)
 {
     HMODULE handle = GetModuleHandleW(module);
-    return handle ? reinterpret_cast<Function>(reinterpret_cast<void *>(GetProcAddress(handle, name)))
-                  : nullptr;
+    return handle ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name))) : nullptr;
 }
 
 struct WindowsName
 {
     unsigned major;
     unsigned minor;
-    const wchar_t *shortName;
-    const wchar_t *displayName;
+    const wchar_t* shortName;
+    const wchar_t* displayName;
 };
 
-const WindowsName *knownWindows();
+const WindowsName* knownWindows();
 
 // Major and minor compared with `condition`; any service pack.
 bool compareWindowsVersion(unsigned major, unsigned minor, BYTE condition)
@@ -56,7 +55,7 @@ bool isWindowsVersionOrGreater(unsigned major, unsigned minor)
 bool isWindows11()
 {
     // RtlGetVersion tells the real build, whatever the manifest says.
-    using RtlGetVersionFunction = LONG(WINAPI *)(OSVERSIONINFOEXW *);
+    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOEXW*);
     const auto rtlGetVersion = systemFunction<RtlGetVersionFunction>(L"ntdll.dll", "RtlGetVersion");
     if (!rtlGetVersion)
         return false;
@@ -69,24 +68,23 @@ bool isWindows11()
 
 std::wstring windowsShortName()
 {
-    const WindowsName *known = knownWindows();
+    const WindowsName* known = knownWindows();
     return known ? known->shortName : std::wstring();
 }
 
 namespace {
 
 // The versions are tested for equality, so at most one of them matches.
-const WindowsName *knownWindows()
+const WindowsName* knownWindows()
 {
     static constexpr WindowsName windows11{10, 0, L"11", L"Windows 11"};
     static constexpr WindowsName versions[] = {
-        {10, 0, L"10", L"Windows 10"},   {6, 3, L"8.1", L"Windows 8.1"},
-        {6, 2, L"8", L"Windows 8"},      {6, 1, L"7", L"Windows 7"},
-        {6, 0, L"vista", L"Windows Vista"}, {5, 1, L"xp", L"Windows XP"},
+        {10, 0, L"10", L"Windows 10"}, {6, 3, L"8.1", L"Windows 8.1"},     {6, 2, L"8", L"Windows 8"},
+        {6, 1, L"7", L"Windows 7"},    {6, 0, L"vista", L"Windows Vista"}, {5, 1, L"xp", L"Windows XP"},
     };
     if (isWindows11())
         return &windows11;
-    for (const WindowsName &version : versions) {
+    for (const WindowsName& version : versions) {
         if (isWindowsVersion(version.major, version.minor))
             return &version;
     }
@@ -106,21 +104,27 @@ bool isWindowsWorkstation()
 
 std::wstring windowsDisplayName()
 {
-    const WindowsName *known = knownWindows();
+    const WindowsName* known = knownWindows();
     std::wstring name = known ? known->displayName : L"Windows Unknown";
 
-    using IsWow64Process2Function = BOOL(WINAPI *)(HANDLE, USHORT *, USHORT *);
-    const auto isWow64Process2 = systemFunction<IsWow64Process2Function>(L"Kernel32.dll",
-                                                                         "IsWow64Process2");
-    const wchar_t *architecture = nullptr;
+    using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+    const auto isWow64Process2 = systemFunction<IsWow64Process2Function>(L"Kernel32.dll", "IsWow64Process2");
+    const wchar_t* architecture = nullptr;
     USHORT processMachine = 0;
     USHORT nativeMachine = 0;
     if (isWow64Process2 && isWow64Process2(GetCurrentProcess(), &processMachine, &nativeMachine)) {
         switch (nativeMachine) {
-        case 0x014C: architecture = L"x86"; break;
-        case 0x8664: architecture = L"x64"; break;
-        case 0xAA64: architecture = L"arm64"; break;
-        default: break;
+        case 0x014C:
+            architecture = L"x86";
+            break;
+        case 0x8664:
+            architecture = L"x64";
+            break;
+        case 0xAA64:
+            architecture = L"arm64";
+            break;
+        default:
+            break;
         }
     }
     if (!architecture)
@@ -148,7 +152,7 @@ std::wstring windowsDisplayVersion()
     return std::to_wstring(_wtol(releaseId.c_str()));
 }
 
-std::wstring currentVersionValue(const wchar_t *valueName)
+std::wstring currentVersionValue(const wchar_t* valueName)
 {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0,

@@ -10,18 +10,18 @@ QString programPath()
     return QStringLiteral(QUORBILAN_EXE);
 }
 
-QProcessEnvironment consoleEnvironment(const QString &root)
+QProcessEnvironment consoleEnvironment(const QString& root)
 {
     // Run as from a terminal without a display.
     QProcessEnvironment env = worldEnvironment(root);
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
         env.remove(QString::fromLatin1(name));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     return env;
 }
 
-ConsoleRun runProgram(const QStringList &arguments, const QProcessEnvironment &environment,
-                      const QString &workingDirectory)
+ConsoleRun runProgram(const QStringList& arguments, const QProcessEnvironment& environment,
+                      const QString& workingDirectory)
 {
     QProcess process;
     process.setProcessEnvironment(environment);

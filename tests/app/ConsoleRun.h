@@ -18,7 +18,7 @@ struct ConsoleRun
     QString errText() const { return QString::fromUtf8(err); }
 };
 
-QProcessEnvironment consoleEnvironment(const QString &root);
-ConsoleRun runProgram(const QStringList &arguments, const QProcessEnvironment &environment,
-                      const QString &workingDirectory = QString());
+QProcessEnvironment consoleEnvironment(const QString& root);
+ConsoleRun runProgram(const QStringList& arguments, const QProcessEnvironment& environment,
+                      const QString& workingDirectory = QString());
 QString programPath();

@@ -63,11 +63,11 @@ bool install(const QString& root, const Program& program)
     QDir().mkpath(QFileInfo(icon).path());
     QDir().mkpath(QFileInfo(entry).path());
     return writeFile(bin, "#!/bin/sh\n")
-        && QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)
-        && drawIcon(icon, program)
-        && writeFile(entry, QString("[Desktop Entry]\nType=Application\nName=%1\nExec=%2 %u\nIcon=%3\n")
-                                .arg(program.name, bin, icon)
-                                .toUtf8());
+        && QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) && drawIcon(icon, program)
+        && writeFile(entry,
+                     QString("[Desktop Entry]\nType=Application\nName=%1\nExec=%2 %u\nIcon=%3\n")
+                         .arg(program.name, bin, icon)
+                         .toUtf8());
 }
 
 // Databases with as much free space as a browser leaves after months of use.
@@ -88,10 +88,11 @@ bool buildProfiles(ProgramFixture& fixture, const QString& home)
     const QString chrome = fixture.localAppData() + "/Google/Chrome/User Data";
     const QString edge = fixture.localAppData() + "/Microsoft/Edge/User Data";
     const QString brave = fixture.localAppData() + "/BraveSoftware/Brave-Browser/User Data";
-    const QString ini = "[Profile0]\nName=default-release\nIsRelative=1\nPath=Profiles/x8k2q1v9.default-release\nDefault=1\n\n"
-                        "[Profile1]\nName=work\nIsRelative=1\nPath=Profiles/m3r7c0d4.work\n";
-    const QList<QPair<QString, int>> firefoxFiles = {
-        {"places.sqlite", 2400}, {"cookies.sqlite", 500}, {"favicons.sqlite", 1200}, {"formhistory.sqlite", 120}};
+    const QString ini
+        = "[Profile0]\nName=default-release\nIsRelative=1\nPath=Profiles/x8k2q1v9.default-release\nDefault=1\n\n"
+          "[Profile1]\nName=work\nIsRelative=1\nPath=Profiles/m3r7c0d4.work\n";
+    const QList<QPair<QString, int>> firefoxFiles
+        = {{"places.sqlite", 2400}, {"cookies.sqlite", 500}, {"favicons.sqlite", 1200}, {"formhistory.sqlite", 120}};
     const QList<QPair<QString, int>> chromiumFiles = {{"History", 3000}, {"Cookies", 700}, {"Web Data", 400}};
     return fixture.makeTextFile(firefox + "/profiles.ini", ini.toUtf8())
         && fixture.makeTextFile(firefox + "/Profiles/x8k2q1v9.default-release/prefs.js", "\n")
@@ -99,7 +100,8 @@ bool buildProfiles(ProgramFixture& fixture, const QString& home)
         && fixture.makeTextFile(firefox + "/Profiles/m3r7c0d4.work/prefs.js", "\n")
         && databases(firefox + "/Profiles/m3r7c0d4.work", firefoxFiles.mid(0, 3), 0.4)
         && fixture.writeLocalState(chrome, {{"Default", "Person 1"}, {"Profile 1", "Work"}})
-        && databases(chrome + "/Default", chromiumFiles) && databases(chrome + "/Profile 1", chromiumFiles.mid(0, 2), 0.6)
+        && databases(chrome + "/Default", chromiumFiles)
+        && databases(chrome + "/Profile 1", chromiumFiles.mid(0, 2), 0.6)
         && fixture.writeLocalState(edge, {{"Default", "Personal"}}) && databases(edge + "/Default", chromiumFiles, 0.3)
         && fixture.writeLocalState(brave, {{"Default", "Brave"}}) && databases(brave + "/Default", chromiumFiles, 1.5)
         && fixture.makeTextFile(home + "/Portable/FirefoxPortable/Data/profile/prefs.js", "\n")

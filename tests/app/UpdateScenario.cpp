@@ -75,7 +75,7 @@ bool updateDialogAnswered = false;
 bool checkDone(QUpdateChecker* checker)
 {
     return !checker->checkFuture.valid()
-           || checker->checkFuture.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        || checker->checkFuture.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
 void answerUpdateDialog(const QString& button)

@@ -67,7 +67,8 @@ void TestAboutDialogs::aboutBoxTexts()
     QCOMPARE(text->text(),
              "Speeds up Firefox, Chrome and other programs by compacting their SQLite databases.<br><br>"
              "Made by Tulverhaven Software.<br><br>"
-             "<a href=\"" + homePageAddress() + "\">Home page</a>");
+             "<a href=\""
+                 + homePageAddress() + "\">Home page</a>");
     const QUrl home(homePageAddress());
     QCOMPARE(home.scheme(), "https");
     QCOMPARE(home.path(), "/quorbilan");

@@ -23,34 +23,33 @@ using namespace TestSupport;
 
 namespace {
 
-const QByteArray expectedHelp =
-    "Quorbilan 3.0.0\n"
-    "\n"
-    "Quorbilan command line parameters:\n"
-    "\n"
-    "/<program>:<profile>  optimize a certain profile. The profile name is the one\n"
-    "                      shown in the Quorbilan profiles tree. Use the keyword\n"
-    "                      all to mean every profile of that program\n"
-    "\n"
-    "/<program>:<path>     optimize a profile located at <path>, for portable\n"
-    "                      versions of the supported programs\n"
-    "\n"
-    "Several profiles can be given at once. The related programs must not be\n"
-    "running, otherwise their databases are locked and nothing is optimized.\n"
-    "\n"
-    "/list                 list the programs and profiles found on this computer\n"
-    "                      without changing anything\n"
-    "\n"
-    "Examples:\n"
-    "\n"
-    "  Quorbilan /list\n"
-    "  Quorbilan /Firefox:all\n"
-    "  Quorbilan /Chrome:Default /Firefox:default-release\n"
-    "  Quorbilan \"/Firefox:D:\\Portable\\Firefox\\Data\\profile\"\n"
-    "\n";
+const QByteArray expectedHelp = "Quorbilan 3.0.0\n"
+                                "\n"
+                                "Quorbilan command line parameters:\n"
+                                "\n"
+                                "/<program>:<profile>  optimize a certain profile. The profile name is the one\n"
+                                "                      shown in the Quorbilan profiles tree. Use the keyword\n"
+                                "                      all to mean every profile of that program\n"
+                                "\n"
+                                "/<program>:<path>     optimize a profile located at <path>, for portable\n"
+                                "                      versions of the supported programs\n"
+                                "\n"
+                                "Several profiles can be given at once. The related programs must not be\n"
+                                "running, otherwise their databases are locked and nothing is optimized.\n"
+                                "\n"
+                                "/list                 list the programs and profiles found on this computer\n"
+                                "                      without changing anything\n"
+                                "\n"
+                                "Examples:\n"
+                                "\n"
+                                "  Quorbilan /list\n"
+                                "  Quorbilan /Firefox:all\n"
+                                "  Quorbilan /Chrome:Default /Firefox:default-release\n"
+                                "  Quorbilan \"/Firefox:D:\\Portable\\Firefox\\Data\\profile\"\n"
+                                "\n";
 
-const QString noProfiles = QStringLiteral(
-    "Error: no profiles to optimize, run Quorbilan without arguments to see its command line help\n");
+const QString noProfiles
+    = QStringLiteral("Error: no profiles to optimize, run Quorbilan without arguments to see its command line help\n");
 
 QString sizeText(qint64 bytes)
 {
@@ -58,7 +57,7 @@ QString sizeText(qint64 bytes)
 }
 
 // Hashes of every file below a folder, to prove a run changed nothing.
-QMap<QString, QByteArray> snapshot(const QString &folder)
+QMap<QString, QByteArray> snapshot(const QString& folder)
 {
     QMap<QString, QByteArray> hashes;
     QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
@@ -69,10 +68,10 @@ QMap<QString, QByteArray> snapshot(const QString &folder)
     return hashes;
 }
 
-qint64 sizeOf(const QStringList &files)
+qint64 sizeOf(const QStringList& files)
 {
     qint64 total = 0;
-    for (const QString &file : files)
+    for (const QString& file : files)
         total += QFileInfo(file).size();
     return total;
 }
@@ -112,8 +111,8 @@ private slots:
 private:
     // Firefox: "default-release" and "work"; Chrome: "Default" (Alice) and "Profile 1".
     void buildTree();
-    QString firefoxProfile(const QString &folder) const;
-    QString chromeProfile(const QString &folder) const;
+    QString firefoxProfile(const QString& folder) const;
+    QString chromeProfile(const QString& folder) const;
     QString settingsFile() const;
     // The exact log of a successful run over these profiles (without the final
     // timing line), sizes taken now and after.
@@ -124,8 +123,8 @@ private:
         QStringList files;
         qint64 before = 0;
     };
-    ProfileRun profileRun(const QString &displayName, const QString &path) const;
-    static QStringList expectedLog(const QList<ProfileRun> &runs);
+    ProfileRun profileRun(const QString& displayName, const QString& path) const;
+    static QStringList expectedLog(const QList<ProfileRun>& runs);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QTemporaryDir> m_bin; // fake browser executables, outside the tree
@@ -144,12 +143,12 @@ void TestConsoleTool::init()
     QDir().mkpath(m_fixture->localAppData());
 }
 
-QString TestConsoleTool::firefoxProfile(const QString &folder) const
+QString TestConsoleTool::firefoxProfile(const QString& folder) const
 {
     return m_fixture->appData() + "/Mozilla/Firefox/Profiles/" + folder;
 }
 
-QString TestConsoleTool::chromeProfile(const QString &folder) const
+QString TestConsoleTool::chromeProfile(const QString& folder) const
 {
     return m_fixture->localAppData() + "/Google/Chrome/User Data/" + folder;
 }
@@ -163,17 +162,18 @@ void TestConsoleTool::buildTree()
 {
     QVERIFY(m_fixture->makeFirefoxProfile(firefoxProfile("abc.default-release")));
     QVERIFY(m_fixture->makeFirefoxProfile(firefoxProfile("xyz.work"), 1));
-    QVERIFY(m_fixture->makeTextFile(m_fixture->appData() + "/Mozilla/Firefox/profiles.ini",
-                                    "[General]\nStartWithLastProfile=1\n\n"
-                                    "[Profile0]\nName=default-release\nIsRelative=1\nPath=Profiles/abc.default-release\n\n"
-                                    "[Profile1]\nName=work\nIsRelative=1\nPath=Profiles/xyz.work\n"));
+    QVERIFY(
+        m_fixture->makeTextFile(m_fixture->appData() + "/Mozilla/Firefox/profiles.ini",
+                                "[General]\nStartWithLastProfile=1\n\n"
+                                "[Profile0]\nName=default-release\nIsRelative=1\nPath=Profiles/abc.default-release\n\n"
+                                "[Profile1]\nName=work\nIsRelative=1\nPath=Profiles/xyz.work\n"));
     QVERIFY(m_fixture->makeChromiumProfile(chromeProfile("Default")));
     QVERIFY(m_fixture->makeChromiumProfile(chromeProfile("Profile 1")));
     QVERIFY(m_fixture->writeLocalState(m_fixture->localAppData() + "/Google/Chrome/User Data",
                                        {{"Default", "Alice"}, {"Profile 1", "Profile 1"}}));
 }
 
-TestConsoleTool::ProfileRun TestConsoleTool::profileRun(const QString &displayName, const QString &path) const
+TestConsoleTool::ProfileRun TestConsoleTool::profileRun(const QString& displayName, const QString& path) const
 {
     ProfileRun run;
     run.displayName = displayName;
@@ -183,26 +183,28 @@ TestConsoleTool::ProfileRun TestConsoleTool::profileRun(const QString &displayNa
     return run;
 }
 
-QStringList TestConsoleTool::expectedLog(const QList<ProfileRun> &runs)
+QStringList TestConsoleTool::expectedLog(const QList<ProfileRun>& runs)
 {
     QStringList lines{"Starting optimization"};
     qint64 before = 0;
     qint64 after = 0;
     int files = 0;
-    for (const ProfileRun &run : runs) {
+    for (const ProfileRun& run : runs) {
         lines << "Optimizing " + run.displayName << "Path: " + QDir::toNativeSeparators(run.path);
-        for (const QString &file : run.files)
+        for (const QString& file : run.files)
             lines << QFileInfo(file).fileName() + "...";
         const qint64 now = sizeOf(run.files);
         if (runs.size() > 1)
             lines << QStringLiteral("Optimized %1 files, new size: %2 (was %3)")
-                         .arg(run.files.size()).arg(sizeText(now), sizeText(run.before));
+                         .arg(run.files.size())
+                         .arg(sizeText(now), sizeText(run.before));
         before += run.before;
         after += now;
         files += run.files.size();
     }
     lines << QStringLiteral("Total: optimized %1 files, new size: %2 (was %3)")
-                 .arg(files).arg(sizeText(after), sizeText(before));
+                 .arg(files)
+                 .arg(sizeText(after), sizeText(before));
     return lines;
 }
 
@@ -253,7 +255,7 @@ void TestConsoleTool::listLayout()
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.errText(), QString());
 
-    const auto entry = [](const QString &name, const QString &path) {
+    const auto entry = [](const QString& name, const QString& path) {
         const QStringList files = listSqliteDatabases(path, false);
         return "    " + name.leftJustified(24)
             + QStringLiteral("%1 databases, %2\n        %3\n")
@@ -261,14 +263,10 @@ void TestConsoleTool::listLayout()
                   .arg(sizeText(sizeOf(files)), QDir::toNativeSeparators(path));
     };
     const QString expected = "Quorbilan 3.0.0\n\nFirefox\n"
-        + entry("default-release", firefoxProfile("abc.default-release"))
-        + entry("work", firefoxProfile("xyz.work"))
-        + entry(longName, firefoxProfile("long"))
-        + entry(percentName, firefoxProfile("percent"))
-        + "\nChrome  (running)\n"
-        + entry("Default", chromeProfile("Default"))
-        + entry("Profile 1", chromeProfile("Profile 1"))
-        + "\n";
+        + entry("default-release", firefoxProfile("abc.default-release")) + entry("work", firefoxProfile("xyz.work"))
+        + entry(longName, firefoxProfile("long")) + entry(percentName, firefoxProfile("percent"))
+        + "\nChrome  (running)\n" + entry("Default", chromeProfile("Default"))
+        + entry("Profile 1", chromeProfile("Profile 1")) + "\n";
     QCOMPARE(run.outText(), expected);
     QVERIFY(expected.contains("    default-release           2 databases, "));
     QVERIFY(expected.contains("    a-profile-name-of-30-letters!!  2 databases, "));
@@ -302,13 +300,14 @@ void TestConsoleTool::compactsNamedProfiles_data()
     QTest::newRow("all of Firefox") << QStringList{"/Firefox:all"}
                                     << QStringList{"firefox:abc.default-release", "firefox:xyz.work"}
                                     << QStringList{"default-release", "work"};
-    QTest::newRow("program and keyword in other case") << QStringList{"-chrome:ALL"}
-                                                       << QStringList{"chrome:Default", "chrome:Profile 1"}
-                                                       << QStringList{"Default (Alice)", "Profile 1"};
-    QTest::newRow("duplicates run once")
-        << QStringList{"/Firefox:all", "/firefox:WORK", "/Chrome:default", "/Firefox:all"}
-        << QStringList{"firefox:abc.default-release", "firefox:xyz.work", "chrome:Default"}
-        << QStringList{"default-release", "work", "Default (Alice)"};
+    QTest::newRow("program and keyword in other case")
+        << QStringList{"-chrome:ALL"} << QStringList{"chrome:Default", "chrome:Profile 1"}
+        << QStringList{"Default (Alice)", "Profile 1"};
+    QTest::newRow("duplicates run once") << QStringList{"/Firefox:all", "/firefox:WORK", "/Chrome:default",
+                                                        "/Firefox:all"}
+                                         << QStringList{"firefox:abc.default-release", "firefox:xyz.work",
+                                                        "chrome:Default"}
+                                         << QStringList{"default-release", "work", "Default (Alice)"};
 }
 
 void TestConsoleTool::compactsNamedProfiles()
@@ -337,9 +336,9 @@ void TestConsoleTool::compactsNamedProfiles()
              qPrintable(run.outText()));
     QCOMPARE(lines, expectedLog(runs));
 
-    for (const ProfileRun &profile : runs) {
+    for (const ProfileRun& profile : runs) {
         QVERIFY(sizeOf(profile.files) < profile.before);
-        for (const QString &file : profile.files)
+        for (const QString& file : profile.files)
             QCOMPARE(integrityCheck(file), QStringLiteral("ok"));
     }
     QCOMPARE(fileHash(settingsFile()), settingsBefore);
@@ -352,7 +351,8 @@ void TestConsoleTool::folderArguments()
     const ProfileRun known = profileRun("Default (Alice)", chromeProfile("Default"));
     ConsoleRun run = runProgram({"/Firefox:" + chromeProfile("Default") + "/"}, m_env);
     QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.outText().startsWith("Starting optimization\nOptimizing Default (Alice)\n"), qPrintable(run.outText()));
+    QVERIFY2(run.outText().startsWith("Starting optimization\nOptimizing Default (Alice)\n"),
+             qPrintable(run.outText()));
     QVERIFY(sizeOf(known.files) < known.before);
 
     // A new folder with databases becomes a custom profile for this run only.
@@ -379,7 +379,8 @@ void TestConsoleTool::folderArguments()
     QVERIFY(QDir().mkpath(empty));
     run = runProgram({"/Firefox:" + empty}, m_env);
     QCOMPARE(run.exitCode, 5);
-    QCOMPARE(run.errText(), "Error: no SQLite databases found in " + QDir::toNativeSeparators(empty) + "\n" + noProfiles);
+    QCOMPARE(run.errText(),
+             "Error: no SQLite databases found in " + QDir::toNativeSeparators(empty) + "\n" + noProfiles);
     QCOMPARE(run.out, QByteArray());
 }
 
@@ -392,18 +393,20 @@ void TestConsoleTool::argumentErrors_data()
                               << "Error: invalid command line syntax near /Chrome\n" + noProfiles << 5;
     QTest::newRow("no program") << QStringList{"/:Default"}
                                 << "Error: invalid command line syntax near /:Default\n" + noProfiles << 5;
-    QTest::newRow("no leading character") << QStringList{"chrome:Default"}
-                                          << "Error: invalid command line syntax near chrome:Default\n" + noProfiles << 5;
-    QTest::newRow("option in other case") << QStringList{"/LIST"}
-                                          << "Error: invalid command line syntax near /LIST\n" + noProfiles << 5;
-    QTest::newRow("unknown program") << QStringList{"/Foo:Default"}
-                                     << "Error: unknown program name Foo\n" + noProfiles << 5;
+    QTest::newRow("no leading character")
+        << QStringList{"chrome:Default"} << "Error: invalid command line syntax near chrome:Default\n" + noProfiles
+        << 5;
+    QTest::newRow("option in other case")
+        << QStringList{"/LIST"} << "Error: invalid command line syntax near /LIST\n" + noProfiles << 5;
+    QTest::newRow("unknown program") << QStringList{"/Foo:Default"} << "Error: unknown program name Foo\n" + noProfiles
+                                     << 5;
     QTest::newRow("unknown profile") << QStringList{"/firefox:nobody"}
                                      << "Error: no profile nobody found for Firefox\n" + noProfiles << 5;
-    QTest::newRow("program without profiles") << QStringList{"-EDGE:ALL"}
-                                              << "Error: no profile ALL found for Edge\n" + noProfiles << 5;
-    QTest::newRow("error, then a good argument") << QStringList{"/Foo:Default", "/Firefox:work"}
-                                                 << "Error: unknown program name Foo\n" << 0;
+    QTest::newRow("program without profiles")
+        << QStringList{"-EDGE:ALL"} << "Error: no profile ALL found for Edge\n" + noProfiles << 5;
+    QTest::newRow("error, then a good argument")
+        << QStringList{"/Foo:Default", "/Firefox:work"} << "Error: unknown program name Foo\n"
+        << 0;
 }
 
 void TestConsoleTool::argumentErrors()
@@ -455,10 +458,11 @@ void TestConsoleTool::lockedFileEndsTheRun()
     const ConsoleRun run = runProgram({"/Firefox:all", "/Chrome:all"}, m_env);
     lock.release();
     QCOMPARE(run.exitCode, 1);
-    QCOMPARE(run.outText(), "Starting optimization\nOptimizing default-release\nPath: "
-                                + QDir::toNativeSeparators(firefoxProfile("abc.default-release"))
-                                + "\ncookies.sqlite...\nError: the file is locked, Firefox seems to be still running\n"
-                                  "Operation not completed\n");
+    QCOMPARE(run.outText(),
+             "Starting optimization\nOptimizing default-release\nPath: "
+                 + QDir::toNativeSeparators(firefoxProfile("abc.default-release"))
+                 + "\ncookies.sqlite...\nError: the file is locked, Firefox seems to be still running\n"
+                   "Operation not completed\n");
     QCOMPARE(snapshot(m_dir->path()), before);
 }
 
@@ -484,7 +488,8 @@ void TestConsoleTool::nonAsciiNamesAreUtf8()
     QVERIFY(m_fixture->makeFirefoxProfile(folder));
     QVERIFY(m_fixture->makeTextFile(m_fixture->appData() + "/Mozilla/Firefox/profiles.ini",
                                     QStringLiteral("[Profile0]\nName=G\u00f6teborg \u2013 \u65e5\u672c\nIsRelative=1\n"
-                                                   "Path=Profiles/p\u00e4th.\u65e5\u672c\n").toUtf8()));
+                                                   "Path=Profiles/p\u00e4th.\u65e5\u672c\n")
+                                        .toUtf8()));
     const ConsoleRun list = runProgram({"/list"}, m_env);
     QCOMPARE(list.exitCode, 0);
     QVERIFY(list.outText().contains(QStringLiteral("    G\u00f6teborg \u2013 \u65e5\u672c")));
@@ -502,9 +507,11 @@ void TestConsoleTool::closedPipeDoesNotKill()
     // `true` leaves at once, so the program writes into a pipe nobody reads.
     QProcess shell;
     shell.setProcessEnvironment(m_env);
-    shell.start("bash", {"-c", "\"$0\" /list | true; a=${PIPESTATUS[0]}; \"$0\" /Firefox:all | head -c 1 >/dev/null;"
-                               " echo $a ${PIPESTATUS[0]}",
-                         programPath()});
+    shell.start("bash",
+                {"-c",
+                 "\"$0\" /list | true; a=${PIPESTATUS[0]}; \"$0\" /Firefox:all | head -c 1 >/dev/null;"
+                 " echo $a ${PIPESTATUS[0]}",
+                 programPath()});
     QVERIFY(shell.waitForFinished(120000));
     // The programs' own error stream tells why, should one of them fail.
     QVERIFY2(shell.readAllStandardOutput().trimmed() == QByteArray("0 0"), shell.readAllStandardError().constData());
@@ -563,8 +570,8 @@ void TestConsoleTool::namesCannotForgeLines()
     QVERIFY2(list.outText().contains("    P" + shown + forged), list.out.constData());
     QVERIFY2(run.outText().contains("Optimizing P" + shown + forged + " (U" + shown + forged + ")\n"),
              run.out.constData());
-    for (const QString &text : {list.outText(), run.outText()}) {
-        for (const QString &line : text.split('\n')) {
+    for (const QString& text : {list.outText(), run.outText()}) {
+        for (const QString& line : text.split('\n')) {
             QVERIFY2(!line.startsWith("Error"), qPrintable(line));
             for (const QChar c : line) {
                 const char16_t u = c.unicode();
@@ -582,10 +589,11 @@ void TestConsoleTool::unreadableFolderIsSaidSo_data()
     QTest::addColumn<QString>("expected"); // the line after "Path: ", or the error
     QTest::addColumn<int>("exitCode");
     QTest::newRow("a profile of the program's list") << "/Firefox:all"
-        << "Error: the folder cannot be read: Permission denied" << 0;
+                                                     << "Error: the folder cannot be read: Permission denied" << 0;
     QTest::newRow("a folder argument") << "/Firefox:<folder>"
-        << "Error: the folder <folder> cannot be read: Permission denied" << 5;
-    QTest::newRow("the list") << "/list" << "        Error: the folder cannot be read: Permission denied" << 0;
+                                       << "Error: the folder <folder> cannot be read: Permission denied" << 5;
+    QTest::newRow("the list") << "/list"
+                              << "        Error: the folder cannot be read: Permission denied" << 0;
 }
 
 void TestConsoleTool::unreadableFolderIsSaidSo()
@@ -610,7 +618,7 @@ void TestConsoleTool::unreadableFolderIsSaidSo()
     const QString loose = m_dir->filePath("loose");
     QVERIFY(QDir().mkpath(loose));
     QVERIFY(createBloatedDatabase(loose + "/places.sqlite", 50, 200, 10));
-    for (const QString &closed : {folder, loose})
+    for (const QString& closed : {folder, loose})
         QVERIFY(QFile::setPermissions(closed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     argument.replace("<folder>", loose);
     expected.replace("<folder>", loose);
@@ -633,7 +641,8 @@ void TestConsoleTool::unreadableFolderIsSaidSo()
     QVERIFY2(path > 0, qPrintable(out + err));
     QCOMPARE(lines.value(path + 1), expected);
     if (!list)
-        QCOMPARE(lines.value(path + 2), "Total: optimized 0 files, new size: " + sizeText(0) + " (was " + sizeText(0) + ")");
+        QCOMPARE(lines.value(path + 2),
+                 "Total: optimized 0 files, new size: " + sizeText(0) + " (was " + sizeText(0) + ")");
 }
 
 void TestConsoleTool::settingsThatAreNoFileAreLeftAlone_data()
@@ -679,7 +688,7 @@ void TestConsoleTool::toolkitOptionsBesideConsoleArguments()
     buildTree();
     const ConsoleRun plain = runProgram({"/list"}, m_env);
     QCOMPARE(plain.exitCode, 0);
-    for (const QStringList &arguments : {QStringList{"-reverse", "/list"}, QStringList{"-style", "fusion", "/list"},
+    for (const QStringList& arguments : {QStringList{"-reverse", "/list"}, QStringList{"-style", "fusion", "/list"},
                                          QStringList{"/list", "-session", "abc", "--widgetcount"}}) {
         const ConsoleRun run = runProgram(arguments, m_env);
         QCOMPARE(run.exitCode, 0);
@@ -695,8 +704,8 @@ void TestConsoleTool::undecodableNameIsNamedWithItsFolder()
     QVERIFY(createBloatedDatabase(folder + "/odd.tmp", 50, 200, 10));
     const QByteArray badName = QFile::encodeName(folder) + "/odd\xff.sqlite";
     QCOMPARE(::rename(QFile::encodeName(folder + "/odd.tmp").constData(), badName.constData()), 0);
-    const QString warning = "Warning: a file name in " + folder
-        + " is not valid in the system's encoding, the file is skipped";
+    const QString warning
+        = "Warning: a file name in " + folder + " is not valid in the system's encoding, the file is skipped";
 
     const QStringList list = runProgram({"/list"}, m_env).outText().split('\n');
     const qsizetype path = list.indexOf("        " + folder);

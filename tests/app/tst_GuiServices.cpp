@@ -66,8 +66,8 @@ void TestGuiServices::firstFrameFollowsTheSystemsLook()
     program.setProcessEnvironment(env);
     program.start(QUORBILAN_EXE, QStringList{});
     QVERIFY(program.waitForStarted());
-    const QString window = xdotool({"search", "--sync", "--onlyvisible", "--pid",
-                                    QString::number(program.processId()), "--name", "^Quorbilan "})
+    const QString window = xdotool({"search", "--sync", "--onlyvisible", "--pid", QString::number(program.processId()),
+                                    "--name", "^Quorbilan "})
                                .split('\n')
                                .value(0);
     const QImage frame = QGuiApplication::primaryScreen()->grabWindow(window.toULongLong()).toImage();

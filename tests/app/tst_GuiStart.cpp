@@ -40,7 +40,8 @@ private:
 namespace {
 
 // Starts the real program as the user does, in the environment given.
-int startProgram(const QStringList& arguments, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+int startProgram(const QStringList& arguments,
+                 const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
     QProcess program;
     program.setProcessEnvironment(env);

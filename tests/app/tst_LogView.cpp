@@ -108,8 +108,8 @@ void TestLogView::menuEntries()
         chooseEntry(menu, QString());
     });
     requestContextMenu(&view, QPoint(5, 5));
-    QCOMPARE(entries, (QList<MenuEntry>{{"Copy line", copyLineEnabled}, {"Copy all", true},
-                                        {"Save to file...", true}}));
+    QCOMPARE(entries,
+             (QList<MenuEntry>{{"Copy line", copyLineEnabled}, {"Copy all", true}, {"Save to file...", true}}));
     // Dismissing the menu changes nothing.
     QVERIFY(QApplication::clipboard()->text().isEmpty());
 }
@@ -185,8 +185,9 @@ void TestLogView::savedFileIsUtf8WithNewlines()
     view.show();
     const QString file = dir.filePath(QString("log-%1.log").arg(QTest::currentDataTag()));
     const QStringList seen = saveThroughDialog(view, file);
-    QCOMPARE(seen, (QStringList{"Save the log", QDir::homePath() + "/quorbilan.log",
-                                "Log files (*.log);;All files (*)", "parent ok"}));
+    QCOMPARE(seen,
+             (QStringList{"Save the log", QDir::homePath() + "/quorbilan.log", "Log files (*.log);;All files (*)",
+                          "parent ok"}));
     QFile saved(file);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     const QByteArray bytes = saved.readAll();
@@ -237,13 +238,14 @@ void TestLogView::unwritableFolderReportsCannotWrite()
     // In the system's temporary folder: the other user cannot reach into this
     // test's private world.
     QTemporaryDir world(QStringLiteral("/tmp/tst_LogView-XXXXXX"));
-    QVERIFY(QFile::setPermissions(world.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                                    | QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup
-                                                    | QFile::ExeGroup));
+    QVERIFY(QFile::setPermissions(world.path(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                                      | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
     const QString locked = world.filePath("locked");
     QVERIFY(QDir().mkdir(locked));
-    QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther
-                                              | QFile::ReadGroup | QFile::ExeGroup));
+    QVERIFY(QFile::setPermissions(locked,
+                                  QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther
+                                      | QFile::ReadGroup | QFile::ExeGroup));
     const QString target = locked + "/quorbilan.log";
 
     QProcess child;
@@ -257,8 +259,9 @@ void TestLogView::unwritableFolderReportsCannotWrite()
     QVERIFY(child.waitForFinished(60000));
     QCOMPARE(child.exitCode(), 0);
     const QStringList lines = QString::fromUtf8(child.readAll()).split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines, (QStringList{"title Quorbilan", "text Cannot write " + QDir::toNativeSeparators(target),
-                                 QString("icon %1").arg(int(QMessageBox::Critical)), "saved"}));
+    QCOMPARE(lines,
+             (QStringList{"title Quorbilan", "text Cannot write " + QDir::toNativeSeparators(target),
+                          QString("icon %1").arg(int(QMessageBox::Critical)), "saved"}));
     QVERIFY(!QFileInfo::exists(target));
 }
 

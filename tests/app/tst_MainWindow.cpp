@@ -172,7 +172,8 @@ void TestMainWindow::startUp()
 
     // Once the search has ended the tree is filled and everything is ticked.
     QTRY_VERIFY_WITH_TIMEOUT(w.loaded(), 60000);
-    QCOMPARE(size_t(w.tree()->topLevelItemCount()), QuorbilanApp::instance()->browsers()->browsersWithProfiles().size());
+    QCOMPARE(size_t(w.tree()->topLevelItemCount()),
+             QuorbilanApp::instance()->browsers()->browsersWithProfiles().size());
     QCOMPARE(w.group("Firefox")->checkState(0), Qt::Checked);
     QVERIFY(w.optimizeButton()->isEnabled());
     QVERIFY(w.refreshAction()->isEnabled());
@@ -401,8 +402,8 @@ void TestMainWindow::runningProgramWarning()
     };
     QList<Seen> seen;
     auto record = [&](QMessageBox* box) {
-        seen << Seen{box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
-                     box->defaultButton(), box->button(QMessageBox::Retry)};
+        seen << Seen{box->windowTitle(),     box->text(),          box->icon(),
+                     box->standardButtons(), box->defaultButton(), box->button(QMessageBox::Retry)};
     };
 
     // Cancel: nothing starts, the tree stays.
@@ -747,8 +748,8 @@ void TestMainWindow::closeSavesAndARestartRestores()
     const QString world = dir->filePath("world");
     const QString portable = dir->filePath("Portable/profile");
     QVERIFY(fixture->makeFirefoxProfile(portable));
-    const QStringList env = {"LOCALAPPDATA=" + fixture->localAppData(), "APPDATA=" + fixture->appData(),
-                             "SCENARIO_FOLDER=" + portable};
+    const QStringList env
+        = {"LOCALAPPDATA=" + fixture->localAppData(), "APPDATA=" + fixture->appData(), "SCENARIO_FOLDER=" + portable};
 
     const QStringList saved = runScenario(world, "save", env);
     QVERIFY2(saved.contains("closed"), qPrintable(saved.join('\n')));
@@ -784,8 +785,8 @@ void TestMainWindow::closeDuringARunLosesNothing()
     const QString folder = makeLongProfile("long");
     QVERIFY(!folder.isEmpty());
     const QByteArray laterHash = fileHash(folder + "/b-later.sqlite");
-    const QStringList env = {"LOCALAPPDATA=" + fixture->localAppData(), "APPDATA=" + fixture->appData(),
-                             "SCENARIO_FOLDER=" + folder};
+    const QStringList env
+        = {"LOCALAPPDATA=" + fixture->localAppData(), "APPDATA=" + fixture->appData(), "SCENARIO_FOLDER=" + folder};
     const QStringList out = runScenario(world, "closeDuringRun", env);
     QVERIFY2(out.contains("runningAtClose") && out.contains("closed"), qPrintable(out.join('\n')));
     QCOMPARE(integrityCheck(folder + "/a-big.sqlite"), "ok");

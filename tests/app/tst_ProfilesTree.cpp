@@ -82,12 +82,11 @@ bool installProgram(const QString& root, const QString& executable, const QStrin
     QDir().mkpath(root + "/icons");
     const QString applications = qEnvironmentVariable("XDG_DATA_HOME") + "/applications";
     QDir().mkpath(applications);
-    const QByteArray entry = QString("[Desktop Entry]\nType=Application\nName=%1\nExec=%2 %u\nIcon=%3\n")
-                                 .arg(name, bin, icon)
-                                 .toUtf8();
+    const QByteArray entry
+        = QString("[Desktop Entry]\nType=Application\nName=%1\nExec=%2 %u\nIcon=%3\n").arg(name, bin, icon).toUtf8();
     return writeFile(bin, "#!/bin/sh\n")
-        && QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)
-        && writeIcon(icon, colour) && writeFile(applications + "/" + executable + ".desktop", entry);
+        && QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) && writeIcon(icon, colour)
+        && writeFile(applications + "/" + executable + ".desktop", entry);
 }
 
 QColor iconColour(const QIcon& icon)
@@ -226,7 +225,8 @@ void TestProfilesTree::profileRowsShowCountsAndSizes()
         QCOMPARE(item->text(0), profile->displayName());
         QCOMPARE(item->text(1), QDir::toNativeSeparators(profile->path));
         QCOMPARE(item->text(2), QString::number(profile->databases().size()));
-        QCOMPARE(item->text(3), QLocale().formattedDataSize(profile->totalSize(), 1, QLocale::DataSizeTraditionalFormat));
+        QCOMPARE(item->text(3),
+                 QLocale().formattedDataSize(profile->totalSize(), 1, QLocale::DataSizeTraditionalFormat));
         QCOMPARE(item->textAlignment(2), int(Qt::AlignRight | Qt::AlignVCenter));
         QCOMPARE(item->textAlignment(3), int(Qt::AlignRight | Qt::AlignVCenter));
         QVERIFY(item->flags().testFlag(Qt::ItemIsUserCheckable));
@@ -247,8 +247,9 @@ void TestProfilesTree::profileRowsShowCountsAndSizes()
     QCOMPARE(custom->text(0), "archive");
     QCOMPARE(custom->text(1), QDir::toNativeSeparators(dir.filePath("My Data & Co/archive")));
     QCOMPARE(custom->text(2), "1");
-    QCOMPARE(custom->text(3), QLocale().formattedDataSize(QFileInfo(customProfile->databases().first()).size(), 1,
-                                                          QLocale::DataSizeTraditionalFormat));
+    QCOMPARE(custom->text(3),
+             QLocale().formattedDataSize(QFileInfo(customProfile->databases().first()).size(), 1,
+                                         QLocale::DataSizeTraditionalFormat));
 }
 
 void TestProfilesTree::groupFollowsItsProfiles_data()
@@ -347,8 +348,8 @@ void TestProfilesTree::treeOwnChangesDoNotSignal()
     tree->refreshSizes();
     ProfileTreeItem* custom = row("Custom profiles", 0);
     QCOMPARE(custom->text(2), "1");
-    QCOMPARE(custom->text(3), QLocale().formattedDataSize(QFileInfo(database).size(), 1,
-                                                          QLocale::DataSizeTraditionalFormat));
+    QCOMPARE(custom->text(3),
+             QLocale().formattedDataSize(QFileInfo(database).size(), 1, QLocale::DataSizeTraditionalFormat));
     tree->updateParentCheckState(group("Firefox"));
     tree->storeCheckStates();
     tree->selectProfile(customProfile);
@@ -520,18 +521,28 @@ void TestProfilesTree::elidePathKeepsTheLastName_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("width"); // "fits", "zero", "tail+N" or "N" pixels
-    QTest::addColumn<QString>("kind");  // "unchanged", "tail kept", "tail only", "middle"
+    QTest::addColumn<QString>("kind"); // "unchanged", "tail kept", "tail only", "middle"
     const QString unix = "/home/someone/.local/share/Mozilla/Firefox/Profiles/b.default-release";
     const QString win = "C:\\Users\\someone\\AppData\\Local\\Google\\Chrome\\User Data\\Profile 1";
-    QTest::newRow("fits") << unix << "fits" << "unchanged";
-    QTest::newRow("no room at all") << unix << "zero" << "unchanged";
-    QTest::newRow("slashes, tail fits") << unix << "tail+60" << "tail kept";
-    QTest::newRow("backslashes, tail fits") << win << "tail+60" << "tail kept";
+    QTest::newRow("fits") << unix << "fits"
+                          << "unchanged";
+    QTest::newRow("no room at all") << unix << "zero"
+                                    << "unchanged";
+    QTest::newRow("slashes, tail fits") << unix << "tail+60"
+                                        << "tail kept";
+    QTest::newRow("backslashes, tail fits") << win << "tail+60"
+                                            << "tail kept";
     // No room left for an ellipsis in front: the last name alone.
-    QTest::newRow("tail barely fits") << unix << "tail+1" << "tail only";
-    QTest::newRow("tail wider than the column") << unix << "tail-10" << "middle";
-    QTest::newRow("ends with a separator") << "/home/someone/.local/share/Mozilla/Firefox/" << "80" << "middle";
-    QTest::newRow("no separator") << "a-very-long-profile-folder-name-without-any-separator" << "80" << "middle";
+    QTest::newRow("tail barely fits") << unix << "tail+1"
+                                      << "tail only";
+    QTest::newRow("tail wider than the column") << unix << "tail-10"
+                                                << "middle";
+    QTest::newRow("ends with a separator") << "/home/someone/.local/share/Mozilla/Firefox/"
+                                           << "80"
+                                           << "middle";
+    QTest::newRow("no separator") << "a-very-long-profile-folder-name-without-any-separator"
+                                  << "80"
+                                  << "middle";
 }
 
 void TestProfilesTree::elidePathKeepsTheLastName()

@@ -66,9 +66,8 @@ int runSingle(int& argc, char** argv, const QString& serverName)
     }
     printLine("first");
     int started = 0;
-    QObject::connect(&app, &QApplicationExSingle::anotherInstanceStarted, [&started] {
-        printLine("started " + QByteArray::number(++started));
-    });
+    QObject::connect(&app, &QApplicationExSingle::anotherInstanceStarted,
+                     [&started] { printLine("started " + QByteArray::number(++started)); });
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
         char buffer[256];

@@ -50,8 +50,8 @@ struct LightLook
 void reportLook(const LightLook& light)
 {
     const QString style = styleName();
-    const bool saved = QGuiApplication::palette() == light.palette && qApp->styleSheet() == light.styleSheet
-        && style == light.style;
+    const bool saved
+        = QGuiApplication::palette() == light.palette && qApp->styleSheet() == light.styleSheet && style == light.style;
     say(QString("look style=%1 saved=%2").arg(style).arg(saved ? 1 : 0));
     say("sheet " + qApp->styleSheet());
     const QMetaEnum roles = QMetaEnum::fromType<QPalette::ColorRole>();

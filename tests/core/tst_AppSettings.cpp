@@ -75,10 +75,7 @@ private slots:
         confPath = root.path() + "/config/Tulverhaven Software/Quorbilan.conf";
     }
 
-    void init()
-    {
-        QFile::remove(confPath);
-    }
+    void init() { QFile::remove(confPath); }
 
     void firstStartWritesEveryDefault()
     {
@@ -87,11 +84,10 @@ private slots:
             auto store = openStore();
             registerProgramKeys(*store);
         }
-        const QMap<QString, QString> expected = {
-            {"SelectedProfiles", "@Invalid()"}, {"CustomProfiles", "@Invalid()"},
-            {"LastBrowsedDir", ""}, {"WindowGeometry", "@ByteArray()"},
-            {"WindowState", "@ByteArray()"}, {"UpdateChecker_Auto", "1"},
-            {"UpdateChecker_NextCheck", ""}, {"UpdateChecker_SkipVersion", ""}};
+        const QMap<QString, QString> expected
+            = {{"SelectedProfiles", "@Invalid()"}, {"CustomProfiles", "@Invalid()"}, {"LastBrowsedDir", ""},
+               {"WindowGeometry", "@ByteArray()"}, {"WindowState", "@ByteArray()"},  {"UpdateChecker_Auto", "1"},
+               {"UpdateChecker_NextCheck", ""},    {"UpdateChecker_SkipVersion", ""}};
         QCOMPARE(storedLines(), expected);
 
         // The defaults are what a new start reads back.
@@ -161,15 +157,18 @@ private slots:
         QTest::addColumn<QString>("misuse");
         QTest::addColumn<QString>("message");
         QTest::newRow("second registration")
-            << "registerTwice" << "ERROR: trying to register a value 'UpdateChecker_Auto' for the second time!";
-        QTest::newRow("getter of unregistered key")
-            << "getUnregistered" << "ERROR: 'NeverRegistered' is not registered in AppSettings";
-        QTest::newRow("setter of unregistered key")
-            << "setUnregistered" << "ERROR: 'NeverRegistered' is not registered in AppSettings";
+            << "registerTwice"
+            << "ERROR: trying to register a value 'UpdateChecker_Auto' for the second time!";
+        QTest::newRow("getter of unregistered key") << "getUnregistered"
+                                                    << "ERROR: 'NeverRegistered' is not registered in AppSettings";
+        QTest::newRow("setter of unregistered key") << "setUnregistered"
+                                                    << "ERROR: 'NeverRegistered' is not registered in AppSettings";
         QTest::newRow("int getter of a date key")
-            << "getWrongType" << "ERROR: 'UpdateChecker_NextCheck' is registered with another type QString";
+            << "getWrongType"
+            << "ERROR: 'UpdateChecker_NextCheck' is registered with another type QString";
         QTest::newRow("list setter of a byte-array key")
-            << "setWrongType" << "ERROR: 'WindowGeometry' is registered with another type QByteArray";
+            << "setWrongType"
+            << "ERROR: 'WindowGeometry' is registered with another type QByteArray";
     }
 
     void misuseWritesErrorAndTouchesNothing()
@@ -226,8 +225,7 @@ private slots:
     void stringListSurvivesRestart_data()
     {
         QTest::addColumn<QStringList>("list");
-        QTest::newRow("custom profile entries")
-            << QStringList{"Mozilla\t/home/u/a, b/profile", "Chromium\t/opt/x,y"};
+        QTest::newRow("custom profile entries") << QStringList{"Mozilla\t/home/u/a, b/profile", "Chromium\t/opt/x,y"};
         QTest::newRow("one entry with tab and comma") << QStringList{"Viber\t/data/one,two"};
         QTest::newRow("commas only") << QStringList{",", ",,", "a,b,c"};
         QTest::newRow("quotes, spaces, backslash, non-ASCII")

@@ -92,11 +92,19 @@ void verifyDarkLook(const Look& look)
     QCOMPARE(look.sheet, darkStyleSheet);
     QVERIFY(!look.saved);
     const QString white = "#ffffffff", grey = "#ff2d2d2d", blue = "#ff2a82da", dim = "#ff7f7f7f";
-    const QList<QPair<QString, QString>> all = {
-        {"Window", grey},         {"WindowText", white},  {"Base", "#ff121212"}, {"AlternateBase", grey},
-        {"ToolTipBase", white},   {"ToolTipText", white}, {"Text", white},       {"Button", grey},
-        {"ButtonText", white},    {"BrightText", "#ffff0000"}, {"Link", blue},   {"Highlight", blue},
-        {"HighlightedText", "#ff000000"}};
+    const QList<QPair<QString, QString>> all = {{"Window", grey},
+                                                {"WindowText", white},
+                                                {"Base", "#ff121212"},
+                                                {"AlternateBase", grey},
+                                                {"ToolTipBase", white},
+                                                {"ToolTipText", white},
+                                                {"Text", white},
+                                                {"Button", grey},
+                                                {"ButtonText", white},
+                                                {"BrightText", "#ffff0000"},
+                                                {"Link", blue},
+                                                {"Highlight", blue},
+                                                {"HighlightedText", "#ff000000"}};
     const QStringList disabledOnly = {"Text", "ButtonText", "HighlightedText"};
     for (const auto& [role, colour] : all) {
         for (const QString group : {"Active", "Inactive", "Disabled"}) {
@@ -203,7 +211,8 @@ private slots:
     void realPortal()
     {
         const QString backend = "/usr/libexec/xdg-desktop-portal-gtk", portal = "/usr/libexec/xdg-desktop-portal";
-        if (!QFileInfo::exists(backend) || !QFileInfo::exists(portal) || QStandardPaths::findExecutable("Xvfb").isEmpty())
+        if (!QFileInfo::exists(backend) || !QFileInfo::exists(portal)
+            || QStandardPaths::findExecutable("Xvfb").isEmpty())
             QSKIP("xdg-desktop-portal, xdg-desktop-portal-gtk or Xvfb is missing (scripts/setup.sh installs them)");
         writeColorScheme("prefer-dark");
         // The GTK backend needs a display.
@@ -236,12 +245,13 @@ private slots:
         };
         QDBusConnection test = QDBusConnection::connectToBus(bus->address, "realPortal");
         const auto readsDark = [&] {
-            QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.portal.Desktop",
-                                                              "/org/freedesktop/portal/desktop",
-                                                              "org.freedesktop.portal.Settings", "Read");
+            QDBusMessage call
+                = QDBusMessage::createMethodCall("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+                                                 "org.freedesktop.portal.Settings", "Read");
             call << QString("org.freedesktop.appearance") << QString("color-scheme");
             const QDBusMessage reply = test.call(call, QDBus::Block, 2000);
-            return reply.type() == QDBusMessage::ReplyMessage && DesktopAppearance::portalValueIsDark(reply.arguments().value(0));
+            return reply.type() == QDBusMessage::ReplyMessage
+                && DesktopAppearance::portalValueIsDark(reply.arguments().value(0));
         };
         const bool ready = QTest::qWaitFor(readsDark, 30000);
         QDBusConnection::disconnectFromBus("realPortal");
@@ -264,10 +274,7 @@ private slots:
         stopAll();
     }
 
-    void cleanup()
-    {
-        QFile::remove(root.filePath("config/glib-2.0/settings/keyfile"));
-    }
+    void cleanup() { QFile::remove(root.filePath("config/glib-2.0/settings/keyfile")); }
 
     // The system is dark at start: the dark look, then exactly the light look
     // from before the first switch, as the portal flips.

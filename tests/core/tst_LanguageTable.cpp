@@ -34,8 +34,8 @@ void writeLanguageFile(const QString& fileName, const QByteArray& xml)
 // A language file that replaces only the OK button's text.
 QByteArray okOnlyFile(const QByteArray& text)
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<LanguageStrings><core><QMessageBoxEx><buttonOK>"
-           + text + "</buttonOK></QMessageBoxEx></core></LanguageStrings>\n";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<LanguageStrings><core><QMessageBoxEx><buttonOK>" + text
+        + "</buttonOK></QMessageBoxEx></core></LanguageStrings>\n";
 }
 
 } // namespace
@@ -54,10 +54,7 @@ private slots:
         QDir(languagesDir()).removeRecursively();
     }
 
-    void cleanup()
-    {
-        QDir(languagesDir()).removeRecursively();
-    }
+    void cleanup() { QDir(languagesDir()).removeRecursively(); }
 
     void builtinTexts_data()
     {
@@ -192,16 +189,26 @@ private slots:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("text");
-        QTest::newRow("backslash n") << "core/T/newline" << "one\ntwo\n";
-        QTest::newRow("other escapes stay") << "core/T/others" << "a\\tb\\\\c\\N";
-        QTest::newRow("empty leaf") << "core/T/empty" << "";
-        QTest::newRow("empty pair") << "core/T/emptyPair" << "";
-        QTest::newRow("entities") << "core/T/entities" << "<b>Tom & \"Jerry\"</b>";
-        QTest::newRow("whitespace kept") << "core/T/spaces" << "  two  words ";
-        QTest::newRow("non-ASCII") << "core/T/umlaut" << "Schließen – 閉じる";
-        QTest::newRow("later duplicate wins") << "core/T/twice" << "second";
-        QTest::newRow("deep group") << "core/T/deeper/leaf" << "deep";
-        QTest::newRow("attribute ignored") << "core/T/attr" << "value";
+        QTest::newRow("backslash n") << "core/T/newline"
+                                     << "one\ntwo\n";
+        QTest::newRow("other escapes stay") << "core/T/others"
+                                            << "a\\tb\\\\c\\N";
+        QTest::newRow("empty leaf") << "core/T/empty"
+                                    << "";
+        QTest::newRow("empty pair") << "core/T/emptyPair"
+                                    << "";
+        QTest::newRow("entities") << "core/T/entities"
+                                  << "<b>Tom & \"Jerry\"</b>";
+        QTest::newRow("whitespace kept") << "core/T/spaces"
+                                         << "  two  words ";
+        QTest::newRow("non-ASCII") << "core/T/umlaut"
+                                   << "Schließen – 閉じる";
+        QTest::newRow("later duplicate wins") << "core/T/twice"
+                                              << "second";
+        QTest::newRow("deep group") << "core/T/deeper/leaf"
+                                    << "deep";
+        QTest::newRow("attribute ignored") << "core/T/attr"
+                                           << "value";
         QTest::newRow("untouched built-in") << cancelKey << "Cancel";
     }
 
@@ -238,19 +245,27 @@ private slots:
         QTest::addColumn<bool>("overrides");
         QTest::addColumn<QString>("current");
         const QByteArray file = okOnlyFile("Replaced");
-        QTest::newRow("English.xml reads only the built-in file")
-            << "English.xml" << "English.xml" << file << false << "English";
-        QTest::newRow("English also tries the folder") << "English" << "English.xml" << file << true << "English";
-        QTest::newRow("name gets .xml") << "German" << "German.xml" << file << true << "German";
-        QTest::newRow("name with .xml") << "German.xml" << "German.xml" << file << true << "German";
-        QTest::newRow("upper-case suffix is not .xml")
-            << "Deutsch.XML" << "Deutsch.XML.xml" << file << true << "Deutsch.XML";
-        QTest::newRow("short name stays as it is") << "abcd" << "abcd" << file << true << "";
-        QTest::newRow("short name gets no .xml") << "abcd" << "abcd.xml" << file << false << "English";
-        QTest::newRow("missing file") << "Klingon" << "Other.xml" << file << false << "English";
+        QTest::newRow("English.xml reads only the built-in file") << "English.xml"
+                                                                  << "English.xml" << file << false << "English";
+        QTest::newRow("English also tries the folder") << "English"
+                                                       << "English.xml" << file << true << "English";
+        QTest::newRow("name gets .xml") << "German"
+                                        << "German.xml" << file << true << "German";
+        QTest::newRow("name with .xml") << "German.xml"
+                                        << "German.xml" << file << true << "German";
+        QTest::newRow("upper-case suffix is not .xml") << "Deutsch.XML"
+                                                       << "Deutsch.XML.xml" << file << true << "Deutsch.XML";
+        QTest::newRow("short name stays as it is") << "abcd"
+                                                   << "abcd" << file << true << "";
+        QTest::newRow("short name gets no .xml") << "abcd"
+                                                 << "abcd.xml" << file << false << "English";
+        QTest::newRow("missing file") << "Klingon"
+                                      << "Other.xml" << file << false << "English";
         QTest::newRow("file not well-formed")
-            << "Broken" << "Broken.xml" << QByteArray("<LanguageStrings><core>") << false << "English";
-        QTest::newRow("empty file") << "Empty" << "Empty.xml" << QByteArray() << false << "English";
+            << "Broken"
+            << "Broken.xml" << QByteArray("<LanguageStrings><core>") << false << "English";
+        QTest::newRow("empty file") << "Empty"
+                                    << "Empty.xml" << QByteArray() << false << "English";
     }
 
     void nameRulesOfLoad()

@@ -97,12 +97,11 @@ void TestMessageBoxes::staticsSetIconTitleAndText()
         defaultButton = box->defaultButton();
         box->button(QMessageBox::Ok)->click();
     });
-    using Show = int (*)(QWidget*, const QString&, const QString&, QMessageBox::StandardButtons,
-                         QMessageBox::StandardButton);
-    const Show show[] = {&QMessageBoxLocalized::critical, &QMessageBoxLocalized::question,
-                         &QMessageBoxLocalized::warning};
-    const int answer = show[kind](&parent, "Quorbilan", "Cannot write /tmp/x", QMessageBox::Ok,
-                                  QMessageBox::NoButton);
+    using Show
+        = int (*)(QWidget*, const QString&, const QString&, QMessageBox::StandardButtons, QMessageBox::StandardButton);
+    const Show show[]
+        = {&QMessageBoxLocalized::critical, &QMessageBoxLocalized::question, &QMessageBoxLocalized::warning};
+    const int answer = show[kind](&parent, "Quorbilan", "Cannot write /tmp/x", QMessageBox::Ok, QMessageBox::NoButton);
     QCOMPARE(answer, int(QMessageBox::Ok));
     QCOMPARE(shownIcon, icon);
     QCOMPARE(title, "Quorbilan");
@@ -208,8 +207,10 @@ void TestMessageBoxes::boldMainText_data()
     QTest::addColumn<QString>("reads");
     QTest::newRow("path with & and <") << "C:\\Data & <Profiles>\\History"
                                        << "C:\\Data & <Profiles>\\History";
-    QTest::newRow("two lines") << "First line\nSecond & last" << "First line\nSecond & last";
-    QTest::newRow("markup stays markup") << "Version <i>3.1</i> is available" << "Version 3.1 is available";
+    QTest::newRow("two lines") << "First line\nSecond & last"
+                               << "First line\nSecond & last";
+    QTest::newRow("markup stays markup") << "Version <i>3.1</i> is available"
+                                         << "Version 3.1 is available";
 }
 
 void TestMessageBoxes::boldMainText()

@@ -21,8 +21,10 @@ private slots:
     void identityFromTheExecutable()
     {
         QCOMPARE(QCoreApplication::applicationName(), QString("Quorbilan"));
-        const QString expected =
-            QString("%1.%2.%3").arg(QUORBILAN_VERSION_MAJOR).arg(QUORBILAN_VERSION_MINOR).arg(QUORBILAN_VERSION_PATCH);
+        const QString expected = QString("%1.%2.%3")
+                                     .arg(QUORBILAN_VERSION_MAJOR)
+                                     .arg(QUORBILAN_VERSION_MINOR)
+                                     .arg(QUORBILAN_VERSION_PATCH);
         QCOMPARE(QCoreApplication::applicationVersion(), expected);
         QCOMPARE(app()->buildNumber(), quint32(QUORBILAN_VERSION_BUILD));
     }

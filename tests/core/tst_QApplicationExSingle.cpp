@@ -98,10 +98,7 @@ private slots:
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
 
-    void cleanup()
-    {
-        QFile::remove(socketPath());
-    }
+    void cleanup() { QFile::remove(socketPath()); }
 
     // Every later start sees the first within the probe's 500 ms and the first
     // signals once per start, far beyond the listen backlog.

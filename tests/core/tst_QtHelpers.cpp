@@ -98,8 +98,7 @@ void TestQtHelpers::showInExplorerSelectsAnExistingFile()
     if (!busAvailable())
         QSKIP("dbus-daemon is not installed: no session bus to test the file manager call on");
     QDBusConnection connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, fileManagerConnection);
-    QVERIFY(connection.registerObject("/org/freedesktop/FileManager1", &fileManager,
-                                      QDBusConnection::ExportAllSlots));
+    QVERIFY(connection.registerObject("/org/freedesktop/FileManager1", &fileManager, QDBusConnection::ExportAllSlots));
     QVERIFY(connection.registerService("org.freedesktop.FileManager1"));
 
     const QString file = dir.filePath("History #1 & more.sqlite");
@@ -228,15 +227,31 @@ void TestQtHelpers::formatsQStringArguments_data()
     QTest::addColumn<QString>("format");
     QTest::addColumn<QString>("argument");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("plain") << "[{}]" << "abc" << "[abc]";
-    QTest::newRow("right, width 8") << "[{:>8}]" << "abc" << "[     abc]";
-    QTest::newRow("precision 1") << "[{:.1}]" << "abc" << "[a]";
-    QTest::newRow("fill and left") << "[{:*<6}]" << "abc" << "[abc***]";
-    QTest::newRow("centred") << "[{:^7}]" << "abc" << "[  abc  ]";
+    QTest::newRow("plain") << "[{}]"
+                           << "abc"
+                           << "[abc]";
+    QTest::newRow("right, width 8") << "[{:>8}]"
+                                    << "abc"
+                                    << "[     abc]";
+    QTest::newRow("precision 1") << "[{:.1}]"
+                                 << "abc"
+                                 << "[a]";
+    QTest::newRow("fill and left") << "[{:*<6}]"
+                                   << "abc"
+                                   << "[abc***]";
+    QTest::newRow("centred") << "[{:^7}]"
+                             << "abc"
+                             << "[  abc  ]";
     // Width counts characters, not UTF-8 bytes.
-    QTest::newRow("non-ASCII width") << "[{:>7}]" << "Größe" << "[  Größe]";
-    QTest::newRow("non-ASCII precision") << "[{:.2}]" << "Öl-Tank" << "[Öl]";
-    QTest::newRow("empty") << "[{:>2}]" << "" << "[  ]";
+    QTest::newRow("non-ASCII width") << "[{:>7}]"
+                                     << "Größe"
+                                     << "[  Größe]";
+    QTest::newRow("non-ASCII precision") << "[{:.2}]"
+                                         << "Öl-Tank"
+                                         << "[Öl]";
+    QTest::newRow("empty") << "[{:>2}]"
+                           << ""
+                           << "[  ]";
 }
 
 void TestQtHelpers::formatsQStringArguments()

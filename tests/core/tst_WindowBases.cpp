@@ -30,8 +30,8 @@ void TestWindowBases::closingWorkRunsOnce_data()
     QTest::newRow("quit alone") << "quit" << QStringList{"onClose", "exit"};
     QTest::newRow("two session-end calls") << "quit-twice" << QStringList{"onClose", "exit"};
     // Hiding is not closing: the work waits for the quit.
-    QTest::newRow("hide on close, then quit") << "hide-then-quit"
-                                              << QStringList{"hidden", "not visible", "onClose", "exit"};
+    QTest::newRow("hide on close, then quit")
+        << "hide-then-quit" << QStringList{"hidden", "not visible", "onClose", "exit"};
 }
 
 void TestWindowBases::closingWorkRunsOnce()

@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <thread>
 
-int *volatile nowhere = nullptr;
+int* volatile nowhere = nullptr;
 
 // Unchecked, so that the fault is a real SIGSEGV in instrumented builds too;
 // exported, so that the dump's backtrace names it.
@@ -22,7 +22,7 @@ __attribute__((noinline, no_sanitize("address", "undefined"))) void dereferenceN
     *nowhere = 1;
 }
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     if (isCrashReportRun(argc, argv))
         return runCrashReport(argc, argv);
@@ -32,7 +32,7 @@ int main(int argc, char **argv)
     CrashHandler::setSupportEmail(L"reports@example.org");
     CrashHandler::install();
 
-    const char *mode = argc > 1 ? argv[1] : "";
+    const char* mode = argc > 1 ? argv[1] : "";
     if (std::strcmp(mode, "worker") == 0) {
         std::thread(dereferenceNull).join();
     } else if (std::strcmp(mode, "terminate") == 0) {

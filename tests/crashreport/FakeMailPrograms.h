@@ -13,7 +13,8 @@
 class FakeMailPrograms
 {
 public:
-    explicit FakeMailPrograms(const QString& folder) : folder(folder)
+    explicit FakeMailPrograms(const QString& folder)
+        : folder(folder)
     {
         QDir().mkpath(folder);
         for (const QString name : {"xdg-email", "xdg-open"}) {
@@ -21,9 +22,14 @@ public:
             script.open(QIODevice::WriteOnly);
             script.write("#!/bin/sh\n"
                          "here=$(dirname \"$0\")\n"
-                         "printf '%s\\0' \"$@\" >> \"$here/" + name.toUtf8() + ".record\"\n"
-                         "printf '\\036' >> \"$here/" + name.toUtf8() + ".record\"\n"
-                         "exit $(cat \"$here/" + name.toUtf8() + ".exit\" 2>/dev/null || echo 0)\n");
+                         "printf '%s\\0' \"$@\" >> \"$here/"
+                         + name.toUtf8()
+                         + ".record\"\n"
+                           "printf '\\036' >> \"$here/"
+                         + name.toUtf8()
+                         + ".record\"\n"
+                           "exit $(cat \"$here/"
+                         + name.toUtf8() + ".exit\" 2>/dev/null || echo 0)\n");
             script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         }
     }
@@ -65,7 +71,6 @@ private:
 inline QString expectedReportBody(const QString& appName, const QString& dump, const QString& winver)
 {
     return "Hello, Support.\n\nI'm having a problem with " + appName
-           + ". The dump file is attached.\n(don't forget to attach the file " + dump
-           + ")\n\nMy windows version is " + winver
-           + " and my actions before the problem were... (put some words please)";
+        + ". The dump file is attached.\n(don't forget to attach the file " + dump + ")\n\nMy windows version is "
+        + winver + " and my actions before the problem were... (put some words please)";
 }

@@ -48,20 +48,22 @@ void TestCrashReport::expandsPlaceholders_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("fileNameOnly");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("every placeholder")
-        << "Quorbilan" << "%app_name% %app_version% %email% %dump_file% %winver%" << false
-        << "Quorbilan 3.0.0.42 support@example.com /home/u/x y/quorbilan_3.0.0.42.dmp " + winver;
-    QTest::newRow("file name only") << "Quorbilan" << "'%dump_file%'" << true
-                                    << "'quorbilan_3.0.0.42.dmp'";
-    QTest::newRow("case and unknown words stay") << "Quorbilan" << "%APP_NAME% %App_Name% %unknown%"
-                                                 << false << "%APP_NAME% %App_Name% %unknown%";
-    QTest::newRow("cascade through the name")
-        << "Q %winver% %email%" << "%app_name%" << false << "Q " + winver + " support@example.com";
-    QTest::newRow("inserted text is not scanned again") << "%app_name%" << "%app_name%!" << false
-                                                        << "%app_name%!";
-    QTest::newRow("repeated") << "Q" << "%app_name%%app_name%" << false << "QQ";
-    QTest::newRow("caption") << "Quorbilan"
-                             << QString::fromStdWString(CrashHandler::instance().caption) << false
+    QTest::newRow("every placeholder") << "Quorbilan"
+                                       << "%app_name% %app_version% %email% %dump_file% %winver%" << false
+                                       << "Quorbilan 3.0.0.42 support@example.com /home/u/x y/quorbilan_3.0.0.42.dmp "
+            + winver;
+    QTest::newRow("file name only") << "Quorbilan"
+                                    << "'%dump_file%'" << true << "'quorbilan_3.0.0.42.dmp'";
+    QTest::newRow("case and unknown words stay")
+        << "Quorbilan"
+        << "%APP_NAME% %App_Name% %unknown%" << false << "%APP_NAME% %App_Name% %unknown%";
+    QTest::newRow("cascade through the name") << "Q %winver% %email%"
+                                              << "%app_name%" << false << "Q " + winver + " support@example.com";
+    QTest::newRow("inserted text is not scanned again") << "%app_name%"
+                                                        << "%app_name%!" << false << "%app_name%!";
+    QTest::newRow("repeated") << "Q"
+                              << "%app_name%%app_name%" << false << "QQ";
+    QTest::newRow("caption") << "Quorbilan" << QString::fromStdWString(CrashHandler::instance().caption) << false
                              << "Quorbilan - Unhandled Exception";
 }
 
@@ -117,14 +119,22 @@ void TestCrashReport::encodesTheMailtoLink_data()
     QTest::addColumn<QString>("subject");
     QTest::addColumn<QString>("body");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("line breaks") << "support@example.com" << "Quorbilan 3.0.0.42 Bug Report" << "a\nb"
-                                 << "mailto:support@example.com?subject=Quorbilan%203.0.0.42%20Bug%20Report&body=a%0D%0Ab";
+    QTest::newRow("line breaks")
+        << "support@example.com"
+        << "Quorbilan 3.0.0.42 Bug Report"
+        << "a\nb"
+        << "mailto:support@example.com?subject=Quorbilan%203.0.0.42%20Bug%20Report&body=a%0D%0Ab";
     QTest::newRow("characters that would cut the link")
-        << "a+b@example.com" << "x&y=z#1?" << "/tmp/50% & more/d.dmp"
+        << "a+b@example.com"
+        << "x&y=z#1?"
+        << "/tmp/50% & more/d.dmp"
         << "mailto:a%2Bb@example.com?subject=x%26y%3Dz%231%3F&body=%2Ftmp%2F50%25%20%26%20more%2Fd.dmp";
     QTest::newRow("non-ASCII as UTF-8") << "s@example.com" << QString::fromUtf8("Qé") << QString::fromUtf8("€")
                                         << "mailto:s@example.com?subject=Q%C3%A9&body=%E2%82%AC";
-    QTest::newRow("no address") << "" << "s" << "" << "mailto:?subject=s&body=";
+    QTest::newRow("no address") << ""
+                                << "s"
+                                << ""
+                                << "mailto:?subject=s&body=";
 }
 
 void TestCrashReport::encodesTheMailtoLink()
@@ -140,9 +150,10 @@ void TestCrashReport::encodesTheMailtoLink()
 void TestCrashReport::buildsOutlooksCommandLine()
 {
     // The texts go in as they are, line feed included.
-    QCOMPARE(QString::fromStdWString(outlookCommandLine(L"C:\\Office\\OUTLOOK.EXE", L"C:\\d\\a b.dmp",
-                                                        L"s@example.com", L"S & T", L"one\ntwo")),
-             QString("\"C:\\Office\\OUTLOOK.EXE\" /a \"C:\\d\\a b.dmp\" /m \"s@example.com&subject=S & T&body=one\ntwo\""));
+    QCOMPARE(
+        QString::fromStdWString(
+            outlookCommandLine(L"C:\\Office\\OUTLOOK.EXE", L"C:\\d\\a b.dmp", L"s@example.com", L"S & T", L"one\ntwo")),
+        QString("\"C:\\Office\\OUTLOOK.EXE\" /a \"C:\\d\\a b.dmp\" /m \"s@example.com&subject=S & T&body=one\ntwo\""));
     // A line that would not fit its buffer is refused rather than cut.
     QVERIFY(outlookCommandLine(L"o.exe", L"a", L"s", L"S", std::wstring(2020, L'x')).empty());
 }
@@ -195,8 +206,9 @@ void TestCrashReport::handsTheMailToXdgEmail()
     const QString body = expectedReportBody("Quorbilan", dump, QString::fromStdWString(winverString()));
     const QList<QStringList> calls = fakes.calls("xdg-email");
     QCOMPARE(calls.size(), 1);
-    QCOMPARE(calls[0], QStringList({"--subject", "Quorbilan 3.0.0.42 Bug Report", "--body", body,
-                                    "--attach", dump, "support@example.com"}));
+    QCOMPARE(calls[0],
+             QStringList({"--subject", "Quorbilan 3.0.0.42 Bug Report", "--body", body, "--attach", dump,
+                          "support@example.com"}));
     QCOMPARE(fakes.calls("xdg-open").size(), 0);
 }
 
@@ -210,7 +222,8 @@ void TestCrashReport::reportBoxShowsTheChoice()
     QString text;
     for (QLabel* label : box.findChildren<QLabel*>())
         text += label->text();
-    QVERIFY(text.startsWith("We're sorry but an unhandled exception has occurred and \nQuorbilan has become unstable."));
+    QVERIFY(
+        text.startsWith("We're sorry but an unhandled exception has occurred and \nQuorbilan has become unstable."));
     QVERIFY(text.contains("e-mail to 'support@example.com'"));
     QVERIFY(text.contains("\n\n'quorbilan_3.0.0.42.dmp'\n\n"));
     QVERIFY(!text.contains("/home/u"));

@@ -169,7 +169,8 @@ void TestCrashRuns::guiRunHitBySigsegvReportsIt()
     QVERIFY(text.startsWith("Quorbilan " QUORBILAN_PROJECT_VERSION " crash dump\n"));
     QVERIFY(text.contains("Signal: 11 (SIGSEGV)"));
     QVERIFY(text.contains(QRegularExpression("Fault address: 0x[0-9a-f]{16}\n")));
-    QVERIFY(text.contains(QRegularExpression("Backtrace:\n.*quorbilan", QRegularExpression::DotMatchesEverythingOption)));
+    QVERIFY(
+        text.contains(QRegularExpression("Backtrace:\n.*quorbilan", QRegularExpression::DotMatchesEverythingOption)));
     QVERIFY(text.contains("Memory map:\n"));
     QVERIFY(text.contains(QRegularExpression("\n  rip 0x[0-9a-f]{16}\n")));
 
@@ -199,8 +200,9 @@ void TestCrashRuns::workerThreadCrashSendsTheReport()
     const QString body = expectedReportBody("CrashTest", dump, QString::fromStdWString(winverString()));
     const QList<QStringList> calls = fakes->calls("xdg-email");
     QCOMPARE(calls.size(), 1);
-    QCOMPARE(calls[0], QStringList({"--subject", "CrashTest 1.2.3.4 Bug Report", "--body", body,
-                                    "--attach", dump, "reports@example.org"}));
+    QCOMPARE(calls[0],
+             QStringList({"--subject", "CrashTest 1.2.3.4 Bug Report", "--body", body, "--attach", dump,
+                          "reports@example.org"}));
     QCOMPARE(fakes->calls("xdg-open").size(), 0);
 }
 
@@ -287,8 +289,7 @@ void TestCrashRuns::consoleRunInstallsNoHandler()
     QCOMPARE(pipe2(pipeEnds, O_CLOEXEC), 0);
     fcntl(pipeEnds[1], F_SETFL, O_NONBLOCK);
     const QByteArray filler(4096, 'x');
-    while (write(pipeEnds[1], filler.constData(), filler.size()) > 0) {
-    }
+    while (write(pipeEnds[1], filler.constData(), filler.size()) > 0) { }
     fcntl(pipeEnds[1], F_SETFL, 0);
 
     std::vector<QByteArray> storage;
@@ -324,8 +325,7 @@ void TestCrashRuns::consoleRunInstallsNoHandler()
     const bool abrt = catchesSignal(pid, SIGABRT);
 
     char buffer[65536];
-    while (read(pipeEnds[0], buffer, sizeof buffer) > 0) {
-    }
+    while (read(pipeEnds[0], buffer, sizeof buffer) > 0) { }
     close(pipeEnds[0]);
     int status = 0;
     QCOMPARE(waitpid(pid, &status, 0), pid);

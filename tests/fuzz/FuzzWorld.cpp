@@ -10,7 +10,7 @@
 
 namespace Fuzz {
 
-TestSupport::ProgramFixture &world()
+TestSupport::ProgramFixture& world()
 {
     // Removed at a normal exit; a crash leaves it for inspection.
     static TestSupport::ProgramFixture fixture;
@@ -28,10 +28,10 @@ TestSupport::ProgramFixture &world()
 
 void silenceQtMessages()
 {
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
 }
 
-void writeWholeFile(const QString &path, const QByteArray &content)
+void writeWholeFile(const QString& path, const QByteArray& content)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size()) {
@@ -40,7 +40,7 @@ void writeWholeFile(const QString &path, const QByteArray &content)
     }
 }
 
-void fail(const char *file, int line, const char *condition)
+void fail(const char* file, int line, const char* condition)
 {
     std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, condition);
     std::abort();
@@ -55,7 +55,7 @@ void fail(const char *file, int line, const char *condition)
 // one for good (500 bytes an input, 512 MiB within ten minutes). Two frames
 // are always real; for deeper ones replay a finding with
 // ASAN_OPTIONS=malloc_context_size=30:fast_unwind_on_malloc=0.
-extern "C" const char *__asan_default_options()
+extern "C" const char* __asan_default_options()
 {
     return "quarantine_size_mb=32:malloc_context_size=2";
 }

@@ -20,7 +20,7 @@ namespace {
 QString outputDir;
 bool failed = false;
 
-void addSeed(const QString &target, const QByteArray &content)
+void addSeed(const QString& target, const QByteArray& content)
 {
     const QString dir = outputDir + QLatin1Char('/') + target;
     const QString name = QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha1).toHex());
@@ -31,7 +31,7 @@ void addSeed(const QString &target, const QByteArray &content)
     }
 }
 
-QByteArray readAll(const QString &path)
+QByteArray readAll(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -43,7 +43,7 @@ QByteArray readAll(const QString &path)
 }
 
 // Every file of that name in the tree.
-void addFilesNamed(const QString &target, const QString &root, const QString &fileName)
+void addFilesNamed(const QString& target, const QString& root, const QString& fileName)
 {
     QDirIterator it(root, {fileName}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
@@ -51,24 +51,24 @@ void addFilesNamed(const QString &target, const QString &root, const QString &fi
 }
 
 // argv as the command-line target takes it: NUL-separated, own name first.
-QByteArray commandLine(const QStringList &arguments)
+QByteArray commandLine(const QStringList& arguments)
 {
     QByteArray bytes("quorbilan");
-    for (const QString &argument : arguments)
+    for (const QString& argument : arguments)
         bytes += '\0' + argument.toUtf8();
     return bytes;
 }
 
-void addCommandLines(const TestSupport::ProgramFixture &fixture)
+void addCommandLines(const TestSupport::ProgramFixture& fixture)
 {
     const QStringList options = {"/list", "-list", "--list", "/?", "-h", "--help", "/help", "-psn_0_4711"};
-    for (const QString &option : options)
+    for (const QString& option : options)
         addSeed("command_line", commandLine({option}));
     addSeed("command_line", QByteArray("quorbilan"));
 
     const QDir root(fixture.root());
     QStringList all;
-    for (const TestSupport::ExpectedProfile &profile : fixture.expected()) {
+    for (const TestSupport::ExpectedProfile& profile : fixture.expected()) {
         const QString byName = QStringLiteral("/%1:%2").arg(profile.program, profile.name);
         const QString byFolder = QStringLiteral("-%1:%2").arg(profile.program, root.relativeFilePath(profile.path));
         addSeed("command_line", commandLine({byName}));
@@ -80,14 +80,14 @@ void addCommandLines(const TestSupport::ProgramFixture &fixture)
     addSeed("command_line", commandLine({"/Firefox:.", "/Opera:Local", "/Nowhere:all", "/list", "/Chrome:"}));
 }
 
-QByteArray zlibStream(const QByteArray &data, bool gzip)
+QByteArray zlibStream(const QByteArray& data, bool gzip)
 {
     z_stream stream{};
     QByteArray out(int(deflateBound(&stream, uLong(data.size()))) + 64, '\0');
     deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, gzip ? 31 : 15, 8, Z_DEFAULT_STRATEGY);
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
     stream.avail_in = uInt(data.size());
-    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
     stream.avail_out = uInt(out.size());
     const bool ok = deflate(&stream, Z_FINISH) == Z_STREAM_END;
     out.truncate(qsizetype(stream.total_out));
@@ -95,18 +95,19 @@ QByteArray zlibStream(const QByteArray &data, bool gzip)
     return ok ? out : QByteArray();
 }
 
-QByteArray bzip2Stream(const QByteArray &data)
+QByteArray bzip2Stream(const QByteArray& data)
 {
     QByteArray out(data.size() + data.size() / 100 + 700, '\0');
     auto length = unsigned(out.size());
-    if (BZ2_bzBuffToBuffCompress(out.data(), &length, const_cast<char *>(data.constData()),
-                                 unsigned(data.size()), 9, 0, 0) != BZ_OK)
+    if (BZ2_bzBuffToBuffCompress(out.data(), &length, const_cast<char*>(data.constData()), unsigned(data.size()), 9, 0,
+                                 0)
+        != BZ_OK)
         return QByteArray();
     out.truncate(qsizetype(length));
     return out;
 }
 
-QByteArray lzmaStream(const QByteArray &data, bool xz)
+QByteArray lzmaStream(const QByteArray& data, bool xz)
 {
     lzma_stream stream = LZMA_STREAM_INIT;
     lzma_options_lzma options;
@@ -115,9 +116,9 @@ QByteArray lzmaStream(const QByteArray &data, bool xz)
     if (init != LZMA_OK)
         return QByteArray();
     QByteArray out(data.size() + 4096, '\0');
-    stream.next_in = reinterpret_cast<const uint8_t *>(data.constData());
+    stream.next_in = reinterpret_cast<const uint8_t*>(data.constData());
     stream.avail_in = size_t(data.size());
-    stream.next_out = reinterpret_cast<uint8_t *>(out.data());
+    stream.next_out = reinterpret_cast<uint8_t*>(out.data());
     stream.avail_out = size_t(out.size());
     const bool ok = lzma_code(&stream, LZMA_FINISH) == LZMA_STREAM_END;
     out.truncate(qsizetype(stream.total_out));
@@ -134,22 +135,27 @@ QByteArray bigEndian64(quint64 value)
 
 // The pbzx container: a header whose flags say that chunks follow, an xz
 // chunk of the first half and a stored chunk of the rest.
-QByteArray pbzxStream(const QByteArray &data)
+QByteArray pbzxStream(const QByteArray& data)
 {
     const quint64 moreFollows = 0x01000000;
     const QByteArray first = data.left(data.size() / 2);
     const QByteArray rest = data.mid(first.size());
     const QByteArray packed = lzmaStream(first, true);
-    return "pbzx" + bigEndian64(moreFollows)
-        + bigEndian64(quint64(first.size()) | moreFollows) + bigEndian64(quint64(packed.size())) + packed
-        + bigEndian64(quint64(rest.size())) + bigEndian64(quint64(rest.size())) + rest;
+    return "pbzx" + bigEndian64(moreFollows) + bigEndian64(quint64(first.size()) | moreFollows)
+        + bigEndian64(quint64(packed.size())) + packed + bigEndian64(quint64(rest.size()))
+        + bigEndian64(quint64(rest.size())) + rest;
 }
 
 // The uncompress target's input: the format code, then the compressed bytes.
-void addCompressed(const QByteArray &plain)
+void addCompressed(const QByteArray& plain)
 {
-    const QList<QByteArray> streams = {zlibStream(plain, false), zlibStream(plain, true), bzip2Stream(plain),
-                                       lzmaStream(plain, false), lzmaStream(plain, true), pbzxStream(plain), plain};
+    const QList<QByteArray> streams = {zlibStream(plain, false),
+                                       zlibStream(plain, true),
+                                       bzip2Stream(plain),
+                                       lzmaStream(plain, false),
+                                       lzmaStream(plain, true),
+                                       pbzxStream(plain),
+                                       plain};
     for (int format = 0; format < streams.size(); ++format) {
         if (streams[format].isEmpty() && !plain.isEmpty()) {
             std::fprintf(stderr, "cannot compress in format %d\n", format);
@@ -161,7 +167,7 @@ void addCompressed(const QByteArray &plain)
 
 } // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s OUTPUT_DIR SOURCE_DIR\n", argv[0]);
@@ -182,7 +188,7 @@ int main(int argc, char **argv)
     addSeed("language_table", readAll(sourceDir + "/core_qt/resources/English.xml"));
     addSeed("language_table", readAll(sourceDir + "/tests/core/data/Compressed.xml"));
 
-    for (const char *feedFile : {"/tests/fuzz/feed.xml", "/tests/update/data/example-feed.xml"}) {
+    for (const char* feedFile : {"/tests/fuzz/feed.xml", "/tests/update/data/example-feed.xml"}) {
         const QByteArray feed = readAll(sourceDir + feedFile);
         addSeed("update_feed", feed);
         addCompressed(feed);

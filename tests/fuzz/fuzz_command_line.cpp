@@ -16,12 +16,12 @@
 
 namespace {
 
-BrowsersList *browsers = nullptr;
+BrowsersList* browsers = nullptr;
 QString worldRoot;
 
 // Folders outside the tree are the machine's own: listing them (all of "/",
 // or /proc) is not what this target tests.
-bool namesFolderOutsideWorld(const QString &argument)
+bool namesFolderOutsideWorld(const QString& argument)
 {
     const qsizetype colon = argument.indexOf(QLatin1Char(':'));
     if (colon < 0)
@@ -35,7 +35,7 @@ bool namesFolderOutsideWorld(const QString &argument)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
+extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     Fuzz::silenceQtMessages();
     worldRoot = QDir::cleanPath(Fuzz::world().root());
@@ -46,12 +46,12 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     QList<QByteArray> raw = input.split('\0');
-    std::vector<char *> argv;
-    for (QByteArray &argument : raw) {
+    std::vector<char*> argv;
+    for (QByteArray& argument : raw) {
         argument.detach(); // NUL-terminated copies of their own for argv
         argv.push_back(argument.data());
     }
@@ -65,13 +65,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const CommandLine commandLine(arguments, browsers, nullptr);
     FUZZ_CHECK(commandLine.hasArguments() == CommandLine::countsAsArguments(arguments));
 
-    for (const QString &argument : arguments.mid(1)) {
+    for (const QString& argument : arguments.mid(1)) {
         if (namesFolderOutsideWorld(argument))
             continue;
         QString error;
-        const std::vector<BrowserProfile *> found = browsers->parseCommandLineArgument(argument, error);
+        const std::vector<BrowserProfile*> found = browsers->parseCommandLineArgument(argument, error);
         FUZZ_CHECK(found.empty() != error.isEmpty());
-        for (const BrowserProfile *profile : found)
+        for (const BrowserProfile* profile : found)
             FUZZ_CHECK(profile != nullptr);
     }
 

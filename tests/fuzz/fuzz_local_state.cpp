@@ -22,29 +22,29 @@ Program chrome;
 Program opera;
 QStringList operaProfiles; // as found before any fuzzed input
 
-ChromiumBrowserInfo tableRow(const QString &name)
+ChromiumBrowserInfo tableRow(const QString& name)
 {
-    for (ChromiumBrowserInfo &row : chromiumBrowserTable()) {
+    for (ChromiumBrowserInfo& row : chromiumBrowserTable()) {
         if (row.name == name)
             return row;
     }
     Fuzz::fail(__FILE__, __LINE__, "program missing from the table");
 }
 
-QStringList profileLines(ChromiumFamilyBrowser &browser)
+QStringList profileLines(ChromiumFamilyBrowser& browser)
 {
     QStringList lines;
-    for (const auto &profile : browser.profiles())
+    for (const auto& profile : browser.profiles())
         lines.append(profile->name + QLatin1Char('|') + profile->title + QLatin1Char('|') + profile->path);
     return lines;
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
+extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     Fuzz::silenceQtMessages();
-    const TestSupport::ProgramFixture &world = Fuzz::world();
+    const TestSupport::ProgramFixture& world = Fuzz::world();
     chrome = {tableRow(QStringLiteral("Chrome")), world.localAppData() + QStringLiteral("/Google/Chrome/User Data")};
     opera = {tableRow(QStringLiteral("Opera")), world.appData() + QStringLiteral("/Opera Software/Opera Stable")};
     ChromiumFamilyBrowser browser(opera.row);
@@ -54,9 +54,9 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray content = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QByteArray content = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     Fuzz::writeWholeFile(chrome.userDataDir + QStringLiteral("/Local State"), content);
     Fuzz::writeWholeFile(opera.userDataDir + QStringLiteral("/Local State"), content);
 
@@ -64,9 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     ChromiumFamilyBrowser browser(chrome.row);
     browser.loadProfiles();
-    const auto &profiles = browser.profiles();
+    const auto& profiles = browser.profiles();
     for (size_t i = 0; i < profiles.size(); ++i) {
-        const BrowserProfile &profile = *profiles[i];
+        const BrowserProfile& profile = *profiles[i];
         FUZZ_CHECK(profile.path == chrome.userDataDir + QLatin1Char('/') + profile.name);
         // A profile folder is one folder of the user-data folder, whatever the file names.
         FUZZ_CHECK(!profile.name.isEmpty());

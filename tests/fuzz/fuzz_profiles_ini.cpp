@@ -18,7 +18,7 @@ FirefoxBrowserInfo firefoxRow;
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
+extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     Fuzz::silenceQtMessages();
     firefoxRow = firefoxBrowserTable().front();
@@ -26,9 +26,9 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Fuzz::writeWholeFile(iniPath, QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size)));
+    Fuzz::writeWholeFile(iniPath, QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));
 
     const auto groups = readIniFile(iniPath);
     for (auto it = groups.cbegin(); it != groups.cend(); ++it) {
@@ -42,12 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     FirefoxFamilyBrowser firefox(firefoxRow);
     firefox.loadProfiles();
-    const auto &profiles = firefox.profiles();
+    const auto& profiles = firefox.profiles();
     for (size_t i = 0; i < profiles.size(); ++i) {
         FUZZ_CHECK(QFileInfo(profiles[i]->path).isDir());
         // A folder listed twice is one profile.
         for (size_t j = i + 1; j < profiles.size(); ++j)
-            FUZZ_CHECK(normalizePath(profiles[i]->path).compare(normalizePath(profiles[j]->path), Qt::CaseInsensitive) != 0);
+            FUZZ_CHECK(normalizePath(profiles[i]->path).compare(normalizePath(profiles[j]->path), Qt::CaseInsensitive)
+                       != 0);
     }
     return 0;
 }

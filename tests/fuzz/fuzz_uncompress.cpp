@@ -19,7 +19,7 @@ public:
         if (count > 0)
             read += count;
     }
-    void error(const char *message) override
+    void error(const char* message) override
     {
         FUZZ_CHECK(message != nullptr);
         limitReported = limitReported || std::strcmp(message, "Output size limit reached\n") == 0;
@@ -31,18 +31,18 @@ public:
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
+extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     Fuzz::silenceQtMessages();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
         return 0;
     const int format = data[0] & 7;
-    const QByteArray compressed(reinterpret_cast<const char *>(data) + 1, qsizetype(size - 1));
+    const QByteArray compressed(reinterpret_cast<const char*>(data) + 1, qsizetype(size - 1));
 
     Observer observer;
     const QByteArray result = QCompress::uncompress(compressed, format, &observer);

@@ -26,22 +26,22 @@ QString referenceMarkup(QString text)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
+extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     Fuzz::silenceQtMessages();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // A copy: the feed reaches fromXML as decompressed bytes, which end in a zero.
-    const QByteArray feed(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QByteArray feed(reinterpret_cast<const char*>(data), qsizetype(size));
 
     AvailableUpdate update(nullptr, QStringLiteral("3.0.0"), nullptr);
     if (!update.fromXML(feed)) {
         FUZZ_CHECK(!update.hasUpdate());
     } else {
-        for (const UpdateVersion &version : update.versionList())
+        for (const UpdateVersion& version : update.versionList())
             FUZZ_CHECK(!version.name.isEmpty());
         if (update.hasUpdate())
             FUZZ_CHECK(update.newestVersionName() == update.versionList().first().name);

@@ -7,8 +7,8 @@
 class TestBrowser : public Browser
 {
 public:
-    explicit TestBrowser(const QString &name = QStringLiteral("TestBrowser"),
-                         const QString &family = QStringLiteral("Testing"))
+    explicit TestBrowser(const QString& name = QStringLiteral("TestBrowser"),
+                         const QString& family = QStringLiteral("Testing"))
         : m_name(name)
         , m_family(family)
     {
@@ -18,8 +18,8 @@ public:
     QStringList processNames() const override { return {m_name.toLower()}; }
     QStringList appNames() const override { return {m_name.toLower()}; }
     QString familyName() const override { return m_family; }
-    void loadProfiles() override {}
-    bool isProfileFolder(const QString &) const override { return false; }
+    void loadProfiles() override { }
+    bool isProfileFolder(const QString&) const override { return false; }
 
 private:
     QString m_name;

@@ -35,13 +35,20 @@ void TestBrowserProfile::normalizePathCases_data()
 {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("backslashes and trailing") << "C:\\Users\\me\\Profile\\" << "C:/Users/me/Profile";
-    QTest::newRow("drive root") << "C:\\" << "C:";
-    QTest::newRow("several trailing") << "/home/me//" << "/home/me";
-    QTest::newRow("lone slash") << "/" << "/";
-    QTest::newRow("only slashes") << "//" << "/";
-    QTest::newRow("already clean") << "/a/b" << "/a/b";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("backslashes and trailing") << "C:\\Users\\me\\Profile\\"
+                                              << "C:/Users/me/Profile";
+    QTest::newRow("drive root") << "C:\\"
+                                << "C:";
+    QTest::newRow("several trailing") << "/home/me//"
+                                      << "/home/me";
+    QTest::newRow("lone slash") << "/"
+                                << "/";
+    QTest::newRow("only slashes") << "//"
+                                  << "/";
+    QTest::newRow("already clean") << "/a/b"
+                                   << "/a/b";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestBrowserProfile::normalizePathCases()
@@ -67,19 +74,19 @@ void TestBrowserProfile::fileExistsInNeedsAFolder()
 void TestBrowserProfile::addProfileDeduplicatesByFolderIgnoringCase()
 {
     TestBrowser browser;
-    BrowserProfile *first = browser.addProfile("Default", "/Data/Browser/Profile");
+    BrowserProfile* first = browser.addProfile("Default", "/Data/Browser/Profile");
     QCOMPARE(first->path, QStringLiteral("/Data/Browser/Profile"));
     QCOMPARE(first->family, QStringLiteral("Testing"));
     QCOMPARE(first->browser, &browser);
     QVERIFY(!first->custom);
     QVERIFY(first->selected);
 
-    BrowserProfile *again = browser.addProfile("X", "\\data\\BROWSER\\profile\\");
+    BrowserProfile* again = browser.addProfile("X", "\\data\\BROWSER\\profile\\");
     QCOMPARE(again, first);
     QCOMPARE(again->name, QStringLiteral("Default"));
     QCOMPARE(browser.profiles().size(), size_t(1));
 
-    BrowserProfile *other = browser.addProfile("Second", "/Data/Browser/Profile 2");
+    BrowserProfile* other = browser.addProfile("Second", "/Data/Browser/Profile 2");
     QVERIFY(other != first);
     QCOMPARE(browser.profiles().size(), size_t(2));
 }
@@ -87,7 +94,7 @@ void TestBrowserProfile::addProfileDeduplicatesByFolderIgnoringCase()
 void TestBrowserProfile::profileByNameIgnoresCase()
 {
     TestBrowser browser;
-    BrowserProfile *def = browser.addProfile("Default", "/p/Default");
+    BrowserProfile* def = browser.addProfile("Default", "/p/Default");
     browser.addProfile("Work", "/p/Work");
     QCOMPARE(browser.profileByName("default"), def);
     QCOMPARE(browser.profileByName("WORK")->name, QStringLiteral("Work"));
@@ -98,11 +105,11 @@ void TestBrowserProfile::removeProfileKeepsOrder()
 {
     TestBrowser browser;
     browser.addProfile("A", "/p/a");
-    BrowserProfile *b = browser.addProfile("B", "/p/b");
+    BrowserProfile* b = browser.addProfile("B", "/p/b");
     browser.addProfile("C", "/p/c");
 
     TestBrowser stranger;
-    BrowserProfile *foreign = stranger.addProfile("A", "/p/a");
+    BrowserProfile* foreign = stranger.addProfile("A", "/p/a");
     browser.removeProfile(foreign);
     QCOMPARE(browser.profiles().size(), size_t(3));
 
@@ -115,7 +122,7 @@ void TestBrowserProfile::removeProfileKeepsOrder()
 void TestBrowserProfile::displayAndProgramNames()
 {
     TestBrowser browser("Chrome", "Chromium");
-    BrowserProfile *plain = browser.addProfile("Default", "/p/Default");
+    BrowserProfile* plain = browser.addProfile("Default", "/p/Default");
     QCOMPARE(plain->displayName(), QStringLiteral("Default"));
     QCOMPARE(plain->programName(), QStringLiteral("Chrome"));
     plain->title = QStringLiteral("Default (Alice)");
@@ -139,7 +146,7 @@ void TestBrowserProfile::totalSizeRereadsSizesButNotTheList()
     QVERIFY(writeFile(dir.filePath("one.sqlite-journal"), QByteArray(4096, 'j')));
 
     TestBrowser browser;
-    BrowserProfile *profile = browser.addProfile("P", dir.path());
+    BrowserProfile* profile = browser.addProfile("P", dir.path());
     QVERIFY(!profile->databasesLoaded);
     const qint64 before = profile->totalSize();
     QVERIFY(profile->databasesLoaded);
@@ -155,7 +162,7 @@ void TestBrowserProfile::totalSizeRereadsSizesButNotTheList()
     QCOMPARE(profile->totalSize(), qint64(0));
 
     QTemporaryDir emptyDir;
-    BrowserProfile *empty = browser.addProfile("Empty", emptyDir.path());
+    BrowserProfile* empty = browser.addProfile("Empty", emptyDir.path());
     QCOMPARE(empty->totalSize(), qint64(0));
     QVERIFY(empty->databases().isEmpty());
 }
@@ -174,7 +181,7 @@ void TestBrowserProfile::listedSizesServeTheFirstTotal()
     QVERIFY(createBloatedDatabase(dir.filePath("one.sqlite"), 500, 1000, 20));
     const qint64 listed = QFileInfo(dir.filePath("one.sqlite")).size();
     TestBrowser browser;
-    BrowserProfile *profile = browser.addProfile("P", dir.path());
+    BrowserProfile* profile = browser.addProfile("P", dir.path());
     QCOMPARE(profile->databases(), QStringList{dir.filePath("one.sqlite")});
     QCOMPARE(profile->databaseSizes, QList<qint64>{listed});
 
@@ -190,7 +197,7 @@ void TestBrowserProfile::listedSizesServeTheFirstTotal()
     QVERIFY(createBloatedDatabase(customDir.filePath("a.sqlite"), 50, 1000, 5));
     QVERIFY(writeFile(customDir.filePath("notes.txt"), "text"));
     BrowsersList list;
-    BrowserProfile *custom = list.addCustomProfile(customDir.path());
+    BrowserProfile* custom = list.addCustomProfile(customDir.path());
     QVERIFY(custom && custom->databasesLoaded);
     QCOMPARE(custom->databaseFiles, QStringList{customDir.filePath("a.sqlite")});
     QCOMPARE(custom->totalSize(), QFileInfo(customDir.filePath("a.sqlite")).size());
@@ -204,7 +211,7 @@ void TestBrowserProfile::compactionKeepsTheNewSizes()
     QVERIFY(createBloatedDatabase(dir.filePath("a.sqlite"), 800, 1000, 80));
     QVERIFY(createBloatedDatabase(dir.filePath("b.sqlite"), 400, 1000, 40));
     TestBrowser browser;
-    BrowserProfile *profile = browser.addProfile("P", dir.path());
+    BrowserProfile* profile = browser.addProfile("P", dir.path());
     const qint64 before = profile->totalSize();
 
     Optimizer optimizer;

@@ -11,7 +11,7 @@ using namespace TestSupport;
 
 namespace {
 
-QString describe(const BrowserProfile *profile)
+QString describe(const BrowserProfile* profile)
 {
     if (!profile)
         return QStringLiteral("null");
@@ -20,10 +20,10 @@ QString describe(const BrowserProfile *profile)
     return profile->browser->name() + QLatin1Char('|') + profile->name;
 }
 
-QStringList describe(const std::vector<BrowserProfile *> &profiles)
+QStringList describe(const std::vector<BrowserProfile*>& profiles)
 {
     QStringList lines;
-    for (const BrowserProfile *profile : profiles)
+    for (const BrowserProfile* profile : profiles)
         lines << describe(profile);
     return lines;
 }
@@ -52,10 +52,10 @@ private slots:
     void commandLineArgumentWithoutProfiles();
 
 private:
-    QString makeFolder(const QString &name, const QStringList &databases, const QStringList &textFiles = {});
-    QString makeFolderIn(ProgramFixture &tree, const QString &name, const QStringList &databases,
-                         const QStringList &textFiles = {});
-    ProgramFixture *commandLineTree();
+    QString makeFolder(const QString& name, const QStringList& databases, const QStringList& textFiles = {});
+    QString makeFolderIn(ProgramFixture& tree, const QString& name, const QStringList& databases,
+                         const QStringList& textFiles = {});
+    ProgramFixture* commandLineTree();
 
     QTemporaryDir userDir;
     std::unique_ptr<ProgramFixture> fixture;
@@ -74,26 +74,26 @@ void TestBrowsersList::init()
     QDir::setCurrent(fixture->root());
 }
 
-QString TestBrowsersList::makeFolder(const QString &name, const QStringList &databases, const QStringList &textFiles)
+QString TestBrowsersList::makeFolder(const QString& name, const QStringList& databases, const QStringList& textFiles)
 {
     return makeFolderIn(*fixture, name, databases, textFiles);
 }
 
-QString TestBrowsersList::makeFolderIn(ProgramFixture &tree, const QString &name, const QStringList &databases,
-                                       const QStringList &textFiles)
+QString TestBrowsersList::makeFolderIn(ProgramFixture& tree, const QString& name, const QStringList& databases,
+                                       const QStringList& textFiles)
 {
     const QString folder = tree.root() + "/custom/" + name;
     QDir().mkpath(folder);
-    for (const QString &file : databases)
+    for (const QString& file : databases)
         tree.makeDatabase(folder + '/' + file);
-    for (const QString &file : textFiles)
+    for (const QString& file : textFiles)
         tree.makeTextFile(folder + '/' + file, "text");
     return folder;
 }
 
 // The standard tree, two custom folders and a "Default" folder with a database
 // for the relative-path rows; built for the first row only.
-ProgramFixture *TestBrowsersList::commandLineTree()
+ProgramFixture* TestBrowsersList::commandLineTree()
 {
     if (!m_commandLineTree) {
         auto tree = std::make_unique<ProgramFixture>();
@@ -113,16 +113,19 @@ void TestBrowsersList::programOrder()
     BrowsersList list;
     QStringList names;
     QStringList families;
-    for (const auto &browser : list.browsers()) {
+    for (const auto& browser : list.browsers()) {
         names << browser->name();
         families << browser->familyName();
         QVERIFY(browser->profiles().empty());
     }
-    QCOMPARE(names, QStringList({"Firefox", "Waterfox", "SeaMonkey", "Zen", "LibreWolf", "Floorp", "Pale Moon",
-                                 "Basilisk", "Thunderbird", "Betterbird", "Chrome", "Chrome Beta", "Chrome Dev",
-                                 "Chrome Canary", "Edge", "Edge Beta", "Edge Dev", "Edge Canary", "Brave",
-                                 "Brave Beta", "Brave Nightly", "Vivaldi", "Vivaldi Snapshot", "Chromium", "Opera",
-                                 "Opera GX", "Opera Air", "Viber", "Syncthing", "Plex Media Server"}));
+    QCOMPARE(
+        names,
+        QStringList(
+            {"Firefox",    "Waterfox",      "SeaMonkey",     "Zen",        "LibreWolf",        "Floorp",
+             "Pale Moon",  "Basilisk",      "Thunderbird",   "Betterbird", "Chrome",           "Chrome Beta",
+             "Chrome Dev", "Chrome Canary", "Edge",          "Edge Beta",  "Edge Dev",         "Edge Canary",
+             "Brave",      "Brave Beta",    "Brave Nightly", "Vivaldi",    "Vivaldi Snapshot", "Chromium",
+             "Opera",      "Opera GX",      "Opera Air",     "Viber",      "Syncthing",        "Plex Media Server"}));
     QCOMPARE(families.count("Mozilla"), 10);
     QCOMPARE(families.count("Chromium"), 17);
     QCOMPARE(families.mid(27), QStringList({"Viber", "Syncthing", "Plex"}));
@@ -138,10 +141,10 @@ void TestBrowsersList::discoversTheWholeTree()
     list.loadDatabaseLists();
 
     QStringList expected;
-    for (const ExpectedProfile &profile : fixture->expected())
+    for (const ExpectedProfile& profile : fixture->expected())
         expected << QStringList{profile.program, profile.name, profile.title, profile.path}.join('|');
     QStringList actual;
-    for (const BrowserProfile *profile : list.allProfiles()) {
+    for (const BrowserProfile* profile : list.allProfiles()) {
         actual << QStringList{profile->programName(), profile->name, profile->title, profile->path}.join('|');
         QVERIFY2(profile->databasesLoaded && !profile->databaseFiles.isEmpty(), qPrintable(profile->path));
         QCOMPARE(profile->family, profile->browser->familyName());
@@ -150,7 +153,7 @@ void TestBrowsersList::discoversTheWholeTree()
     QCOMPARE(actual, expected);
     QCOMPARE(actual.size(), 42);
     QCOMPARE(list.browsersWithProfiles().size(), size_t(30));
-    for (const auto &browser : list.browsers())
+    for (const auto& browser : list.browsers())
         QVERIFY(browser->isProgramPathResolved());
 }
 
@@ -172,7 +175,8 @@ void TestBrowsersList::customFamilyDetection_data()
     QTest::newRow("Mozilla") << QStringList{"places.sqlite"} << QStringList{} << "Mozilla";
     QTest::newRow("only prefs.js beside a database") << QStringList{"x.db"} << QStringList{"prefs.js"} << "Mozilla";
     QTest::newRow("Chromium") << QStringList{"History", "Web Data"} << QStringList{} << "Chromium";
-    QTest::newRow("both: Mozilla comes first") << QStringList{"History", "Cookies"} << QStringList{"prefs.js"} << "Mozilla";
+    QTest::newRow("both: Mozilla comes first")
+        << QStringList{"History", "Cookies"} << QStringList{"prefs.js"} << "Mozilla";
     QTest::newRow("Viber") << QStringList{"data.db"} << QStringList{} << "Viber";
     QTest::newRow("Syncthing") << QStringList{"main.db", "folder.0001.db"} << QStringList{} << "Syncthing";
     QTest::newRow("Plex") << QStringList{"com.plexapp.plugins.library.db"} << QStringList{} << "Plex";
@@ -187,7 +191,7 @@ void TestBrowsersList::customFamilyDetection()
     QFETCH(QString, family);
     const QString folder = makeFolder("My Profile", databases, textFiles);
     BrowsersList list;
-    BrowserProfile *profile = list.addCustomProfile(folder);
+    BrowserProfile* profile = list.addCustomProfile(folder);
     if (family == "null") {
         QVERIFY(!profile);
         QVERIFY(list.customProfiles().empty());
@@ -198,9 +202,9 @@ void TestBrowsersList::customFamilyDetection()
     QCOMPARE(profile->name, QStringLiteral("My Profile"));
     QCOMPARE(profile->path, folder);
     QCOMPARE(profile->family, family);
-    QCOMPARE(profile->displayName(), family.isEmpty() ? QStringLiteral("My Profile")
-                                                      : QStringLiteral("My Profile  [%1]").arg(family));
-    QCOMPARE(list.allProfiles(), std::vector<BrowserProfile *>{profile});
+    QCOMPARE(profile->displayName(),
+             family.isEmpty() ? QStringLiteral("My Profile") : QStringLiteral("My Profile  [%1]").arg(family));
+    QCOMPARE(list.allProfiles(), std::vector<BrowserProfile*>{profile});
 }
 
 void TestBrowsersList::customKnownFolderAndTrailingSeparator()
@@ -212,7 +216,7 @@ void TestBrowsersList::customKnownFolderAndTrailingSeparator()
 
     // A program's folder, written with backslashes and in other letter case.
     const QString chromeDefault = fixture->localAppData() + "/Google/Chrome/User Data/Default";
-    BrowserProfile *chrome = list.findProfileByPath(chromeDefault);
+    BrowserProfile* chrome = list.findProfileByPath(chromeDefault);
     QVERIFY(chrome && !chrome->custom);
     QString written = chromeDefault.toUpper();
     written.replace('/', '\\');
@@ -222,7 +226,7 @@ void TestBrowsersList::customKnownFolderAndTrailingSeparator()
 
     // "P/" is "P": one profile named after the folder.
     const QString folder = makeFolder("P", {"notes.sqlite"});
-    BrowserProfile *custom = list.addCustomProfile(folder + "/");
+    BrowserProfile* custom = list.addCustomProfile(folder + "/");
     QVERIFY(custom);
     QCOMPARE(custom->name, QStringLiteral("P"));
     QCOMPARE(custom->path, folder);
@@ -240,19 +244,19 @@ void TestBrowsersList::removeCustomProfile()
     QVERIFY(fixture->buildStandardTree());
     BrowsersList list;
     list.reloadAll();
-    BrowserProfile *a = list.addCustomProfile(makeFolder("A", {"a.db"}));
-    BrowserProfile *b = list.addCustomProfile(makeFolder("B", {"b.db"}));
-    BrowserProfile *c = list.addCustomProfile(makeFolder("C", {"c.db"}));
+    BrowserProfile* a = list.addCustomProfile(makeFolder("A", {"a.db"}));
+    BrowserProfile* b = list.addCustomProfile(makeFolder("B", {"b.db"}));
+    BrowserProfile* c = list.addCustomProfile(makeFolder("C", {"c.db"}));
     QVERIFY(a && b && c);
     const size_t before = list.allProfiles().size();
     list.removeCustomProfile(nullptr);
     list.removeCustomProfile(list.allProfiles().front()); // a program's profile
     QCOMPARE(list.allProfiles().size(), before);
     list.removeCustomProfile(b);
-    std::vector<BrowserProfile *> remaining;
-    for (const auto &profile : list.customProfiles())
+    std::vector<BrowserProfile*> remaining;
+    for (const auto& profile : list.customProfiles())
         remaining.push_back(profile.get());
-    QCOMPARE(remaining, (std::vector<BrowserProfile *>{a, c}));
+    QCOMPARE(remaining, (std::vector<BrowserProfile*>{a, c}));
 }
 
 void TestBrowsersList::processNamesForFamily_data()
@@ -260,14 +264,29 @@ void TestBrowsersList::processNamesForFamily_data()
     QTest::addColumn<QString>("family");
     QTest::addColumn<QStringList>("names");
     QTest::newRow("Mozilla") << "Mozilla"
-                             << QStringList{"firefox", "waterfox", "seamonkey", "zen", "librewolf", "floorp",
-                                            "palemoon", "basilisk", "thunderbird", "betterbird"};
+                             << QStringList{"firefox", "waterfox", "seamonkey", "zen",         "librewolf",
+                                            "floorp",  "palemoon", "basilisk",  "thunderbird", "betterbird"};
     QTest::newRow("Chromium") << "Chromium"
-                              << QStringList{"chrome", "Google Chrome", "Google Chrome Beta", "Google Chrome Dev",
-                                             "Google Chrome Canary", "msedge", "Microsoft Edge", "Microsoft Edge Beta",
-                                             "Microsoft Edge Dev", "Microsoft Edge Canary", "brave", "Brave Browser",
-                                             "Brave Browser Beta", "Brave Browser Nightly", "vivaldi",
-                                             "Vivaldi Snapshot", "chromium", "opera", "Opera GX", "Opera Air"};
+                              << QStringList{"chrome",
+                                             "Google Chrome",
+                                             "Google Chrome Beta",
+                                             "Google Chrome Dev",
+                                             "Google Chrome Canary",
+                                             "msedge",
+                                             "Microsoft Edge",
+                                             "Microsoft Edge Beta",
+                                             "Microsoft Edge Dev",
+                                             "Microsoft Edge Canary",
+                                             "brave",
+                                             "Brave Browser",
+                                             "Brave Browser Beta",
+                                             "Brave Browser Nightly",
+                                             "vivaldi",
+                                             "Vivaldi Snapshot",
+                                             "chromium",
+                                             "opera",
+                                             "Opera GX",
+                                             "Opera Air"};
     QTest::newRow("Plex") << "Plex" << QStringList{"Plex Media Server", "Plex Media Scanner", "PlexScriptHost"};
     QTest::newRow("Viber") << "Viber" << QStringList{"Viber"};
     QTest::newRow("family keys are case-sensitive") << "mozilla" << QStringList{};
@@ -287,24 +306,26 @@ void TestBrowsersList::programsForProfiles()
     QVERIFY(fixture->buildStandardTree());
     BrowsersList list;
     list.reloadAll();
-    BrowserProfile *chromium = list.findProfileByPath(fixture->localAppData() + "/Chromium/User Data/Default");
-    BrowserProfile *chromeDefault = list.findProfileByPath(fixture->localAppData() + "/Google/Chrome/User Data/Default");
-    BrowserProfile *chromeOther = list.findProfileByPath(fixture->localAppData() + "/Google/Chrome/User Data/Profile 1");
-    BrowserProfile *plex = list.browsers().back()->profiles().front().get();
-    BrowserProfile *customChromium = list.addCustomProfile(makeFolder("cc", {"History", "Cookies"}));
-    BrowserProfile *customPlex = list.addCustomProfile(makeFolder("cp", {"com.plexapp.plugins.library.db"}));
-    BrowserProfile *noFamily = list.addCustomProfile(makeFolder("none", {"x.db"}));
+    BrowserProfile* chromium = list.findProfileByPath(fixture->localAppData() + "/Chromium/User Data/Default");
+    BrowserProfile* chromeDefault
+        = list.findProfileByPath(fixture->localAppData() + "/Google/Chrome/User Data/Default");
+    BrowserProfile* chromeOther
+        = list.findProfileByPath(fixture->localAppData() + "/Google/Chrome/User Data/Profile 1");
+    BrowserProfile* plex = list.browsers().back()->profiles().front().get();
+    BrowserProfile* customChromium = list.addCustomProfile(makeFolder("cc", {"History", "Cookies"}));
+    BrowserProfile* customPlex = list.addCustomProfile(makeFolder("cp", {"com.plexapp.plugins.library.db"}));
+    BrowserProfile* noFamily = list.addCustomProfile(makeFolder("none", {"x.db"}));
     QVERIFY(chromium && chromeDefault && chromeOther && customChromium && customPlex && noFamily);
     QCOMPARE(customChromium->family, QStringLiteral("Chromium"));
 
-    const auto pairs = list.programsForProfiles(
-        {noFamily, chromeDefault, customChromium, chromium, chromeOther, plex, customPlex});
+    const auto pairs
+        = list.programsForProfiles({noFamily, chromeDefault, customChromium, chromium, chromeOther, plex, customPlex});
     QCOMPARE(pairs.size(), size_t(4));
     QCOMPARE(pairs[0], ProgramProcessNames("Chrome", {"chrome", "Google Chrome"}));
     // The custom profile came first, so the whole family's names are checked.
     QCOMPARE(pairs[1], ProgramProcessNames("Chromium", list.processNamesForFamily("Chromium")));
-    QCOMPARE(pairs[2], ProgramProcessNames("Plex Media Server",
-                                           {"Plex Media Server", "Plex Media Scanner", "PlexScriptHost"}));
+    QCOMPARE(pairs[2],
+             ProgramProcessNames("Plex Media Server", {"Plex Media Server", "Plex Media Scanner", "PlexScriptHost"}));
     QCOMPARE(pairs[3], ProgramProcessNames("Plex", list.processNamesForFamily("Plex")));
 
     const auto reversed = list.programsForProfiles({chromium, customChromium});
@@ -327,8 +348,8 @@ void TestBrowsersList::commandLineArgument_data()
     QTest::newRow("Viber account") << "/viber:+15550000000" << QStringList{"Viber|+15550000000"} << "";
     QTest::newRow("no colon") << "/Chrome" << QStringList{} << "Error: invalid command line syntax near /Chrome";
     QTest::newRow("no program") << "/:Default" << QStringList{} << "Error: invalid command line syntax near /:Default";
-    QTest::newRow("no leading character") << "chrome:Default" << QStringList{}
-                                          << "Error: invalid command line syntax near chrome:Default";
+    QTest::newRow("no leading character")
+        << "chrome:Default" << QStringList{} << "Error: invalid command line syntax near chrome:Default";
     QTest::newRow("empty") << "" << QStringList{} << "Error: invalid command line syntax near ";
     QTest::newRow("unknown program") << "/Foo:Default" << QStringList{} << "Error: unknown program name Foo";
     QTest::newRow("unknown profile") << "/chrome:Nope" << QStringList{} << "Error: no profile Nope found for Chrome";
@@ -336,10 +357,12 @@ void TestBrowsersList::commandLineArgument_data()
                                        << "Error: no profile a:b found for Plex Media Server";
     QTest::newRow("empty profile") << "/Edge:" << QStringList{} << "Error: no profile  found for Edge";
     QTest::newRow("another program's folder") << "/Firefox:%CHROME%/Profile 1" << QStringList{"Chrome|Profile 1"} << "";
-    QTest::newRow("folder with trailing separator") << "/Firefox:%CHROME%/Profile 1/" << QStringList{"Chrome|Profile 1"} << "";
-    QTest::newRow("unknown folder with databases") << "/Firefox:%DIR%/custom/cc" << QStringList{"custom|cc|Chromium"} << "";
-    QTest::newRow("folder without databases") << "/Firefox:%DIR%/custom/empty" << QStringList{}
-                                              << "Error: no SQLite databases found in %DIR%/custom/empty";
+    QTest::newRow("folder with trailing separator")
+        << "/Firefox:%CHROME%/Profile 1/" << QStringList{"Chrome|Profile 1"} << "";
+    QTest::newRow("unknown folder with databases")
+        << "/Firefox:%DIR%/custom/cc" << QStringList{"custom|cc|Chromium"} << "";
+    QTest::newRow("folder without databases")
+        << "/Firefox:%DIR%/custom/empty" << QStringList{} << "Error: no SQLite databases found in %DIR%/custom/empty";
     QTest::newRow("relative folder before a profile name") << "/Chrome:Default" << QStringList{"custom|Default|"} << "";
     QTest::newRow("relative folder of a known profile")
         << "/Firefox:Local/Google/Chrome/User Data/./Profile 1" << QStringList{"Chrome|Profile 1"} << "";
@@ -351,10 +374,10 @@ void TestBrowsersList::commandLineArgument()
     QFETCH(QString, argument);
     QFETCH(QStringList, expected);
     QFETCH(QString, error);
-    ProgramFixture *tree = commandLineTree();
+    ProgramFixture* tree = commandLineTree();
     QVERIFY(tree);
     const QString chrome = tree->localAppData() + "/Google/Chrome/User Data";
-    for (QString *text : {&argument, &error}) {
+    for (QString* text : {&argument, &error}) {
         text->replace("%CHROME%", chrome);
         text->replace("%DIR%", QDir::toNativeSeparators(tree->root()));
     }

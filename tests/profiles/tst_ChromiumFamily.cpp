@@ -11,9 +11,9 @@ using namespace TestSupport;
 
 namespace {
 
-std::unique_ptr<ChromiumFamilyBrowser> browserNamed(const QString &name)
+std::unique_ptr<ChromiumFamilyBrowser> browserNamed(const QString& name)
 {
-    for (const ChromiumBrowserInfo &row : chromiumBrowserTable()) {
+    for (const ChromiumBrowserInfo& row : chromiumBrowserTable()) {
         if (row.name == name)
             return std::make_unique<ChromiumFamilyBrowser>(row);
     }
@@ -52,11 +52,12 @@ void TestChromiumFamily::table()
 {
     const auto table = chromiumBrowserTable();
     QStringList names;
-    for (const auto &row : table)
+    for (const auto& row : table)
         names << row.name;
-    QCOMPARE(names, QStringList({"Chrome", "Chrome Beta", "Chrome Dev", "Chrome Canary", "Edge", "Edge Beta",
-                                 "Edge Dev", "Edge Canary", "Brave", "Brave Beta", "Brave Nightly", "Vivaldi",
-                                 "Vivaldi Snapshot", "Chromium", "Opera", "Opera GX", "Opera Air"}));
+    QCOMPARE(names,
+             QStringList({"Chrome", "Chrome Beta", "Chrome Dev", "Chrome Canary", "Edge", "Edge Beta", "Edge Dev",
+                          "Edge Canary", "Brave", "Brave Beta", "Brave Nightly", "Vivaldi", "Vivaldi Snapshot",
+                          "Chromium", "Opera", "Opera GX", "Opera Air"}));
     QCOMPARE(table[0].appNames, QStringList({"chrome.exe", "Google Chrome"}));
     QCOMPARE(table[1].appNames, QStringList({"Google Chrome Beta", "chrome.exe"}));
     QCOMPARE(table[3].dataPath, QStringLiteral("Google/Chrome SxS/User Data"));
@@ -96,9 +97,9 @@ void TestChromiumFamily::folderTest()
     QFETCH(bool, accepted);
     const QString folder = fixture->filePath("candidate");
     QVERIFY(QDir().mkpath(folder));
-    for (const QString &file : files)
+    for (const QString& file : files)
         QVERIFY(writeFile(folder + '/' + file, "x"));
-    for (const QString &sub : folders)
+    for (const QString& sub : folders)
         QVERIFY(QDir().mkpath(folder + '/' + sub));
     QCOMPARE(browserNamed("Chrome")->isProfileFolder(folder), accepted);
 }
@@ -111,9 +112,9 @@ void TestChromiumFamily::readLocalStateDegradesQuietly_data()
     QTest::newRow("an array") << QByteArray("[1,2]") << QStringList{};
     QTest::newRow("profile not an object") << QByteArray(R"({"profile":"x"})") << QStringList{};
     QTest::newRow("no info_cache") << QByteArray(R"({"profile":{}})") << QStringList{};
-    QTest::newRow("names of every kind")
-        << QByteArray(R"({"profile":{"info_cache":{"Default":{"name":"Me"},"Profile 1":{"name":7},"Profile 2":{},"Profile 3":5}}})")
-        << QStringList{"Default=Me", "Profile 1=", "Profile 2=", "Profile 3="};
+    QTest::newRow("names of every kind") << QByteArray(
+        R"({"profile":{"info_cache":{"Default":{"name":"Me"},"Profile 1":{"name":7},"Profile 2":{},"Profile 3":5}}})")
+                                         << QStringList{"Default=Me", "Profile 1=", "Profile 2=", "Profile 3="};
 }
 
 void TestChromiumFamily::readLocalStateDegradesQuietly()
@@ -159,10 +160,10 @@ void TestChromiumFamily::candidateOrder()
     QFETCH(QStringList, localState);
     QFETCH(QStringList, expected);
     const QString userData = fixture->filePath("User Data");
-    for (const QString &folder : onDisk)
+    for (const QString& folder : onDisk)
         QVERIFY(fixture->makeChromiumProfile(userData + '/' + folder));
     QList<QPair<QString, QString>> names;
-    for (const QString &folder : localState)
+    for (const QString& folder : localState)
         names.append({folder, QString()});
     if (!names.isEmpty())
         QVERIFY(fixture->writeLocalState(userData, names));
@@ -175,10 +176,10 @@ void TestChromiumFamily::reloadKeepsProfilesAndRefreshesTitles()
     QVERIFY(fixture->makeChromiumProfile(userData + "/Profile 1"));
     QVERIFY(fixture->writeLocalState(userData, {{"Profile 1", "Work"}}));
     const auto browser = browserNamed("Edge");
-    ChromiumFamilyBrowser &edge = *browser;
+    ChromiumFamilyBrowser& edge = *browser;
     edge.loadProfiles();
     QCOMPARE(profileLines(edge, userData), QStringList{"Profile 1|Profile 1 (Work)|/Profile 1"});
-    BrowserProfile *first = edge.profiles().front().get();
+    BrowserProfile* first = edge.profiles().front().get();
 
     QVERIFY(fixture->writeLocalState(userData, {{"Profile 1", "Home"}}));
     edge.loadProfiles();
@@ -211,7 +212,7 @@ void TestChromiumFamily::unsetVariablesFindNothing()
     QVERIFY(fixture->buildStandardTree());
     qunsetenv("LOCALAPPDATA");
     qunsetenv("APPDATA");
-    for (const ChromiumBrowserInfo &row : chromiumBrowserTable()) {
+    for (const ChromiumBrowserInfo& row : chromiumBrowserTable()) {
         ChromiumFamilyBrowser browser(row);
         browser.loadProfiles();
         QVERIFY2(browser.profiles().empty(), qPrintable(row.name));

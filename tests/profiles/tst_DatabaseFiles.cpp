@@ -25,13 +25,13 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
-    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QString path(const QString& name) const { return m_dir.filePath(name); }
 };
 
 void TestDatabaseFiles::listsOnlyDatabasesDirectlyInTheFolder()
 {
     QTemporaryDir dir;
-    const auto p = [&](const QString &n) { return dir.filePath(n); };
+    const auto p = [&](const QString& n) { return dir.filePath(n); };
     QVERIFY(createBloatedDatabase(p("B.db"), 10, 100, 5));
     QVERIFY(createBloatedDatabase(p("a.sqlite"), 10, 100, 5));
     QVERIFY(createBloatedDatabase(p(".hidden.sqlite"), 10, 100, 5));
@@ -94,12 +94,11 @@ void TestDatabaseFiles::vacuumOutcomes_data()
     QFile wholeFile(whole);
     QVERIFY(wholeFile.open(QIODevice::ReadOnly));
     const QByteArray truncated = wholeFile.read(wholeFile.size() / 2);
-    QTest::newRow("truncated database")
-        << "truncated.sqlite" << truncated << VacuumStatus::Error << "database disk image is malformed" << false;
+    QTest::newRow("truncated database") << "truncated.sqlite" << truncated << VacuumStatus::Error
+                                        << "database disk image is malformed" << false;
     // A folder removed during a run is no sign of a running program.
-    QTest::newRow("missing folder")
-        << "no-such-folder/x.sqlite" << QByteArray() << VacuumStatus::Error
-        << "the folder no longer exists" << false;
+    QTest::newRow("missing folder") << "no-such-folder/x.sqlite" << QByteArray() << VacuumStatus::Error
+                                    << "the folder no longer exists" << false;
 }
 
 void TestDatabaseFiles::vacuumOutcomes()

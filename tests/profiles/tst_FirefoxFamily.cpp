@@ -38,12 +38,13 @@ void TestFirefoxFamily::table()
 {
     const auto table = firefoxBrowserTable();
     QStringList names;
-    for (const auto &row : table) {
+    for (const auto& row : table) {
         names << row.name;
         QCOMPARE(row.processNames.size(), 1);
     }
-    QCOMPARE(names, QStringList({"Firefox", "Waterfox", "SeaMonkey", "Zen", "LibreWolf", "Floorp", "Pale Moon",
-                                 "Basilisk", "Thunderbird", "Betterbird"}));
+    QCOMPARE(names,
+             QStringList({"Firefox", "Waterfox", "SeaMonkey", "Zen", "LibreWolf", "Floorp", "Pale Moon", "Basilisk",
+                          "Thunderbird", "Betterbird"}));
     QCOMPARE(table[3].appNames, QStringList({"zen.exe", "Zen", "Zen Browser"}));
     QCOMPARE(table[6].dataPath, QStringLiteral("Moonchild Productions/Pale Moon"));
     QCOMPARE(table[6].processNames, QStringList{"palemoon"});
@@ -100,16 +101,18 @@ void TestFirefoxFamily::profilesIni_data()
                       "[Profile2]\nName=a\nPath=Profiles/a\n")
         << QStringList{"Profiles/general", "Profiles/a"} << QStringList{"a||/Profiles/a"};
     QTest::newRow("group order and letter case")
-        << QByteArray("[profile3]\nName=three\nPath=p3\n[Profile2]\nName=two\nPath=p2\n[Profile10]\nName=ten\nPath=p10\n")
+        << QByteArray(
+               "[profile3]\nName=three\nPath=p3\n[Profile2]\nName=two\nPath=p2\n[Profile10]\nName=ten\nPath=p10\n")
         << QStringList{"p2", "p3", "p10"} << QStringList{"ten||/p10", "two||/p2", "three||/p3"};
     QTest::newRow("keys are case-sensitive")
         << QByteArray("[Profile0]\nname=lower\npath=p0\n[Profile1]\nNAME=upper\nPath=p1\nISRELATIVE=0\n")
         << QStringList{"p0", "p1"} << QStringList{"p1||/p1"};
     QTest::newRow("IsRelative not a number means absolute")
         << QByteArray("[Profile0]\nName=odd\nIsRelative=yes\nPath=p0\n") << QStringList{"p0"} << QStringList{};
-    QTest::newRow("same folder twice: first group names it")
-        << QByteArray("[Profile0]\nName=first\nPath=Profiles/same\n[Profile1]\nName=second\nIsRelative=0\nPath=%ABS%\\Roaming\\Mozilla\\Firefox\\Profiles\\same\\\n")
-        << QStringList{"Profiles/same"} << QStringList{"first||/Profiles/same"};
+    QTest::newRow("same folder twice: first group names it") << QByteArray(
+        "[Profile0]\nName=first\nPath=Profiles/same\n[Profile1]\nName=second\nIsRelative=0\nPath=%ABS%\\Roaming\\Mozilla\\Firefox\\Profiles\\same\\\n")
+                                                             << QStringList{"Profiles/same"}
+                                                             << QStringList{"first||/Profiles/same"};
     QTest::newRow("listed folder without marker files")
         << QByteArray("[Profile0]\nName=bare\nPath=bare\n") << QStringList{"bare"} << QStringList{"bare||/bare"};
 }
@@ -120,10 +123,10 @@ void TestFirefoxFamily::profilesIni()
     QFETCH(QStringList, folders);
     QFETCH(QStringList, expected);
     const QString dataDir = fixture->appData() + "/Mozilla/Firefox";
-    const auto resolve = [&](const QString &path) {
+    const auto resolve = [&](const QString& path) {
         return path.startsWith('@') ? fixture->root() + path.mid(1) : dataDir + '/' + path;
     };
-    for (const QString &folder : folders)
+    for (const QString& folder : folders)
         QVERIFY(fixture->makeDatabase(resolve(folder) + "/places.sqlite"));
     QString absolute = fixture->root();
     absolute.replace('/', '\\');
@@ -134,7 +137,7 @@ void TestFirefoxFamily::profilesIni()
     QStringList actual = profileLines(firefox, dataDir);
     actual.replaceInStrings(fixture->root(), "@");
     QCOMPARE(actual, expected);
-    for (const auto &profile : firefox.profiles())
+    for (const auto& profile : firefox.profiles())
         QCOMPARE(profile->family, QStringLiteral("Mozilla"));
 }
 
@@ -151,7 +154,7 @@ void TestFirefoxFamily::unsetAppDataFindsNothing()
 {
     QVERIFY(fixture->buildStandardTree());
     qunsetenv("APPDATA");
-    for (const FirefoxBrowserInfo &row : firefoxBrowserTable()) {
+    for (const FirefoxBrowserInfo& row : firefoxBrowserTable()) {
         FirefoxFamilyBrowser browser(row);
         browser.loadProfiles();
         QVERIFY2(browser.profiles().empty(), qPrintable(row.name));
@@ -161,7 +164,8 @@ void TestFirefoxFamily::unsetAppDataFindsNothing()
 void TestFirefoxFamily::iniValuesAreRaw()
 {
     const QString path = fixture->filePath("profiles.ini");
-    QVERIFY(writeFile(path, "[Profile0]\nPath = D:\\Profiles\\abc.default \nName=a=b\n[Profile0]\nIsRelative=0\n; comment\n"));
+    QVERIFY(writeFile(
+        path, "[Profile0]\nPath = D:\\Profiles\\abc.default \nName=a=b\n[Profile0]\nIsRelative=0\n; comment\n"));
     const auto groups = readIniFile(path);
     QCOMPARE(groups.keys(), QStringList{"Profile0"});
     QCOMPARE(groups["Profile0"].value("Path"), QStringLiteral("D:\\Profiles\\abc.default"));

@@ -29,19 +29,19 @@ using namespace TestSupport;
 
 namespace {
 
-bool makeFifo(const QString &path)
+bool makeFifo(const QString& path)
 {
     return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
 }
 
-bool makeLink(const QString &target, const QString &link)
+bool makeLink(const QString& target, const QString& link)
 {
     return QFile::link(target, link);
 }
 
 // Puts an entry of the given kind at `path`; `other` is a free path beside it
 // for the target of a link.
-bool makeEntry(const QString &kind, const QString &path, const QString &other, QLocalServer &server)
+bool makeEntry(const QString& kind, const QString& path, const QString& other, QLocalServer& server)
 {
     if (kind == "fifo")
         return makeFifo(path);
@@ -65,15 +65,19 @@ struct RunLog
     bool fatal = false;
 };
 
-void runOptimizer(const std::vector<BrowserProfile *> &profiles, RunLog &log)
+void runOptimizer(const std::vector<BrowserProfile*>& profiles, RunLog& log)
 {
     Optimizer optimizer;
-    QObject::connect(&optimizer, &Optimizer::logLine, &optimizer,
-                     [&](const QString &text, bool) { log.lines << text; }, Qt::QueuedConnection);
-    QObject::connect(&optimizer, &Optimizer::finished, &optimizer, [&](bool, bool fatal) {
-        log.finished = true;
-        log.fatal = fatal;
-    }, Qt::QueuedConnection);
+    QObject::connect(
+        &optimizer, &Optimizer::logLine, &optimizer, [&](const QString& text, bool) { log.lines << text; },
+        Qt::QueuedConnection);
+    QObject::connect(
+        &optimizer, &Optimizer::finished, &optimizer,
+        [&](bool, bool fatal) {
+            log.finished = true;
+            log.fatal = fatal;
+        },
+        Qt::QueuedConnection);
     optimizer.start(profiles);
     QTRY_VERIFY_WITH_TIMEOUT(log.finished, 30000);
 }
@@ -110,7 +114,8 @@ void TestHostileFiles::specialFilesAreSkippedWithoutBlocking_data()
     QTest::newRow("socket") << "socket" << notRegular;
     QTest::newRow("link to device") << "link to device" << notRegular;
     QTest::newRow("folder") << "folder" << notRegular;
-    QTest::newRow("dangling link") << "dangling link" << "the file no longer exists";
+    QTest::newRow("dangling link") << "dangling link"
+                                   << "the file no longer exists";
 }
 
 void TestHostileFiles::specialFilesAreSkippedWithoutBlocking()
@@ -176,7 +181,7 @@ void TestHostileFiles::profileListsThatAreNoFilesAreIgnored()
     BrowsersList browsers;
     browsers.reloadAll();
     QStringList found;
-    for (BrowserProfile *profile : browsers.allProfiles())
+    for (BrowserProfile* profile : browsers.allProfiles())
         found << profile->programName() + ":" + profile->name;
     // Firefox without its list has no profiles; Chrome falls back to its folders.
     QCOMPARE(found.contains("Firefox:a.default"), list.contains("Local State"));
@@ -187,10 +192,14 @@ void TestHostileFiles::openFailuresAreNoLocks_data()
 {
     QTest::addColumn<QString>("change");
     QTest::addColumn<QString>("message");
-    QTest::newRow("folder removed") << "remove folder" << "the folder no longer exists";
-    QTest::newRow("file replaced by a folder") << "folder" << "the file is no longer a regular file";
-    QTest::newRow("file replaced by a fifo") << "fifo" << "the file is no longer a regular file";
-    QTest::newRow("path too long") << "long path" << "the path is too long";
+    QTest::newRow("folder removed") << "remove folder"
+                                    << "the folder no longer exists";
+    QTest::newRow("file replaced by a folder") << "folder"
+                                               << "the file is no longer a regular file";
+    QTest::newRow("file replaced by a fifo") << "fifo"
+                                             << "the file is no longer a regular file";
+    QTest::newRow("path too long") << "long path"
+                                   << "the path is too long";
 }
 
 void TestHostileFiles::openFailuresAreNoLocks()
@@ -231,10 +240,10 @@ void TestHostileFiles::runGoesOnAfterFilesChangedUnderIt()
 {
     const QString folder = m_dir.filePath("run");
     QVERIFY(QDir().mkpath(folder));
-    for (const char *name : {"a.sqlite", "b.sqlite", "c.sqlite", "d.sqlite"})
+    for (const char* name : {"a.sqlite", "b.sqlite", "c.sqlite", "d.sqlite"})
         QVERIFY(createBloatedDatabase(folder + "/" + name, 300, 500, 20));
     TestBrowser browser;
-    BrowserProfile *profile = browser.addProfile("Default", folder);
+    BrowserProfile* profile = browser.addProfile("Default", folder);
     QCOMPARE(profile->databases().size(), 4);
 
     // After the listing: one file becomes a folder, one is emptied, one is gone.
@@ -282,7 +291,7 @@ void TestHostileFiles::undecodableNameIsReported()
     QVERIFY(listing.undecodableNames);
 
     TestBrowser browser;
-    BrowserProfile *profile = browser.addProfile("Default", folder);
+    BrowserProfile* profile = browser.addProfile("Default", folder);
     RunLog log;
     runOptimizer({profile}, log);
     QVERIFY(log.finished);
@@ -315,13 +324,12 @@ void TestHostileFiles::fullDiskIsOneFilesError()
     QFile filler(mountPoint + "/filler");
     QVERIFY(filler.open(QIODevice::WriteOnly));
     const QByteArray block(4096, 'x');
-    while (filler.write(block) == block.size() && filler.flush()) {
-    }
+    while (filler.write(block) == block.size() && filler.flush()) { }
     filler.close();
     QVERIFY(filler.resize(filler.size() - 8 * 4096));
 
     TestBrowser browser;
-    std::vector<BrowserProfile *> profiles = {browser.addProfile("Full", full), browser.addProfile("Roomy", roomy)};
+    std::vector<BrowserProfile*> profiles = {browser.addProfile("Full", full), browser.addProfile("Roomy", roomy)};
     RunLog log;
     runOptimizer(profiles, log);
     QVERIFY(log.finished);
@@ -341,7 +349,7 @@ void TestHostileFiles::fullDiskIsOneFilesError()
 void TestHostileFiles::namesAreShownWithVisibleControls()
 {
     TestBrowser browser;
-    BrowserProfile *profile = browser.addProfile("Work\nError: forged\x1b]0;t\a", m_dir.path());
+    BrowserProfile* profile = browser.addProfile("Work\nError: forged\x1b]0;t\a", m_dir.path());
     QCOMPARE(profile->displayName(), QString("Work\u240AError: forged\u241B]0;t\u2407"));
     profile->title = "A\u202Eb\u0085c\x7f";
     QCOMPARE(profile->displayName(), QString("A\uFFFDb\uFFFDc\u2421"));
@@ -349,7 +357,7 @@ void TestHostileFiles::namesAreShownWithVisibleControls()
     QCOMPARE(profile->name, QString("Work\nError: forged\x1b]0;t\a"));
 }
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir world;

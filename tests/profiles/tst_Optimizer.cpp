@@ -23,20 +23,23 @@ class Recorder : public QObject
 {
     Q_OBJECT
 public:
-    explicit Recorder(Optimizer *optimizer)
+    explicit Recorder(Optimizer* optimizer)
     {
-        connect(optimizer, &Optimizer::logLine, this, [this](const QString &text, bool bold) {
-            lines << (bold ? "B " : "  ") + text;
-        }, Qt::QueuedConnection);
-        connect(optimizer, &Optimizer::progressRangeChanged, this, [this](int kb) {
-            ranges << kb;
-            rangeAfterLines << lines.size();
-        }, Qt::QueuedConnection);
-        connect(optimizer, &Optimizer::progressChanged, this, [this](int kb) { progress << kb; },
-                Qt::QueuedConnection);
-        connect(optimizer, &Optimizer::finished, this, [this](bool cancelled, bool fatal) {
-            finishes << qMakePair(cancelled, fatal);
-        }, Qt::QueuedConnection);
+        connect(
+            optimizer, &Optimizer::logLine, this,
+            [this](const QString& text, bool bold) { lines << (bold ? "B " : "  ") + text; }, Qt::QueuedConnection);
+        connect(
+            optimizer, &Optimizer::progressRangeChanged, this,
+            [this](int kb) {
+                ranges << kb;
+                rangeAfterLines << lines.size();
+            },
+            Qt::QueuedConnection);
+        connect(
+            optimizer, &Optimizer::progressChanged, this, [this](int kb) { progress << kb; }, Qt::QueuedConnection);
+        connect(
+            optimizer, &Optimizer::finished, this,
+            [this](bool cancelled, bool fatal) { finishes << qMakePair(cancelled, fatal); }, Qt::QueuedConnection);
     }
 
     QStringList lines;
@@ -64,7 +67,7 @@ private slots:
     void badFilesCostOneLineEach();
 
 private:
-    QString makeProfileFolder(const QString &name, const QStringList &databases, int rows = 600);
+    QString makeProfileFolder(const QString& name, const QStringList& databases, int rows = 600);
     QTemporaryDir m_dir;
 };
 
@@ -73,18 +76,18 @@ void TestOptimizer::initTestCase()
     QVERIFY(m_dir.isValid());
 }
 
-QString TestOptimizer::makeProfileFolder(const QString &name, const QStringList &databases, int rows)
+QString TestOptimizer::makeProfileFolder(const QString& name, const QStringList& databases, int rows)
 {
     const QString folder = m_dir.filePath(name);
     QDir().mkpath(folder);
-    for (const QString &db : databases) {
+    for (const QString& db : databases) {
         if (!createBloatedDatabase(folder + "/" + db, rows, 1000, rows / 10))
             return {};
     }
     return folder;
 }
 
-static bool waitFor(Recorder &recorder)
+static bool waitFor(Recorder& recorder)
 {
     QElapsedTimer clock;
     clock.start();
@@ -99,8 +102,8 @@ void TestOptimizer::twoProfileRunLog()
     const QString f1 = makeProfileFolder("two-1", {"places.sqlite"});
     const QString f2 = makeProfileFolder("two-2", {"History"});
     TestBrowser browser("Firefox", "Mozilla");
-    BrowserProfile *p1 = browser.addProfile("default", f1);
-    BrowserProfile *p2 = browser.addProfile("work", f2);
+    BrowserProfile* p1 = browser.addProfile("default", f1);
+    BrowserProfile* p2 = browser.addProfile("work", f2);
     p2->title = "work (Bob)";
     const qint64 before1 = p1->totalSize();
     const qint64 before2 = p2->totalSize();
@@ -144,7 +147,7 @@ void TestOptimizer::oneProfileRunWritesOnlyTheTotal()
 {
     const QString folder = makeProfileFolder("single", {"a.sqlite", "b.sqlite"});
     TestBrowser browser;
-    BrowserProfile *profile = browser.addProfile("Only", folder);
+    BrowserProfile* profile = browser.addProfile("Only", folder);
     const qint64 before = profile->totalSize();
 
     Optimizer optimizer;
@@ -154,14 +157,16 @@ void TestOptimizer::oneProfileRunWritesOnlyTheTotal()
 
     const qint64 after = profile->totalSize();
     QCOMPARE(recorder.lines.size(), 7);
-    QCOMPARE(recorder.lines.mid(0, 6), (QStringList{
-        "B Starting optimization",
-        "B Optimizing Only",
-        "  Path: " + QDir::toNativeSeparators(folder),
-        "  a.sqlite...",
-        "  b.sqlite...",
-        QStringLiteral("  Total: optimized 2 files, new size: %1 (was %2)").arg(sizeText(after), sizeText(before)),
-    }));
+    QCOMPARE(
+        recorder.lines.mid(0, 6),
+        (QStringList{
+            "B Starting optimization",
+            "B Optimizing Only",
+            "  Path: " + QDir::toNativeSeparators(folder),
+            "  a.sqlite...",
+            "  b.sqlite...",
+            QStringLiteral("  Total: optimized 2 files, new size: %1 (was %2)").arg(sizeText(after), sizeText(before)),
+        }));
     QVERIFY(recorder.lines.last().startsWith("B Completed in "));
     QCOMPARE(recorder.finishes, (QList<QPair<bool, bool>>{{false, false}}));
 }
@@ -175,7 +180,8 @@ void TestOptimizer::emptyListAndProfileWithoutDatabases()
         QVERIFY(waitFor(recorder));
         QCOMPARE(recorder.lines.size(), 3);
         QCOMPARE(recorder.lines[0], QStringLiteral("B Starting optimization"));
-        QCOMPARE(recorder.lines[1], QStringLiteral("  Total: optimized 0 files, new size: %1 (was %1)").arg(sizeText(0)));
+        QCOMPARE(recorder.lines[1],
+                 QStringLiteral("  Total: optimized 0 files, new size: %1 (was %1)").arg(sizeText(0)));
         QVERIFY(recorder.lines[2].startsWith("B Completed in "));
         QCOMPARE(recorder.ranges, QList<int>{0});
         QVERIFY(recorder.progress.isEmpty());
@@ -185,18 +191,19 @@ void TestOptimizer::emptyListAndProfileWithoutDatabases()
     const QString empty = makeProfileFolder("no-databases", {});
     const QString full = makeProfileFolder("with-database", {"c.sqlite"});
     TestBrowser browser;
-    BrowserProfile *nothing = browser.addProfile("Nothing", empty);
-    BrowserProfile *something = browser.addProfile("Something", full);
+    BrowserProfile* nothing = browser.addProfile("Nothing", empty);
+    BrowserProfile* something = browser.addProfile("Something", full);
     Optimizer optimizer;
     Recorder recorder(&optimizer);
     optimizer.start({nothing, something});
     QVERIFY(waitFor(recorder));
-    QCOMPARE(recorder.lines.mid(1, 4), (QStringList{
-        "B Optimizing Nothing",
-        "  Path: " + QDir::toNativeSeparators(empty),
-        "  No databases found in this profile",
-        QStringLiteral("  Optimized 0 files, new size: %1 (was %1)").arg(sizeText(0)),
-    }));
+    QCOMPARE(recorder.lines.mid(1, 4),
+             (QStringList{
+                 "B Optimizing Nothing",
+                 "  Path: " + QDir::toNativeSeparators(empty),
+                 "  No databases found in this profile",
+                 QStringLiteral("  Optimized 0 files, new size: %1 (was %1)").arg(sizeText(0)),
+             }));
     QCOMPARE(recorder.finishes, (QList<QPair<bool, bool>>{{false, false}}));
 }
 
@@ -205,8 +212,8 @@ void TestOptimizer::lockedFileEndsTheRun()
     const QString f1 = makeProfileFolder("locked-1", {"a.sqlite", "b.sqlite"});
     const QString f2 = makeProfileFolder("locked-2", {"c.sqlite"});
     TestBrowser browser("Chrome", "Chromium");
-    BrowserProfile *p1 = browser.addProfile("Default", f1);
-    BrowserProfile *p2 = browser.addProfile("Profile 1", f2);
+    BrowserProfile* p1 = browser.addProfile("Default", f1);
+    BrowserProfile* p2 = browser.addProfile("Profile 1", f2);
     const QByteArray hashA = fileHash(f1 + "/a.sqlite");
     const QByteArray hashB = fileHash(f1 + "/b.sqlite");
     const QByteArray hashC = fileHash(f2 + "/c.sqlite");
@@ -221,14 +228,15 @@ void TestOptimizer::lockedFileEndsTheRun()
     QVERIFY(waitFor(recorder));
     lock.release();
 
-    QCOMPARE(recorder.lines, (QStringList{
-        "B Starting optimization",
-        "B Optimizing Default",
-        "  Path: " + QDir::toNativeSeparators(f1),
-        "  a.sqlite...",
-        "  Error: the file is locked, Chrome seems to be still running",
-        "B Operation not completed",
-    }));
+    QCOMPARE(recorder.lines,
+             (QStringList{
+                 "B Starting optimization",
+                 "B Optimizing Default",
+                 "  Path: " + QDir::toNativeSeparators(f1),
+                 "  a.sqlite...",
+                 "  Error: the file is locked, Chrome seems to be still running",
+                 "B Operation not completed",
+             }));
     QCOMPARE(recorder.progress, QList<int>{kbA}); // the locked file still counts
     QCOMPARE(recorder.finishes, (QList<QPair<bool, bool>>{{false, true}}));
     QCOMPARE(fileHash(f1 + "/a.sqlite"), hashA);
@@ -242,18 +250,21 @@ void TestOptimizer::stopDuringLongVacuum()
     QVERIFY(createBloatedDatabase(folder + "/big.sqlite", 40000, 1000, 20000));
     QVERIFY(createBloatedDatabase(folder + "/later.sqlite", 100, 1000, 10));
     TestBrowser browser;
-    BrowserProfile *profile = browser.addProfile("Long", folder);
-    BrowserProfile *next = browser.addProfile("Next", makeProfileFolder("long-next", {"n.sqlite"}));
+    BrowserProfile* profile = browser.addProfile("Long", folder);
+    BrowserProfile* next = browser.addProfile("Next", makeProfileFolder("long-next", {"n.sqlite"}));
     const QByteArray bigBefore = fileHash(folder + "/big.sqlite");
     const QByteArray laterBefore = fileHash(folder + "/later.sqlite");
 
     Optimizer optimizer;
     // Asked for on the worker thread the moment it announces the big file, so
     // the stop arrives while that file's VACUUM is under way.
-    connect(&optimizer, &Optimizer::logLine, &optimizer, [&optimizer](const QString &text) {
-        if (text == QLatin1String("big.sqlite..."))
-            optimizer.requestStop();
-    }, Qt::DirectConnection);
+    connect(
+        &optimizer, &Optimizer::logLine, &optimizer,
+        [&optimizer](const QString& text) {
+            if (text == QLatin1String("big.sqlite..."))
+                optimizer.requestStop();
+        },
+        Qt::DirectConnection);
     Recorder recorder(&optimizer);
     optimizer.start({profile, next});
     QVERIFY(waitFor(recorder));
@@ -277,11 +288,11 @@ void TestOptimizer::progressCountsWholeKibPerFile()
 {
     const QString folder = makeProfileFolder("progress", {"one.sqlite", "two.sqlite", "three.sqlite"});
     TestBrowser browser;
-    BrowserProfile *profile = browser.addProfile("Progress", folder);
+    BrowserProfile* profile = browser.addProfile("Progress", folder);
     QList<int> expected;
     int sum = 0;
     qint64 totalBytes = 0;
-    for (const QString &file : profile->databases()) {
+    for (const QString& file : profile->databases()) {
         sum += int(QFileInfo(file).size() / 1024);
         totalBytes += QFileInfo(file).size();
         expected << sum;
@@ -301,19 +312,22 @@ void TestOptimizer::startDuringARunChangesNothing()
     const QString folder = makeProfileFolder("busy-run", {});
     QVERIFY(createBloatedDatabase(folder + "/big.sqlite", 30000, 1000, 15000));
     TestBrowser browser;
-    BrowserProfile *profile = browser.addProfile("Running", folder);
-    BrowserProfile *other = browser.addProfile("Other", makeProfileFolder("busy-other", {"o.sqlite"}));
+    BrowserProfile* profile = browser.addProfile("Running", folder);
+    BrowserProfile* other = browser.addProfile("Other", makeProfileFolder("busy-other", {"o.sqlite"}));
 
     Optimizer optimizer;
     Recorder recorder(&optimizer);
     bool restartIgnored = false;
-    connect(&optimizer, &Optimizer::logLine, &optimizer, [&](const QString &text) {
-        if (text == QLatin1String("big.sqlite...")) {
-            optimizer.requestStop();
-            optimizer.start({other}); // must neither start a run nor clear the stop request
-            restartIgnored = optimizer.isRunning();
-        }
-    }, Qt::DirectConnection);
+    connect(
+        &optimizer, &Optimizer::logLine, &optimizer,
+        [&](const QString& text) {
+            if (text == QLatin1String("big.sqlite...")) {
+                optimizer.requestStop();
+                optimizer.start({other}); // must neither start a run nor clear the stop request
+                restartIgnored = optimizer.isRunning();
+            }
+        },
+        Qt::DirectConnection);
     optimizer.start({profile});
     QVERIFY(waitFor(recorder));
 
@@ -331,7 +345,7 @@ void TestOptimizer::badFilesCostOneLineEach()
     QVERIFY(writeFile(folder + "/encrypted.db", garbage));
     QVERIFY(writeFile(folder + "/tiny.db", QByteArray("SQLite format 3", 16) + QByteArray(1007, '\x22')));
     TestBrowser browser;
-    BrowserProfile *profile = browser.addProfile("Mixed", folder);
+    BrowserProfile* profile = browser.addProfile("Mixed", folder);
     QCOMPARE(profile->databases().size(), 3);
     QVERIFY(QFile::remove(folder + "/good.sqlite")); // vanishes after it was listed
 
@@ -340,14 +354,15 @@ void TestOptimizer::badFilesCostOneLineEach()
     optimizer.start({profile});
     QVERIFY(waitFor(recorder));
 
-    QCOMPARE(recorder.lines.mid(3, 6), (QStringList{
-        "  encrypted.db...",
-        "  Warning: the file is encrypted or not a valid database",
-        "  good.sqlite...",
-        "  Error: the file no longer exists",
-        "  tiny.db...",
-        "  Warning: the file is encrypted or not a valid database",
-    }));
+    QCOMPARE(recorder.lines.mid(3, 6),
+             (QStringList{
+                 "  encrypted.db...",
+                 "  Warning: the file is encrypted or not a valid database",
+                 "  good.sqlite...",
+                 "  Error: the file no longer exists",
+                 "  tiny.db...",
+                 "  Warning: the file is encrypted or not a valid database",
+             }));
     QVERIFY(!QFileInfo::exists(folder + "/good.sqlite"));
     QCOMPARE(recorder.progress, (QList<int>{2, 2, 2})); // 3016 bytes -> 2 KiB, gone -> 0, 1023 bytes -> 0
     QCOMPARE(recorder.finishes, (QList<QPair<bool, bool>>{{false, false}}));

@@ -17,21 +17,24 @@ class Sequence : public QObject
     Q_OBJECT
 public:
     template <typename Source>
-    explicit Sequence(Source *source, Qt::ConnectionType type)
+    explicit Sequence(Source* source, Qt::ConnectionType type)
     {
-        connect(source, &Source::logLine, this, [this](const QString &text, bool bold) {
-            events << (bold ? "B " : "  ") + text;
-        }, type);
-        connect(source, &Source::progressRangeChanged, this, [this](int kb) {
-            events << QStringLiteral("range %1").arg(kb);
-        }, type);
-        connect(source, &Source::progressChanged, this, [this](int kb) {
-            events << QStringLiteral("progress %1").arg(kb);
-        }, type);
-        connect(source, &Source::finished, this, [this](bool cancelled, bool fatal) {
-            events << QStringLiteral("finished %1 %2").arg(cancelled).arg(fatal);
-            ++finishes;
-        }, type);
+        connect(
+            source, &Source::logLine, this,
+            [this](const QString& text, bool bold) { events << (bold ? "B " : "  ") + text; }, type);
+        connect(
+            source, &Source::progressRangeChanged, this,
+            [this](int kb) { events << QStringLiteral("range %1").arg(kb); }, type);
+        connect(
+            source, &Source::progressChanged, this, [this](int kb) { events << QStringLiteral("progress %1").arg(kb); },
+            type);
+        connect(
+            source, &Source::finished, this,
+            [this](bool cancelled, bool fatal) {
+                events << QStringLiteral("finished %1 %2").arg(cancelled).arg(fatal);
+                ++finishes;
+            },
+            type);
     }
 
     QStringList events;
@@ -60,15 +63,16 @@ void TestOptimizerRelay::batchesKeepOrderTextsAndValues()
     const QString many = m_dir.filePath("many");
     QVERIFY(QDir().mkpath(many) && QDir().mkpath(m_dir.filePath("empty")));
     for (int i = 0; i < 40; ++i)
-        QVERIFY(createBloatedDatabase(QStringLiteral("%1/db%2.sqlite").arg(many).arg(i, 2, 10, QLatin1Char('0')), 30, 1000, 3));
+        QVERIFY(createBloatedDatabase(QStringLiteral("%1/db%2.sqlite").arg(many).arg(i, 2, 10, QLatin1Char('0')), 30,
+                                      1000, 3));
     QVERIFY(writeFile(many + "/broken.sqlite", QByteArray("SQLite format 3", 16) + QByteArray(3000, '\x11')));
     TestBrowser browser;
-    BrowserProfile *first = browser.addProfile("Many", many);
-    BrowserProfile *empty = browser.addProfile("Empty", m_dir.filePath("empty"));
+    BrowserProfile* first = browser.addProfile("Many", many);
+    BrowserProfile* empty = browser.addProfile("Empty", m_dir.filePath("empty"));
 
     Optimizer optimizer;
     Sequence direct(&optimizer, Qt::QueuedConnection);
-    auto *relay = new OptimizerRelay(&optimizer);
+    auto* relay = new OptimizerRelay(&optimizer);
     Sequence batched(relay, Qt::AutoConnection);
     bool restarted = false;
     connect(relay, &OptimizerRelay::finished, this, [&] {
@@ -96,10 +100,10 @@ void TestOptimizerRelay::finalLinesArriveWithFinished()
     QVERIFY(QDir().mkpath(folder));
     QVERIFY(createBloatedDatabase(folder + "/one.sqlite", 50, 1000, 5));
     TestBrowser browser;
-    BrowserProfile *profile = browser.addProfile("One", folder);
+    BrowserProfile* profile = browser.addProfile("One", folder);
 
     Optimizer optimizer;
-    auto *relay = new OptimizerRelay(&optimizer);
+    auto* relay = new OptimizerRelay(&optimizer);
     Sequence batched(relay, Qt::AutoConnection);
     QStringList atFinish;
     connect(relay, &OptimizerRelay::finished, this, [&] { atFinish = batched.events; });

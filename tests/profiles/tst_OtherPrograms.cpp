@@ -83,7 +83,7 @@ void TestOtherPrograms::syncthingMarkers()
     QFETCH(QStringList, files);
     QFETCH(bool, found);
     const QString base = fixture->localAppData() + "/Syncthing";
-    for (const QString &file : files)
+    for (const QString& file : files)
         QVERIFY(file.endsWith(".db") ? fixture->makeDatabase(base + '/' + file)
                                      : fixture->makeTextFile(base + '/' + file, "<configuration/>"));
     SyncthingBrowser syncthing;
@@ -108,8 +108,7 @@ void TestOtherPrograms::plexDatabases()
     QVERIFY(fixture->makeDatabase(base + "/Plug-in Support/Databases/" + file));
     PlexBrowser plex;
     plex.loadProfiles();
-    QCOMPARE(profileLines(plex, base),
-             found ? QStringList{"Default||/Plug-in Support/Databases"} : QStringList{});
+    QCOMPARE(profileLines(plex, base), found ? QStringList{"Default||/Plug-in Support/Databases"} : QStringList{});
     if (found)
         QCOMPARE(plex.profiles().front()->family, QStringLiteral("Plex"));
 }
@@ -122,7 +121,7 @@ void TestOtherPrograms::unsetVariablesFindNothing()
     ViberBrowser viber;
     SyncthingBrowser syncthing;
     PlexBrowser plex;
-    for (Browser *browser : std::initializer_list<Browser *>{&viber, &syncthing, &plex}) {
+    for (Browser* browser : std::initializer_list<Browser*>{&viber, &syncthing, &plex}) {
         browser->loadProfiles();
         QVERIFY2(browser->profiles().empty(), qPrintable(browser->name()));
     }

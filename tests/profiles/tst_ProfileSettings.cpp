@@ -28,7 +28,7 @@ private slots:
 private:
     // A store of its own for each test, with the keys as the application registers them.
     std::unique_ptr<AppSettings> makeStore();
-    QString makeFolder(const QString &name, const QStringList &databases);
+    QString makeFolder(const QString& name, const QStringList& databases);
 
     QTemporaryDir userDir;
     std::unique_ptr<ProgramFixture> fixture;
@@ -59,11 +59,11 @@ std::unique_ptr<AppSettings> TestProfileSettings::makeStore()
     return store;
 }
 
-QString TestProfileSettings::makeFolder(const QString &name, const QStringList &databases)
+QString TestProfileSettings::makeFolder(const QString& name, const QStringList& databases)
 {
     const QString folder = fixture->root() + "/custom/" + name;
     QDir().mkpath(folder);
-    for (const QString &file : databases)
+    for (const QString& file : databases)
         fixture->makeDatabase(folder + '/' + file);
     return folder;
 }
@@ -74,11 +74,16 @@ void TestProfileSettings::splitEntry_data()
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("family");
     QTest::addColumn<QString>("path");
-    QTest::newRow("family and path") << "Mozilla\tD:/Portable/Profile" << true << "Mozilla" << "D:/Portable/Profile";
-    QTest::newRow("no family") << "\tD:/P" << true << "" << "D:/P";
-    QTest::newRow("later tabs stay in the path") << "Plex\ta\tb" << true << "Plex" << "a\tb";
-    QTest::newRow("empty path") << "Mozilla\t" << false << "Mozilla" << "";
-    QTest::newRow("no tab") << "Mozilla D:/P" << false << "unchanged" << "unchanged";
+    QTest::newRow("family and path") << "Mozilla\tD:/Portable/Profile" << true << "Mozilla"
+                                     << "D:/Portable/Profile";
+    QTest::newRow("no family") << "\tD:/P" << true << ""
+                               << "D:/P";
+    QTest::newRow("later tabs stay in the path") << "Plex\ta\tb" << true << "Plex"
+                                                 << "a\tb";
+    QTest::newRow("empty path") << "Mozilla\t" << false << "Mozilla"
+                                << "";
+    QTest::newRow("no tab") << "Mozilla D:/P" << false << "unchanged"
+                            << "unchanged";
 }
 
 void TestProfileSettings::splitEntry()
@@ -125,9 +130,10 @@ void TestProfileSettings::customProfilesRedetectedAndDropped()
     const QString deleted = fixture->root() + "/custom/deleted";
     const QString known = fixture->localAppData() + "/Google/Chrome/User Data/Default";
     auto store = makeStore();
-    store->setValueStringList(SettingCustomProfiles, {"Mozilla\t" + nowChromium, "no tab " + trailing, "Viber\t" + trailing + "/",
-                                          "Plex\t" + emptied, "Mozilla\t" + deleted, "Chromium\t",
-                                          "Viber\t" + trailing, "\t" + known});
+    store->setValueStringList(SettingCustomProfiles,
+                              {"Mozilla\t" + nowChromium, "no tab " + trailing, "Viber\t" + trailing + "/",
+                               "Plex\t" + emptied, "Mozilla\t" + deleted, "Chromium\t", "Viber\t" + trailing,
+                               "\t" + known});
 
     BrowsersList list;
     list.reloadAll();
@@ -138,7 +144,8 @@ void TestProfileSettings::customProfilesRedetectedAndDropped()
     QCOMPARE(list.customProfiles()[1]->path, trailing);
 
     list.saveSettings(store.get());
-    QCOMPARE(store->valueStringList(SettingCustomProfiles), QStringList({"Chromium\t" + nowChromium, "Viber\t" + trailing}));
+    QCOMPARE(store->valueStringList(SettingCustomProfiles),
+             QStringList({"Chromium\t" + nowChromium, "Viber\t" + trailing}));
 }
 
 void TestProfileSettings::emptySelectionTicksEverything()
@@ -148,12 +155,12 @@ void TestProfileSettings::emptySelectionTicksEverything()
     list.reloadAll();
     QVERIFY(list.addCustomProfile(makeFolder("C", {"c.db"})));
     list.loadSettings(store.get());
-    for (BrowserProfile *profile : list.allProfiles())
+    for (BrowserProfile* profile : list.allProfiles())
         QVERIFY(profile->selected);
 
     // Everything unticked and saved: the stored list is empty, so the next
     // start ticks everything again.
-    for (BrowserProfile *profile : list.allProfiles())
+    for (BrowserProfile* profile : list.allProfiles())
         profile->selected = false;
     list.saveSettings(store.get());
     QCOMPARE(store->valueStringList(SettingSelectedProfiles), QStringList());
@@ -161,7 +168,7 @@ void TestProfileSettings::emptySelectionTicksEverything()
     next.reloadAll();
     next.loadSettings(store.get());
     QVERIFY(!next.allProfiles().empty());
-    for (BrowserProfile *profile : next.allProfiles())
+    for (BrowserProfile* profile : next.allProfiles())
         QVERIFY(profile->selected);
 }
 
@@ -170,7 +177,8 @@ void TestProfileSettings::selectionUnticksNewProfilesIgnoringCase()
     const QString chrome = fixture->localAppData() + "/Google/Chrome/User Data";
     const QString custom = makeFolder("C", {"c.db"});
     auto store = makeStore();
-    store->setValueStringList(SettingSelectedProfiles, {(chrome + "/PROFILE 1").toUpper(), chrome + "/Default", custom.toLower()});
+    store->setValueStringList(SettingSelectedProfiles,
+                              {(chrome + "/PROFILE 1").toUpper(), chrome + "/Default", custom.toLower()});
     store->setValueStringList(SettingCustomProfiles, {"\t" + custom});
 
     // A profile created since the last run: found now, not in the list.
@@ -179,7 +187,7 @@ void TestProfileSettings::selectionUnticksNewProfilesIgnoringCase()
     list.reloadAll();
     list.loadSettings(store.get());
     QStringList ticked;
-    for (BrowserProfile *profile : list.allProfiles()) {
+    for (BrowserProfile* profile : list.allProfiles()) {
         if (profile->selected)
             ticked << profile->path;
     }
@@ -196,7 +204,7 @@ void TestProfileSettings::nullStoreDoesNothing()
     list.reloadAll();
     list.loadSettings(nullptr);
     list.saveSettings(nullptr);
-    for (BrowserProfile *profile : list.allProfiles())
+    for (BrowserProfile* profile : list.allProfiles())
         QVERIFY(profile->selected);
 }
 

@@ -93,9 +93,9 @@ void TestProfilesLoader::oneJobOneFinished()
 
     QCOMPARE(list.allProfiles().size(), fixture->expected().size() + 1);
     QCOMPARE(list.customProfiles().front()->path, fixture->root() + "/custom");
-    for (BrowserProfile *profile : list.allProfiles())
+    for (BrowserProfile* profile : list.allProfiles())
         QVERIFY(profile->databasesLoaded);
-    for (const auto &browser : list.browsers())
+    for (const auto& browser : list.browsers())
         QVERIFY(browser->isProgramPathResolved());
     QVERIFY(other.allProfiles().empty());
 }
@@ -121,7 +121,8 @@ void TestProfilesLoader::destructorWaitsForTheJob()
     BrowsersList list;
     std::atomic<int> finished{0};
     auto loader = std::make_unique<ProfilesLoader>();
-    connect(loader.get(), &ProfilesLoader::finished, loader.get(), [&] { ++finished; }, Qt::DirectConnection);
+    connect(
+        loader.get(), &ProfilesLoader::finished, loader.get(), [&] { ++finished; }, Qt::DirectConnection);
     blockPool();
     loader->start(&list, nullptr);
     std::thread opener([this] {

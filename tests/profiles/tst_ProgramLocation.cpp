@@ -35,10 +35,10 @@ private slots:
     void browserResolvesOnce();
 
 private:
-    bool makeExecutable(const QString &name, bool executable = true);
-    bool makeEntry(const QString &folder, const QString &file, const QString &name, const QString &exec,
-                   const QString &icon = QString());
-    QString bin(const QString &name) const { return root + "/bin/" + name; }
+    bool makeExecutable(const QString& name, bool executable = true);
+    bool makeEntry(const QString& folder, const QString& file, const QString& name, const QString& exec,
+                   const QString& icon = QString());
+    QString bin(const QString& name) const { return root + "/bin/" + name; }
 
     QTemporaryDir dir;
     QString root;
@@ -46,7 +46,7 @@ private:
     QString systemApps;
 };
 
-bool TestProgramLocation::makeExecutable(const QString &name, bool executable)
+bool TestProgramLocation::makeExecutable(const QString& name, bool executable)
 {
     QFile file(bin(name));
     if (!QDir().mkpath(root + "/bin") || !file.open(QIODevice::WriteOnly))
@@ -57,8 +57,8 @@ bool TestProgramLocation::makeExecutable(const QString &name, bool executable)
     return file.setPermissions(mode);
 }
 
-bool TestProgramLocation::makeEntry(const QString &folder, const QString &file, const QString &name,
-                                    const QString &exec, const QString &icon)
+bool TestProgramLocation::makeEntry(const QString& folder, const QString& file, const QString& name,
+                                    const QString& exec, const QString& icon)
 {
     QString text = "[Desktop Entry]\nType=Application\nName=" + name + "\nName[de]=Anders\nExec=" + exec + "\n";
     if (!icon.isEmpty())
@@ -98,7 +98,7 @@ void TestProgramLocation::initTestCase()
 
     // Entries started through launchers, which are on PATH too: the program
     // is the one the launcher starts, with its own icon.
-    for (const char *name : {"env", "snap", "flatpak", "bravo", "zen", "io.example.Wolf"})
+    for (const char* name : {"env", "snap", "flatpak", "bravo", "zen", "io.example.Wolf"})
         QVERIFY(makeExecutable(name));
     QImage green(32, 32, QImage::Format_ARGB32);
     green.fill(Qt::green);
@@ -109,7 +109,8 @@ void TestProgramLocation::initTestCase()
     QVERIFY(makeEntry(userApps, "bravo.desktop", "Bravo Browser", "env -u X BRAVO_A=1 GDK_BACKEND=x11 bravo %U",
                       root + "/bravo.png"));
     QVERIFY(makeEntry(userApps, "zen.desktop", "Zen Browser", "env MOZ_X=1 \"zen\" %u", root + "/zen.png"));
-    QVERIFY(makeEntry(userApps, "wolf.desktop", "Wolf", bin("flatpak") + " run --branch=stable --command=wolf io.example.Wolf"));
+    QVERIFY(makeEntry(userApps, "wolf.desktop", "Wolf",
+                      bin("flatpak") + " run --branch=stable --command=wolf io.example.Wolf"));
     QVERIFY(makeEntry(userApps, "bird.desktop", "Bird", "snap run bird"));
     QVERIFY(makeEntry(userApps, "assigned.desktop", "Assigned", "LANG=C zen"));
 
@@ -127,13 +128,27 @@ void TestProgramLocation::joinPathCases_data()
     QTest::addColumn<QString>("base");
     QTest::addColumn<QString>("relative");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("plain") << "C:/Users/u/AppData/Roaming" << "Mozilla/Firefox" << "C:/Users/u/AppData/Roaming/Mozilla/Firefox";
-    QTest::newRow("slashes at both ends") << "C:/x/" << "y/" << "C:/x/y";
-    QTest::newRow("empty base") << "" << "Mozilla/Firefox" << "";
-    QTest::newRow("empty part") << "C:/x" << "" << "";
-    QTest::newRow("only slashes") << "/" << "/" << "";
-    QTest::newRow("double slash stays") << "C:/x/" << "/y" << "C:/x//y";
-    QTest::newRow("backslashes stay") << "C:\\x" << "y\\z" << "C:\\x/y\\z";
+    QTest::newRow("plain") << "C:/Users/u/AppData/Roaming"
+                           << "Mozilla/Firefox"
+                           << "C:/Users/u/AppData/Roaming/Mozilla/Firefox";
+    QTest::newRow("slashes at both ends") << "C:/x/"
+                                          << "y/"
+                                          << "C:/x/y";
+    QTest::newRow("empty base") << ""
+                                << "Mozilla/Firefox"
+                                << "";
+    QTest::newRow("empty part") << "C:/x"
+                                << ""
+                                << "";
+    QTest::newRow("only slashes") << "/"
+                                  << "/"
+                                  << "";
+    QTest::newRow("double slash stays") << "C:/x/"
+                                        << "/y"
+                                        << "C:/x//y";
+    QTest::newRow("backslashes stay") << "C:\\x"
+                                      << "y\\z"
+                                      << "C:\\x/y\\z";
 }
 
 void TestProgramLocation::joinPathCases()
@@ -162,13 +177,20 @@ void TestProgramLocation::executablesOnPath_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected"); // below bin/, or empty
-    QTest::newRow(".exe dropped") << "firefox.exe" << "firefox";
-    QTest::newRow(".EXE dropped") << "chrome.EXE" << "chrome";
-    QTest::newRow("bare name") << "chrome" << "chrome";
-    QTest::newRow("not executable") << "msedge.exe" << "";
-    QTest::newRow("missing") << "brave.exe" << "";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("only .exe") << ".exe" << "";
+    QTest::newRow(".exe dropped") << "firefox.exe"
+                                  << "firefox";
+    QTest::newRow(".EXE dropped") << "chrome.EXE"
+                                  << "chrome";
+    QTest::newRow("bare name") << "chrome"
+                               << "chrome";
+    QTest::newRow("not executable") << "msedge.exe"
+                                    << "";
+    QTest::newRow("missing") << "brave.exe"
+                             << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("only .exe") << ".exe"
+                               << "";
 }
 
 void TestProgramLocation::executablesOnPath()
@@ -183,7 +205,7 @@ void TestProgramLocation::executablesOnPath()
 void TestProgramLocation::lookupScopeAnswersAsThePathSearch_data()
 {
     QTest::addColumn<QString>("name");
-    for (const char *name : {"firefox.exe", "shadowed", "late", "notexec", "dangling", "folder", "chrome",
+    for (const char* name : {"firefox.exe", "shadowed", "late", "notexec", "dangling", "folder", "chrome",
                              "missing.exe", "sub/tool", "relative-tool", ".exe", ""})
         QTest::newRow(*name ? name : "empty") << QString::fromLatin1(name);
 }
@@ -195,10 +217,10 @@ void TestProgramLocation::lookupScopeAnswersAsThePathSearch()
     const QString savedCurrent = QDir::currentPath();
     const QString a = root + "/pathA", b = root + "/pathB", rel = root + "/cwd/relbin";
     QVERIFY(QDir().mkpath(a + "/folder") && QDir().mkpath(b + "/sub") && QDir().mkpath(rel));
-    const auto exe = [](const QString &path, bool executable) {
+    const auto exe = [](const QString& path, bool executable) {
         return writeFile(path, "#!/bin/sh\n")
-            && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner
-                                               | (executable ? QFile::ExeOwner : QFile::Permissions()));
+            && QFile::setPermissions(
+                   path, QFile::ReadOwner | QFile::WriteOwner | (executable ? QFile::ExeOwner : QFile::Permissions()));
     };
     QVERIFY(exe(a + "/shadowed", true) && exe(b + "/shadowed", true));
     QVERIFY(exe(a + "/notexec", false) && exe(b + "/notexec", true));
@@ -251,19 +273,32 @@ void TestProgramLocation::menuEntries_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected"); // "bin:x", "user:file" or empty
-    QTest::newRow("user entry wins") << "Firefox" << "bin:firefox";
-    QTest::newRow("any letter case") << "FIREFOX" << "bin:firefox";
-    QTest::newRow("display name") << "Google Chrome" << "bin:chrome";
-    QTest::newRow("file name") << "google-chrome" << "bin:chrome";
-    QTest::newRow("system entry") << "opera" << "bin:chrome";
-    QTest::newRow("target gone: the entry itself") << "Old Tool" << "user:stale.desktop";
-    QTest::newRow("entry in a subfolder") << "vivaldi browser" << "user:kde/vivaldi.desktop";
-    QTest::newRow("action names do not count") << "New Window" << "";
-    QTest::newRow("env with options and variables") << "Bravo Browser" << "bin:bravo";
-    QTest::newRow("variable before the program") << "Assigned" << "bin:zen";
-    QTest::newRow("flatpak run") << "Wolf" << "bin:io.example.Wolf";
-    QTest::newRow("snap run of a program not on PATH: the entry itself") << "Bird" << "user:bird.desktop";
-    QTest::newRow("unknown") << "Pale Moon" << "";
+    QTest::newRow("user entry wins") << "Firefox"
+                                     << "bin:firefox";
+    QTest::newRow("any letter case") << "FIREFOX"
+                                     << "bin:firefox";
+    QTest::newRow("display name") << "Google Chrome"
+                                  << "bin:chrome";
+    QTest::newRow("file name") << "google-chrome"
+                               << "bin:chrome";
+    QTest::newRow("system entry") << "opera"
+                                  << "bin:chrome";
+    QTest::newRow("target gone: the entry itself") << "Old Tool"
+                                                   << "user:stale.desktop";
+    QTest::newRow("entry in a subfolder") << "vivaldi browser"
+                                          << "user:kde/vivaldi.desktop";
+    QTest::newRow("action names do not count") << "New Window"
+                                               << "";
+    QTest::newRow("env with options and variables") << "Bravo Browser"
+                                                    << "bin:bravo";
+    QTest::newRow("variable before the program") << "Assigned"
+                                                 << "bin:zen";
+    QTest::newRow("flatpak run") << "Wolf"
+                                 << "bin:io.example.Wolf";
+    QTest::newRow("snap run of a program not on PATH: the entry itself") << "Bird"
+                                                                         << "user:bird.desktop";
+    QTest::newRow("unknown") << "Pale Moon"
+                             << "";
 }
 
 void TestProgramLocation::menuEntries()
@@ -312,7 +347,7 @@ void TestProgramLocation::icons()
     QCOMPARE(iconForPath(bin("zen")).pixmap(32).toImage().pixelColor(16, 16), QColor(Qt::blue));
 
     // Nothing known about these: the generic program icon, never a null one.
-    for (const QString &path : {bin("lonely-tool"), userApps + "/stale.desktop", root + "/not-there"}) {
+    for (const QString& path : {bin("lonely-tool"), userApps + "/stale.desktop", root + "/not-there"}) {
         const QIcon generic = iconForPath(path);
         QVERIFY2(!generic.isNull(), qPrintable(path));
         QVERIFY(!generic.pixmap(32).isNull());

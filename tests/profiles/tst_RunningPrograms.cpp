@@ -36,8 +36,8 @@ private slots:
     void onlyTheUsersLiveProcessesCount();
 
 private:
-    void startCopy(const QString &fileName, int count = 1);
-    std::vector<ProgramProcessNames> pairsFor(const QStringList &programNames) const;
+    void startCopy(const QString& fileName, int count = 1);
+    std::vector<ProgramProcessNames> pairsFor(const QStringList& programNames) const;
 
     QTemporaryDir dir;
     BrowsersList list;
@@ -55,7 +55,7 @@ void TestRunningPrograms::cleanup()
     children.clear();
 }
 
-void TestRunningPrograms::startCopy(const QString &fileName, int count)
+void TestRunningPrograms::startCopy(const QString& fileName, int count)
 {
     for (int i = 0; i < count; ++i) {
         children.push_back(std::make_unique<FakeProgram>(dir.path(), fileName));
@@ -63,10 +63,10 @@ void TestRunningPrograms::startCopy(const QString &fileName, int count)
     }
 }
 
-std::vector<ProgramProcessNames> TestRunningPrograms::pairsFor(const QStringList &programNames) const
+std::vector<ProgramProcessNames> TestRunningPrograms::pairsFor(const QStringList& programNames) const
 {
     std::vector<ProgramProcessNames> pairs;
-    for (const auto &browser : list.browsers()) {
+    for (const auto& browser : list.browsers()) {
         if (programNames.contains(browser->name()))
             pairs.emplace_back(browser->name(), browser->processNames());
     }
@@ -143,13 +143,13 @@ char processState(pid_t pid)
 
 // A child started with plain fork/exec: Qt does not know it, so nothing
 // reaps it behind the test's back.
-pid_t startRaw(const QStringList &command)
+pid_t startRaw(const QStringList& command)
 {
     std::vector<QByteArray> args;
-    for (const QString &arg : command)
+    for (const QString& arg : command)
         args.push_back(QFile::encodeName(arg));
-    std::vector<char *> argv;
-    for (QByteArray &arg : args)
+    std::vector<char*> argv;
+    for (QByteArray& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
@@ -182,8 +182,8 @@ void TestRunningPrograms::onlyTheUsersLiveProcessesCount()
     // A copy of sleep that the user nobody may run too.
     const QString folder = dir.filePath("shared");
     QVERIFY(QDir().mkpath(folder));
-    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                                  | QFile::ReadOther | QFile::ExeOther));
+    QVERIFY(QFile::setPermissions(
+        dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
     const QString copy = folder + "/vivaldi";
     if (!QFileInfo::exists(copy)) {
         QVERIFY(QFile::copy(QStandardPaths::findExecutable("sleep"), copy));

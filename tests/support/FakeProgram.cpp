@@ -11,7 +11,7 @@
 
 namespace TestSupport {
 
-FakeProgram::FakeProgram(const QString &folder, const QString &name)
+FakeProgram::FakeProgram(const QString& folder, const QString& name)
 {
     QDir().mkpath(folder);
     const QString copy = folder + QLatin1Char('/') + name;

@@ -13,11 +13,11 @@ class FakeProgram
 public:
     // The copy is made as `folder`/`name` (the folder is created; an existing
     // copy is reused, so several processes can share one name).
-    FakeProgram(const QString &folder, const QString &name);
+    FakeProgram(const QString& folder, const QString& name);
     ~FakeProgram();
 
-    FakeProgram(const FakeProgram &) = delete;
-    FakeProgram &operator=(const FakeProgram &) = delete;
+    FakeProgram(const FakeProgram&) = delete;
+    FakeProgram& operator=(const FakeProgram&) = delete;
 
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     QString errorString() const { return m_process.errorString(); }

@@ -78,7 +78,8 @@ template <typename Widget>
 void whenShown(QObject* context, std::function<void(Widget*)> answer)
 {
     new PendingAnswer(
-        context, std::is_same_v<Widget, QMenu>, [](QWidget* widget) { return qobject_cast<Widget*>(widget) != nullptr; },
+        context, std::is_same_v<Widget, QMenu>,
+        [](QWidget* widget) { return qobject_cast<Widget*>(widget) != nullptr; },
         [answer](QWidget* widget) { answer(static_cast<Widget*>(widget)); });
 }
 

@@ -14,8 +14,8 @@ namespace {
 
 struct ProgramRow
 {
-    const char *program;
-    const char *dataPath;
+    const char* program;
+    const char* dataPath;
 };
 
 // The Firefox family below APPDATA, in program order.
@@ -56,14 +56,14 @@ const ProgramRow operaRows[] = {
     {"Opera Air", "Opera Software/Opera Air Stable"},
 };
 
-QString profilesIniGroup(int index, const QString &name, const QString &path)
+QString profilesIniGroup(int index, const QString& name, const QString& path)
 {
     return QStringLiteral("[Profile%1]\nName=%2\nIsRelative=1\nPath=%3\n\n").arg(index).arg(name, path);
 }
 
 } // namespace
 
-ProgramFixture::ProgramFixture(const QString &root)
+ProgramFixture::ProgramFixture(const QString& root)
     : m_root(QDir::fromNativeSeparators(root))
 {
 }
@@ -93,23 +93,22 @@ void ProgramFixture::setEnvironment() const
     qputenv("APPDATA", appData().toUtf8());
 }
 
-QString ProgramFixture::local(const QString &relative) const
+QString ProgramFixture::local(const QString& relative) const
 {
     return localAppData() + QLatin1Char('/') + relative;
 }
 
-QString ProgramFixture::roaming(const QString &relative) const
+QString ProgramFixture::roaming(const QString& relative) const
 {
     return appData() + QLatin1Char('/') + relative;
 }
 
-void ProgramFixture::expect(const QString &program, const QString &name, const QString &path,
-                            const QString &title)
+void ProgramFixture::expect(const QString& program, const QString& name, const QString& path, const QString& title)
 {
     m_expected.append({program, name, title, path});
 }
 
-bool ProgramFixture::makeDatabase(const QString &path)
+bool ProgramFixture::makeDatabase(const QString& path)
 {
     // One bloated database made once and copied: building hundreds of files
     // stays fast.
@@ -122,22 +121,22 @@ bool ProgramFixture::makeDatabase(const QString &path)
     return QDir().mkpath(QFileInfo(path).absolutePath()) && QFile::copy(m_template, path);
 }
 
-bool ProgramFixture::makeTextFile(const QString &path, const QByteArray &content)
+bool ProgramFixture::makeTextFile(const QString& path, const QByteArray& content)
 {
     return QDir().mkpath(QFileInfo(path).absolutePath()) && writeFile(path, content);
 }
 
-bool ProgramFixture::makeChromiumProfile(const QString &folder, int extraDatabases)
+bool ProgramFixture::makeChromiumProfile(const QString& folder, int extraDatabases)
 {
     bool ok = makeTextFile(folder + QStringLiteral("/Preferences"), R"({"profile":{"exit_type":"Normal"}})");
-    for (const char *name : {"History", "Cookies", "Web Data"})
+    for (const char* name : {"History", "Cookies", "Web Data"})
         ok = ok && makeDatabase(folder + QLatin1Char('/') + QLatin1String(name));
     for (int i = 0; ok && i < extraDatabases; ++i)
         ok = makeDatabase(folder + QStringLiteral("/Extra %1").arg(i));
     return ok;
 }
 
-bool ProgramFixture::makeFirefoxProfile(const QString &folder, int extraDatabases)
+bool ProgramFixture::makeFirefoxProfile(const QString& folder, int extraDatabases)
 {
     bool ok = makeTextFile(folder + QStringLiteral("/prefs.js"), "user_pref(\"browser.startup.page\", 3);\n")
         && makeDatabase(folder + QStringLiteral("/places.sqlite"))
@@ -147,10 +146,10 @@ bool ProgramFixture::makeFirefoxProfile(const QString &folder, int extraDatabase
     return ok;
 }
 
-bool ProgramFixture::writeLocalState(const QString &userDataDir, const QList<QPair<QString, QString>> &profiles)
+bool ProgramFixture::writeLocalState(const QString& userDataDir, const QList<QPair<QString, QString>>& profiles)
 {
     QJsonObject infoCache;
-    for (const auto &profile : profiles)
+    for (const auto& profile : profiles)
         infoCache.insert(profile.first, QJsonObject{{QStringLiteral("name"), profile.second}});
     const QJsonObject root{{QStringLiteral("profile"), QJsonObject{{QStringLiteral("info_cache"), infoCache}}}};
     return makeTextFile(userDataDir + QStringLiteral("/Local State"), QJsonDocument(root).toJson());
@@ -173,20 +172,20 @@ bool ProgramFixture::buildFirefoxFamily()
     const QString elsewhere = m_root + QStringLiteral("/Elsewhere/c.work");
     QString absolute = elsewhere;
     absolute.replace(QLatin1Char('/'), QLatin1Char('\\'));
-    const QString ini = QStringLiteral(
-        "[General]\nStartWithLastProfile=1\nVersion=2\n\n"
-        "[Install308046B0AF4A39CB]\nDefault=Profiles/b.default-release\nLocked=1\n\n"
-        "[Profile1]\nName=default-release\nPath=Profiles/b.default-release\nDefault=1\n\n"
-        "[Profile0]\nName=default\nIsRelative=1\nPath=Profiles/a.default\n\n"
-        "[Profile10]\nName=work\nIsRelative=0\nPath=%1\n\n"
-        "[Profile2]\nName=gone\nIsRelative=1\nPath=Profiles/missing\n\n"
-        "[Profile4]\nName=no path\nIsRelative=1\nPath=\n\n"
-        "[Profile5]\nName=second name\nIsRelative=1\nPath=Profiles/a.default/\n\n"
-        "[profile3]\nName=\nIsRelative=1\nPath=Profiles/d.lower\n").arg(absolute);
+    const QString ini
+        = QStringLiteral("[General]\nStartWithLastProfile=1\nVersion=2\n\n"
+                         "[Install308046B0AF4A39CB]\nDefault=Profiles/b.default-release\nLocked=1\n\n"
+                         "[Profile1]\nName=default-release\nPath=Profiles/b.default-release\nDefault=1\n\n"
+                         "[Profile0]\nName=default\nIsRelative=1\nPath=Profiles/a.default\n\n"
+                         "[Profile10]\nName=work\nIsRelative=0\nPath=%1\n\n"
+                         "[Profile2]\nName=gone\nIsRelative=1\nPath=Profiles/missing\n\n"
+                         "[Profile4]\nName=no path\nIsRelative=1\nPath=\n\n"
+                         "[Profile5]\nName=second name\nIsRelative=1\nPath=Profiles/a.default/\n\n"
+                         "[profile3]\nName=\nIsRelative=1\nPath=Profiles/d.lower\n")
+              .arg(absolute);
     bool ok = makeTextFile(firefox + QStringLiteral("/profiles.ini"), ini.toUtf8())
         && makeFirefoxProfile(firefox + QStringLiteral("/Profiles/a.default"))
-        && makeFirefoxProfile(firefox + QStringLiteral("/Profiles/b.default-release"))
-        && makeFirefoxProfile(elsewhere)
+        && makeFirefoxProfile(firefox + QStringLiteral("/Profiles/b.default-release")) && makeFirefoxProfile(elsewhere)
         && makeDatabase(firefox + QStringLiteral("/Profiles/d.lower/storage.sqlite"));
     // Not listed in profiles.ini: never found.
     ok = ok && makeFirefoxProfile(firefox + QStringLiteral("/Profiles/z.unlisted"));
@@ -195,7 +194,7 @@ bool ProgramFixture::buildFirefoxFamily()
     expect("Firefox", "work", elsewhere);
     expect("Firefox", "d.lower", firefox + QStringLiteral("/Profiles/d.lower"));
 
-    for (const ProgramRow &row : firefoxRows) {
+    for (const ProgramRow& row : firefoxRows) {
         const QString program = QString::fromLatin1(row.program);
         if (!ok || program == QLatin1String("Firefox"))
             continue;
@@ -219,22 +218,23 @@ bool ProgramFixture::buildFirefoxFamily()
 bool ProgramFixture::buildChromiumFamily()
 {
     bool ok = true;
-    for (const ProgramRow &row : chromiumRows) {
+    for (const ProgramRow& row : chromiumRows) {
         if (!ok)
             break;
         const QString program = QString::fromLatin1(row.program);
         const QString dir = local(QString::fromLatin1(row.dataPath));
-        const auto profile = [&](const QString &folder) { return makeChromiumProfile(dir + QLatin1Char('/') + folder); };
-        const auto found = [&](const QString &folder, const QString &title = QString()) {
+        const auto profile
+            = [&](const QString& folder) { return makeChromiumProfile(dir + QLatin1Char('/') + folder); };
+        const auto found = [&](const QString& folder, const QString& title = QString()) {
             expect(program, folder, dir + QLatin1Char('/') + folder, title);
         };
         if (program == QLatin1String("Chrome")) {
-            for (const char *folder : {"A Profile", "Default", "Guest Profile", "Profile 1", "Profile 3",
-                                       "system profile", ".hidden"})
+            for (const char* folder :
+                 {"A Profile", "Default", "Guest Profile", "Profile 1", "Profile 3", "system profile", ".hidden"})
                 ok = ok && profile(QString::fromLatin1(folder));
             ok = ok && makeTextFile(dir + QStringLiteral("/Crashpad/settings.dat"), "crash")
                 && makeDatabase(dir + QStringLiteral("/Crashpad/History"));
-            for (const char *folder : {"Default", "A Profile", "Profile 1", "Profile 3"})
+            for (const char* folder : {"Default", "A Profile", "Profile 1", "Profile 3"})
                 found(QString::fromLatin1(folder));
         } else if (program == QLatin1String("Chrome Beta")) {
             ok = profile("Default") && profile("Profile 2") && profile("Profile 9")
@@ -283,8 +283,7 @@ bool ProgramFixture::buildOpera()
         && makeChromiumProfile(opera + QStringLiteral("/_side_profiles/1A2B3C4D"))
         && makeTextFile(opera + QStringLiteral("/_side_profiles/broken/Preferences"), "{}")
         && writeLocalState(gx, {{"Default", "Gamer"}})
-        && makeChromiumProfile(gx + QStringLiteral("/_side_profiles/GX1"))
-        && makeChromiumProfile(air);
+        && makeChromiumProfile(gx + QStringLiteral("/_side_profiles/GX1")) && makeChromiumProfile(air);
     expect("Opera", "Default", opera);
     expect("Opera", "1A2B3C4D", opera + QStringLiteral("/_side_profiles/1A2B3C4D"));
     expect("Opera GX", "GX1", gx + QStringLiteral("/_side_profiles/GX1"));
@@ -318,7 +317,7 @@ bool ProgramFixture::buildLargeTree(int profilesPerProgram, int databasesPerProf
 {
     const int count = qMax(1, profilesPerProgram);
     bool ok = true;
-    for (const ProgramRow &row : firefoxRows) {
+    for (const ProgramRow& row : firefoxRows) {
         const QString dataDir = roaming(QString::fromLatin1(row.dataPath));
         QString ini;
         for (int i = 0; ok && i < count; ++i) {
@@ -328,7 +327,7 @@ bool ProgramFixture::buildLargeTree(int profilesPerProgram, int databasesPerProf
         }
         ok = ok && makeTextFile(dataDir + QStringLiteral("/profiles.ini"), ini.toUtf8());
     }
-    for (const ProgramRow &row : chromiumRows) {
+    for (const ProgramRow& row : chromiumRows) {
         const QString dir = local(QString::fromLatin1(row.dataPath));
         QList<QPair<QString, QString>> names;
         for (int i = 0; ok && i < count; ++i) {
@@ -338,7 +337,7 @@ bool ProgramFixture::buildLargeTree(int profilesPerProgram, int databasesPerProf
         }
         ok = ok && writeLocalState(dir, names);
     }
-    for (const ProgramRow &row : operaRows) {
+    for (const ProgramRow& row : operaRows) {
         const QString dir = roaming(QString::fromLatin1(row.dataPath));
         ok = ok && makeChromiumProfile(dir, databasesPerProfile);
         for (int i = 1; ok && i < count; ++i)

@@ -26,27 +26,27 @@ struct ExpectedProfile
 class ProgramFixture
 {
 public:
-    explicit ProgramFixture(const QString &root);
+    explicit ProgramFixture(const QString& root);
     // A tree in a temporary folder of its own, removed with the object, with
     // LOCALAPPDATA and APPDATA already pointing into it.
     ProgramFixture();
 
     QString root() const { return m_root; }
-    QString filePath(const QString &relative) const { return m_root + QLatin1Char('/') + relative; }
+    QString filePath(const QString& relative) const { return m_root + QLatin1Char('/') + relative; }
     QString localAppData() const;
     QString appData() const;
     // Points LOCALAPPDATA and APPDATA at this tree.
     void setEnvironment() const;
 
-    bool makeDatabase(const QString &path);
-    bool makeTextFile(const QString &path, const QByteArray &content);
+    bool makeDatabase(const QString& path);
+    bool makeTextFile(const QString& path, const QByteArray& content);
     // "Preferences" (text) plus "History", "Cookies" and "Web Data" (SQLite),
     // and `extraDatabases` more databases.
-    bool makeChromiumProfile(const QString &folder, int extraDatabases = 0);
+    bool makeChromiumProfile(const QString& folder, int extraDatabases = 0);
     // "prefs.js" (text) plus "places.sqlite" and "cookies.sqlite".
-    bool makeFirefoxProfile(const QString &folder, int extraDatabases = 0);
+    bool makeFirefoxProfile(const QString& folder, int extraDatabases = 0);
     // "Local State" naming the given (folder, user name) profiles.
-    bool writeLocalState(const QString &userDataDir, const QList<QPair<QString, QString>> &profiles);
+    bool writeLocalState(const QString& userDataDir, const QList<QPair<QString, QString>>& profiles);
 
     // All thirty programs, each with at least one profile, holding the layouts
     // discovery must cope with (see the .cpp for the list).
@@ -56,13 +56,12 @@ public:
     bool buildLargeTree(int profilesPerProgram, int databasesPerProfile);
 
     // What discovery must find in the standard tree, in program order.
-    const QList<ExpectedProfile> &expected() const { return m_expected; }
+    const QList<ExpectedProfile>& expected() const { return m_expected; }
 
 private:
-    QString local(const QString &relative) const;
-    QString roaming(const QString &relative) const;
-    void expect(const QString &program, const QString &name, const QString &path,
-                const QString &title = QString());
+    QString local(const QString& relative) const;
+    QString roaming(const QString& relative) const;
+    void expect(const QString& program, const QString& name, const QString& path, const QString& title = QString());
 
     bool buildFirefoxFamily();
     bool buildChromiumFamily();

@@ -10,24 +10,25 @@ namespace TestSupport {
 
 namespace {
 
-bool exec(sqlite3 *db, const char *sql)
+bool exec(sqlite3* db, const char* sql)
 {
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 } // namespace
 
-bool createBloatedDatabase(const QString &path, int rows, int payloadBytes, int keepRows)
+bool createBloatedDatabase(const QString& path, int rows, int payloadBytes, int keepRows)
 {
-    sqlite3 *db = nullptr;
+    sqlite3* db = nullptr;
     if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK) {
         sqlite3_close(db);
         return false;
     }
-    bool ok = exec(db, "CREATE TABLE IF NOT EXISTS items(id INTEGER PRIMARY KEY, payload BLOB)")
-        && exec(db, "BEGIN");
-    sqlite3_stmt *insert = nullptr;
-    ok = ok && sqlite3_prepare_v2(db, "INSERT INTO items(payload) VALUES(randomblob(?))", -1, &insert, nullptr) == SQLITE_OK;
+    bool ok = exec(db, "CREATE TABLE IF NOT EXISTS items(id INTEGER PRIMARY KEY, payload BLOB)") && exec(db, "BEGIN");
+    sqlite3_stmt* insert = nullptr;
+    ok = ok
+        && sqlite3_prepare_v2(db, "INSERT INTO items(payload) VALUES(randomblob(?))", -1, &insert, nullptr)
+            == SQLITE_OK;
     for (int i = 0; ok && i < rows; ++i) {
         sqlite3_bind_int(insert, 1, payloadBytes);
         ok = sqlite3_step(insert) == SQLITE_DONE;
@@ -43,15 +44,15 @@ bool createBloatedDatabase(const QString &path, int rows, int payloadBytes, int 
     return ok;
 }
 
-QString integrityCheck(const QString &path)
+QString integrityCheck(const QString& path)
 {
-    sqlite3 *db = nullptr;
+    sqlite3* db = nullptr;
     QString answer;
     if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt *stmt = nullptr;
+        sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) == SQLITE_OK
             && sqlite3_step(stmt) == SQLITE_ROW) {
-            answer = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+            answer = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
         }
         sqlite3_finalize(stmt);
     }
@@ -59,12 +60,12 @@ QString integrityCheck(const QString &path)
     return answer;
 }
 
-int rowCount(const QString &path)
+int rowCount(const QString& path)
 {
-    sqlite3 *db = nullptr;
+    sqlite3* db = nullptr;
     int count = -1;
     if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt *stmt = nullptr;
+        sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db, "SELECT count(*) FROM items", -1, &stmt, nullptr) == SQLITE_OK
             && sqlite3_step(stmt) == SQLITE_ROW) {
             count = sqlite3_column_int(stmt, 0);
@@ -75,7 +76,7 @@ int rowCount(const QString &path)
     return count;
 }
 
-QByteArray fileHash(const QString &path)
+QByteArray fileHash(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -85,13 +86,13 @@ QByteArray fileHash(const QString &path)
     return hash.result();
 }
 
-bool writeFile(const QString &path, const QByteArray &data)
+bool writeFile(const QString& path, const QByteArray& data)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
 }
 
-LockHolder::LockHolder(const QString &path, const QString &transaction)
+LockHolder::LockHolder(const QString& path, const QString& transaction)
 {
     const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
     if (shell.isEmpty())

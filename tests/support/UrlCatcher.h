@@ -16,7 +16,7 @@ public:
     QList<QUrl> opened;
 
 public slots:
-    void openUrl(const QUrl &url) { opened << url; }
+    void openUrl(const QUrl& url) { opened << url; }
 };
 
 } // namespace TestSupport

@@ -3,8 +3,8 @@
 // Worked results of compareVersions, shared by the native and the Windows tests.
 struct CompareVersionsCase
 {
-    const char *a;
-    const char *b;
+    const char* a;
+    const char* b;
     int result;
 };
 

@@ -22,11 +22,10 @@ uint64_t fileTimeNow()
 
 std::vector<Process> processesWithId(qint64 pid)
 {
-    return ProcessHelpers::runningProcesses(
-        [pid](const Process &p) { return p.processId == uint32_t(pid); });
+    return ProcessHelpers::runningProcesses([pid](const Process& p) { return p.processId == uint32_t(pid); });
 }
 
-QByteArray readComm(const QString &path)
+QByteArray readComm(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
@@ -64,7 +63,7 @@ void TestProcessHelpers::childProcessListed()
     child.waitForFinished();
 
     QCOMPARE(found.size(), std::size_t(1));
-    const Process &p = found.front();
+    const Process& p = found.front();
     QCOMPARE(QString::fromStdWString(p.imagePath), QFileInfo(sleepPath).canonicalFilePath());
     QCOMPARE(p.parentProcessId, uint32_t(getpid()));
     const uint64_t created = p.creationTime;
@@ -88,13 +87,14 @@ void TestProcessHelpers::deletedExecutableKeepsItsPath()
     child.kill();
     child.waitForFinished();
     QCOMPARE(found.size(), std::size_t(1));
-    QCOMPARE(QString::fromStdWString(found.front().imagePath), QFileInfo(dir.path()).canonicalFilePath() + QStringLiteral("/my sleep"));
+    QCOMPARE(QString::fromStdWString(found.front().imagePath),
+             QFileInfo(dir.path()).canonicalFilePath() + QStringLiteral("/my sleep"));
 }
 
 void TestProcessHelpers::filterAndOwnProcess()
 {
     int calls = 0;
-    const std::vector<Process> none = ProcessHelpers::runningProcesses([&calls](const Process &) {
+    const std::vector<Process> none = ProcessHelpers::runningProcesses([&calls](const Process&) {
         ++calls;
         return false;
     });
@@ -103,9 +103,8 @@ void TestProcessHelpers::filterAndOwnProcess()
 
     const std::vector<Process> all = ProcessHelpers::runningProcesses({});
     QVERIFY(all.size() > 1);
-    const auto self = std::find_if(all.begin(), all.end(), [](const Process &p) {
-        return p.processId == uint32_t(getpid());
-    });
+    const auto self
+        = std::find_if(all.begin(), all.end(), [](const Process& p) { return p.processId == uint32_t(getpid()); });
     QVERIFY(self != all.end());
     QCOMPARE(QString::fromStdWString(self->imagePath), QCoreApplication::applicationFilePath());
     QCOMPARE(self->parentProcessId, uint32_t(getppid()));
@@ -114,9 +113,8 @@ void TestProcessHelpers::filterAndOwnProcess()
 void TestProcessHelpers::unreadableExecutableGivesName()
 {
     // Kernel threads have no executable: only their name can be listed.
-    const std::vector<Process> threads = ProcessHelpers::runningProcesses([](const Process &p) {
-        return p.processId == 2 && p.parentProcessId == 0;
-    });
+    const std::vector<Process> threads
+        = ProcessHelpers::runningProcesses([](const Process& p) { return p.processId == 2 && p.parentProcessId == 0; });
     if (threads.empty())
         QSKIP("no kernel threads are visible in this process namespace");
     QCOMPARE(QString::fromStdWString(threads.front().imagePath),
@@ -139,8 +137,7 @@ void TestProcessHelpers::otherThreadIsNamed_data()
     QTest::addColumn<QByteArray>("name");
     QTest::newRow("short") << "worker" << QByteArray("worker");
     QTest::newRow("cut to 15 bytes") << "QuorbilanWorkerThread" << QByteArray("QuorbilanWorker");
-    QTest::newRow("cut at a character boundary")
-        << QString(10, QChar(0xE4)) << QString(7, QChar(0xE4)).toUtf8();
+    QTest::newRow("cut at a character boundary") << QString(10, QChar(0xE4)) << QString(7, QChar(0xE4)).toUtf8();
 }
 
 void TestProcessHelpers::otherThreadIsNamed()
@@ -166,7 +163,7 @@ void TestProcessHelpers::moduleNames()
     QCOMPARE(QString::fromStdWString(ProcessHelpers::moduleFileName(ProcessHelpers::currentModule())), own);
     QCOMPARE(QString::fromStdWString(ProcessHelpers::moduleFileName(nullptr)), own);
 
-    void *qtCore = dlopen("libQt6Core.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    void* qtCore = dlopen("libQt6Core.so.6", RTLD_LAZY | RTLD_NOLOAD);
     QVERIFY(qtCore);
     const QString qtCorePath = QString::fromStdWString(ProcessHelpers::moduleFileName(qtCore));
     dlclose(qtCore);
@@ -177,7 +174,7 @@ void TestProcessHelpers::moduleNames()
 
 void TestProcessHelpers::systemFlags()
 {
-    QCOMPARE(ProcessHelpers::isWindows32Bit(), sizeof(void *) == 4);
+    QCOMPARE(ProcessHelpers::isWindows32Bit(), sizeof(void*) == 4);
     // No token privileges to switch on Linux.
     QVERIFY(!ProcessHelpers::enablePrivilege(L"SeDebugPrivilege", nullptr, true));
 }

@@ -28,7 +28,7 @@ void TestStringHelpers::compareVersionsTable_data()
     QTest::addColumn<QByteArray>("a");
     QTest::addColumn<QByteArray>("b");
     QTest::addColumn<int>("result");
-    for (const CompareVersionsCase &c : compareVersionsCases)
+    for (const CompareVersionsCase& c : compareVersionsCases)
         QTest::addRow("'%s' vs '%s'", c.a, c.b) << QByteArray(c.a) << QByteArray(c.b) << c.result;
 }
 
@@ -51,20 +51,33 @@ void TestStringHelpers::replaceAll_data()
     QTest::addColumn<QString>("expected");
     QTest::addColumn<int>("count");
 
-    QTest::newRow("empty from") << "abc" << "" << "x" << false << "abc" << 0;
-    QTest::newRow("slashes") << "C:/dir/file" << "/" << "\\" << false << "C:\\dir\\file" << 2;
-    QTest::newRow("replacement contains placeholder")
-        << "%a% and %a%" << "%a%" << "[%a%]" << false << "[%a%] and [%a%]" << 2;
-    QTest::newRow("replacement contains placeholder, ignoring case")
-        << "%A%%a%" << "%a%" << "%a%%a%" << true << "%a%%a%%a%%a%" << 2;
-    QTest::newRow("exact case only")
-        << "%app_name% %APP_NAME% %App_Name%" << "%app_name%" << "Q" << false
-        << "Q %APP_NAME% %App_Name%" << 1;
-    QTest::newRow("any case")
-        << "%app_name% %APP_NAME% %App_Name%" << "%app_name%" << "Q" << true << "Q Q Q" << 3;
-    QTest::newRow("non-ASCII ignoring case") << "ÄRGER ärger" << "är" << "x" << true << "xGER xger" << 2;
-    QTest::newRow("removal") << "3, 0, 0, 118" << ", " << "." << false << "3.0.0.118" << 3;
-    QTest::newRow("no match") << "abc" << "d" << "x" << true << "abc" << 0;
+    QTest::newRow("empty from") << "abc"
+                                << ""
+                                << "x" << false << "abc" << 0;
+    QTest::newRow("slashes") << "C:/dir/file"
+                             << "/"
+                             << "\\" << false << "C:\\dir\\file" << 2;
+    QTest::newRow("replacement contains placeholder") << "%a% and %a%"
+                                                      << "%a%"
+                                                      << "[%a%]" << false << "[%a%] and [%a%]" << 2;
+    QTest::newRow("replacement contains placeholder, ignoring case") << "%A%%a%"
+                                                                     << "%a%"
+                                                                     << "%a%%a%" << true << "%a%%a%%a%%a%" << 2;
+    QTest::newRow("exact case only") << "%app_name% %APP_NAME% %App_Name%"
+                                     << "%app_name%"
+                                     << "Q" << false << "Q %APP_NAME% %App_Name%" << 1;
+    QTest::newRow("any case") << "%app_name% %APP_NAME% %App_Name%"
+                              << "%app_name%"
+                              << "Q" << true << "Q Q Q" << 3;
+    QTest::newRow("non-ASCII ignoring case") << "ÄRGER ärger"
+                                             << "är"
+                                             << "x" << true << "xGER xger" << 2;
+    QTest::newRow("removal") << "3, 0, 0, 118"
+                             << ", "
+                             << "." << false << "3.0.0.118" << 3;
+    QTest::newRow("no match") << "abc"
+                              << "d"
+                              << "x" << true << "abc" << 0;
 }
 
 void TestStringHelpers::replaceAll()
@@ -81,9 +94,7 @@ void TestStringHelpers::replaceAll()
     QCOMPARE(QString::fromStdWString(target), expected);
 
     std::wstring cTarget = text.toStdWString();
-    QCOMPARE(replaceAllCStr(cTarget, from.toStdWString().c_str(), to.toStdWString().c_str(),
-                            ignoreCase),
-             count);
+    QCOMPARE(replaceAllCStr(cTarget, from.toStdWString().c_str(), to.toStdWString().c_str(), ignoreCase), count);
     QCOMPARE(QString::fromStdWString(cTarget), expected);
 }
 
@@ -103,16 +114,26 @@ void TestStringHelpers::findNoCase_data()
     QTest::addColumn<qsizetype>("expected");
 
     const auto notFound = qsizetype(std::wstring::npos);
-    QTest::newRow("mixed case") << "Hello World" << "WORLD" << 0 << qsizetype(6);
-    QTest::newRow("after start") << "abcABC" << "abc" << 1 << qsizetype(3);
-    QTest::newRow("non-ASCII") << "ÉCOLE Über" << "über" << 0 << qsizetype(6);
-    QTest::newRow("Cyrillic") << "ПРИВЕТ" << "привет" << 0 << qsizetype(0);
-    QTest::newRow("empty sought at start") << "abc" << "" << 2 << qsizetype(2);
-    QTest::newRow("empty sought at end") << "abc" << "" << 3 << qsizetype(3);
-    QTest::newRow("start beyond text") << "abc" << "" << 4 << notFound;
-    QTest::newRow("no room left") << "abcd" << "cd" << 3 << notFound;
-    QTest::newRow("text shorter than sought") << "ab" << "abc" << 0 << notFound;
-    QTest::newRow("not present") << "abc" << "x" << 0 << notFound;
+    QTest::newRow("mixed case") << "Hello World"
+                                << "WORLD" << 0 << qsizetype(6);
+    QTest::newRow("after start") << "abcABC"
+                                 << "abc" << 1 << qsizetype(3);
+    QTest::newRow("non-ASCII") << "ÉCOLE Über"
+                               << "über" << 0 << qsizetype(6);
+    QTest::newRow("Cyrillic") << "ПРИВЕТ"
+                              << "привет" << 0 << qsizetype(0);
+    QTest::newRow("empty sought at start") << "abc"
+                                           << "" << 2 << qsizetype(2);
+    QTest::newRow("empty sought at end") << "abc"
+                                         << "" << 3 << qsizetype(3);
+    QTest::newRow("start beyond text") << "abc"
+                                       << "" << 4 << notFound;
+    QTest::newRow("no room left") << "abcd"
+                                  << "cd" << 3 << notFound;
+    QTest::newRow("text shorter than sought") << "ab"
+                                              << "abc" << 0 << notFound;
+    QTest::newRow("not present") << "abc"
+                                 << "x" << 0 << notFound;
 }
 
 void TestStringHelpers::findNoCase()
@@ -121,8 +142,7 @@ void TestStringHelpers::findNoCase()
     QFETCH(QString, sought);
     QFETCH(int, start);
     QFETCH(qsizetype, expected);
-    QCOMPARE(qsizetype(::findNoCase(text.toStdWString(), sought.toStdWString(), std::size_t(start))),
-             expected);
+    QCOMPARE(qsizetype(::findNoCase(text.toStdWString(), sought.toStdWString(), std::size_t(start))), expected);
 }
 
 void TestStringHelpers::findNoCaseBeyondTable()
@@ -145,11 +165,16 @@ void TestStringHelpers::trimWhitespace_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("blanks and tab") << "  1.0 \t" << "1.0";
-    QTest::newRow("only white space") << " \t\r\n " << "";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("inner blanks kept") << " a b " << "a b";
-    QTest::newRow("nothing to trim") << "1.0" << "1.0";
+    QTest::newRow("blanks and tab") << "  1.0 \t"
+                                    << "1.0";
+    QTest::newRow("only white space") << " \t\r\n "
+                                      << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("inner blanks kept") << " a b "
+                                       << "a b";
+    QTest::newRow("nothing to trim") << "1.0"
+                                     << "1.0";
 }
 
 void TestStringHelpers::trimWhitespace()

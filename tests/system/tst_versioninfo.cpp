@@ -26,16 +26,24 @@ void TestVersionInfo::fileVersionText_data()
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QList<uint>>("numbers");
 
-    QTest::newRow("comma and blank") << " 3, 0, 0, 118 " << "3.0.0.118" << QList<uint>{3, 0, 0, 118};
-    QTest::newRow("two numbers") << "3.0" << "3.0" << QList<uint>{3, 0, 0, 0};
-    QTest::newRow("dotted") << "10.2.33.4567" << "10.2.33.4567" << QList<uint>{10, 2, 33, 4567};
-    QTest::newRow("commas without blanks") << "1,2,3,4" << "1,2,3,4" << QList<uint>{1, 2, 3, 4};
-    QTest::newRow("suffix ends reading") << "3.1.2 beta" << "3.1.2 beta" << QList<uint>{3, 1, 2, 0};
-    QTest::newRow("text before the numbers") << "v3.1" << "v3.1" << QList<uint>{0, 0, 0, 0};
-    QTest::newRow("single number") << "7" << "7" << QList<uint>{0, 0, 0, 0};
-    QTest::newRow("too long a number saturates")
-        << "99999999999999999999.1" << "99999999999999999999.1" << QList<uint>{4294967295u, 1, 0, 0};
-    QTest::newRow("blank only") << "   " << "" << QList<uint>{0, 0, 0, 0};
+    QTest::newRow("comma and blank") << " 3, 0, 0, 118 "
+                                     << "3.0.0.118" << QList<uint>{3, 0, 0, 118};
+    QTest::newRow("two numbers") << "3.0"
+                                 << "3.0" << QList<uint>{3, 0, 0, 0};
+    QTest::newRow("dotted") << "10.2.33.4567"
+                            << "10.2.33.4567" << QList<uint>{10, 2, 33, 4567};
+    QTest::newRow("commas without blanks") << "1,2,3,4"
+                                           << "1,2,3,4" << QList<uint>{1, 2, 3, 4};
+    QTest::newRow("suffix ends reading") << "3.1.2 beta"
+                                         << "3.1.2 beta" << QList<uint>{3, 1, 2, 0};
+    QTest::newRow("text before the numbers") << "v3.1"
+                                             << "v3.1" << QList<uint>{0, 0, 0, 0};
+    QTest::newRow("single number") << "7"
+                                   << "7" << QList<uint>{0, 0, 0, 0};
+    QTest::newRow("too long a number saturates") << "99999999999999999999.1"
+                                                 << "99999999999999999999.1" << QList<uint>{4294967295u, 1, 0, 0};
+    QTest::newRow("blank only") << "   "
+                                << "" << QList<uint>{0, 0, 0, 0};
 }
 
 void TestVersionInfo::fileVersionText()
@@ -56,8 +64,7 @@ void TestVersionInfo::fileVersionKeepsUnreachedNumbers()
     info.setFileVersion(L"1.2.3.4");
     info.setFileVersion(L"5.6");
     QCOMPARE(info.fileVersion, std::wstring(L"5.6"));
-    QCOMPARE((QList<uint>{info.major(), info.minor(), info.build(), info.revision()}),
-             (QList<uint>{5, 6, 3, 4}));
+    QCOMPARE((QList<uint>{info.major(), info.minor(), info.build(), info.revision()}), (QList<uint>{5, 6, 3, 4}));
     // A blank text is not taken at all.
     info.setFileVersion(L" \t");
     QCOMPARE(info.fileVersion, std::wstring(L"5.6"));
@@ -95,7 +102,7 @@ void TestVersionInfo::otherFiles()
     QTemporaryDir dir;
     const QString copy = dir.filePath(QStringLiteral("copy"));
     QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
-    for (const QString &path : {copy, dir.filePath(QStringLiteral("missing")), dir.path()}) {
+    for (const QString& path : {copy, dir.filePath(QStringLiteral("missing")), dir.path()}) {
         FileVersionInfo info;
         QVERIFY2(!readFileVersionInfo(path.toStdWString().c_str(), info), qPrintable(path));
         QVERIFY(info.empty);
@@ -126,12 +133,18 @@ void TestVersionInfo::osReleaseValues_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
-    QTest::newRow("double quotes") << "PRETTY_NAME" << "Debian GNU/Linux 12 (bookworm)";
-    QTest::newRow("bare") << "ID" << "debian";
-    QTest::newRow("single quotes") << "VERSION_ID" << "12";
-    QTest::newRow("escapes") << "NAME" << "A \"quoted\" $name";
-    QTest::newRow("missing") << "BUILD_ID" << "";
-    QTest::newRow("key prefix only") << "VERSION" << "";
+    QTest::newRow("double quotes") << "PRETTY_NAME"
+                                   << "Debian GNU/Linux 12 (bookworm)";
+    QTest::newRow("bare") << "ID"
+                          << "debian";
+    QTest::newRow("single quotes") << "VERSION_ID"
+                                   << "12";
+    QTest::newRow("escapes") << "NAME"
+                             << "A \"quoted\" $name";
+    QTest::newRow("missing") << "BUILD_ID"
+                             << "";
+    QTest::newRow("key prefix only") << "VERSION"
+                                     << "";
 }
 
 void TestVersionInfo::osReleaseValues()
@@ -155,8 +168,7 @@ void TestVersionInfo::osNames()
     const QString release = QString::fromUtf8(file.readAll());
     const QString pretty = osReleaseValue(release, QStringLiteral("PRETTY_NAME"));
     const QString description = osDescription();
-    QVERIFY2(!pretty.isEmpty() && description.startsWith(pretty + QLatin1Char(' ')),
-             qPrintable(description));
+    QVERIFY2(!pretty.isEmpty() && description.startsWith(pretty + QLatin1Char(' ')), qPrintable(description));
     QVERIFY(description.size() > pretty.size() + 1);
     if (QSysInfo::currentCpuArchitecture() == QLatin1String("x86_64"))
         QVERIFY(description.endsWith(QLatin1String(" x64")));

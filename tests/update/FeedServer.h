@@ -57,4 +57,3 @@ QByteArray exampleFeed(const QString& installerUrl, const QString& extraVersionA
 
 // A port on 127.0.0.1 where nothing listens.
 int closedPort();
-

@@ -28,8 +28,8 @@ QByteArray exampleFeedText()
 const QByteArray exampleFeed = exampleFeedText();
 
 // A feed whose history holds the given version elements.
-QByteArray feedWith(const QString& versions, const QString& download =
-                                                 "<download windows='https://example.test/setup.exe'/>")
+QByteArray feedWith(const QString& versions,
+                    const QString& download = "<download windows='https://example.test/setup.exe'/>")
 {
     return QStringLiteral("<feed>%1<history>%2</history></feed>").arg(download, versions).toUtf8();
 }
@@ -63,10 +63,7 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(english.load(QStringLiteral("English.xml")));
-    }
+    void initTestCase() { QVERIFY(english.load(QStringLiteral("English.xml"))); }
 
     void init()
     {
@@ -88,8 +85,9 @@ private slots:
         QVERIFY(!update.isNoInstall() && !update.isTmpInstall() && !update.isSaveToDownloads());
         // The item that has only Russian text is left out in English.
         QCOMPARE(update.versions.at(1).items.size(), 1);
-        QCOMPARE(logged(), QStringList({"info Locale: en", "info UpdateChecker: download subsystem is windows",
-                                        "info UpdateChecker: download url is https://example.test/quorbilan-setup.exe"}));
+        QCOMPARE(logged(),
+                 QStringList({"info Locale: en", "info UpdateChecker: download subsystem is windows",
+                              "info UpdateChecker: download url is https://example.test/quorbilan-setup.exe"}));
 
         // Running the newest one: nothing newer, the parse still succeeds.
         AvailableUpdate current = parsed(exampleFeed, true, "3.2");
@@ -103,23 +101,25 @@ private slots:
         const AvailableUpdate update = parsed(exampleFeed);
         const QString march = QLocale::system().monthName(3, QLocale::LongFormat);
         const QString december = QLocale::system().monthName(12, QLocale::LongFormat);
-        const QString expected =
-            "<html><body><table cellspacing='0' cellpadding='2' style='padding-top: 10px;'>"
-            "<tr><td style='height:10px;' bgcolor='#EEEEEE' width='20%' align='right'><font color='#1E51BE'><b>3.2</b></font></td>"
-            "<td style='height:10px;' bgcolor='#EEEEEE' width='80%'><font color='#8A8A8A'><p style='margin-left: 8'>released on 5 "
-            + march + " 2024</p></font></td></tr>"
-            "<tr><td style='padding-top: 5px;' width='20%' align='right'><img src=':/UpdateChecker/new.png'></td>"
-            "<td style='padding-top: 5px;'><p style='margin-left: 8'><b>Dark</b> mode, see <a href=\"https://example.test/notes\">the notes</a><br>and more</p></td></tr>"
-            "<tr><td  width='20%' align='right'><img src=':/UpdateChecker/improved.png'></td>"
-            "<td ><p style='margin-left: 8'>Faster start</p></td></tr>"
-            "<tr><td style='padding-bottom: 12px;' width='20%' align='right'><img src=':/UpdateChecker/fixed.png'></td>"
-            "<td style='padding-bottom: 12px;'><p style='margin-left: 8'>A crash at exit</p></td></tr>"
-            "<tr><td style='height:10px;' bgcolor='#EEEEEE' width='20%' align='right'><font color='#1E51BE'><b>3.1</b></font></td>"
-            "<td style='height:10px;' bgcolor='#EEEEEE' width='80%'><font color='#8A8A8A'><p style='margin-left: 8'>released on 17 "
-            + december + " 2023</p></font></td></tr>"
-            "<tr><td style='padding-top: 5px;' width='20%' align='right'><img src=':/UpdateChecker/fixed.png'></td>"
-            "<td style='padding-top: 5px;'><p style='margin-left: 8'>Only fix</p></td></tr>"
-            "</table></body></html>";
+        const QString expected
+            = "<html><body><table cellspacing='0' cellpadding='2' style='padding-top: 10px;'>"
+              "<tr><td style='height:10px;' bgcolor='#EEEEEE' width='20%' align='right'><font color='#1E51BE'><b>3.2</b></font></td>"
+              "<td style='height:10px;' bgcolor='#EEEEEE' width='80%'><font color='#8A8A8A'><p style='margin-left: 8'>released on 5 "
+            + march
+            + " 2024</p></font></td></tr>"
+              "<tr><td style='padding-top: 5px;' width='20%' align='right'><img src=':/UpdateChecker/new.png'></td>"
+              "<td style='padding-top: 5px;'><p style='margin-left: 8'><b>Dark</b> mode, see <a href=\"https://example.test/notes\">the notes</a><br>and more</p></td></tr>"
+              "<tr><td  width='20%' align='right'><img src=':/UpdateChecker/improved.png'></td>"
+              "<td ><p style='margin-left: 8'>Faster start</p></td></tr>"
+              "<tr><td style='padding-bottom: 12px;' width='20%' align='right'><img src=':/UpdateChecker/fixed.png'></td>"
+              "<td style='padding-bottom: 12px;'><p style='margin-left: 8'>A crash at exit</p></td></tr>"
+              "<tr><td style='height:10px;' bgcolor='#EEEEEE' width='20%' align='right'><font color='#1E51BE'><b>3.1</b></font></td>"
+              "<td style='height:10px;' bgcolor='#EEEEEE' width='80%'><font color='#8A8A8A'><p style='margin-left: 8'>released on 17 "
+            + december
+            + " 2023</p></font></td></tr>"
+              "<tr><td style='padding-top: 5px;' width='20%' align='right'><img src=':/UpdateChecker/fixed.png'></td>"
+              "<td style='padding-top: 5px;'><p style='margin-left: 8'>Only fix</p></td></tr>"
+              "</table></body></html>";
         QCOMPARE(update.releaseNotesHtml(), expected);
     }
 
@@ -152,8 +152,7 @@ private slots:
         update.setLogger(logger);
         QVERIFY(update.fromXML(exampleFeed));
         QCOMPARE(logged().first(), QStringLiteral("info Locale: ru"));
-        QCOMPARE(update.versions.at(0).items,
-                 (QList<QPair<QString, QString>>{{"new", QStringLiteral("Тёмная тема")}}));
+        QCOMPARE(update.versions.at(0).items, (QList<QPair<QString, QString>>{{"new", QStringLiteral("Тёмная тема")}}));
         QCOMPARE(update.versions.at(1).items,
                  (QList<QPair<QString, QString>>{{"new", QStringLiteral("Только по-русски")}}));
         QVERIFY(update.releaseNotesHtml().contains(QStringLiteral("выпущена 5 ")));
@@ -174,8 +173,9 @@ private slots:
         QFETCH(QString, missing);
         AvailableUpdate update = parsed(feed, false);
         QVERIFY(!update.hasUpdate());
-        QCOMPARE(logged(), QStringList({"info Locale: en",
-                                        QStringLiteral("warning UpdateChecker: the feed has no <%1> element").arg(missing)}));
+        QCOMPARE(logged(),
+                 QStringList({"info Locale: en",
+                              QStringLiteral("warning UpdateChecker: the feed has no <%1> element").arg(missing)}));
     }
 
     void malformedFeedFailsWithoutLog_data()
@@ -242,7 +242,8 @@ private slots:
         // A skipped newer version still gives the download address; the next
         // newer one is offered.
         AvailableUpdate update = parsed(feedWith(QStringLiteral("<version name='3.2' unsupported='%1'/>"
-                                                                "<version name='3.1'/>").arg(unsupported)));
+                                                                "<version name='3.1'/>")
+                                                     .arg(unsupported)));
         QCOMPARE(update.newestVersionName(), matches ? QStringLiteral("3.1") : QStringLiteral("3.2"));
         QCOMPARE(update.downloadUrl, QStringLiteral("https://example.test/setup.exe"));
         QCOMPARE(logged().contains("info UpdateChecker: current system is not supported for version 3.2"), matches);
@@ -263,14 +264,14 @@ private slots:
         QTest::addColumn<bool>("saveToDownloads");
         QTest::newRow("newest noInstall dropped") << "<version name='3.2' noInstall=''/><version name='3.1'/>"
                                                   << QStringList{"3.1"} << false << false << false;
-        QTest::newRow("only noInstall kept") << "<version name='3.2' noInstall='no'/>" << QStringList{"3.2"} << true
-                                             << false << false;
+        QTest::newRow("only noInstall kept")
+            << "<version name='3.2' noInstall='no'/>" << QStringList{"3.2"} << true << false << false;
         QTest::newRow("all noInstall gone") << "<version name='3.2' noInstall=''/><version name='3.1' noInstall=''/>"
                                             << QStringList{} << false << false << false;
         QTest::newRow("tmpInstall dropped") << "<version name='3.2'/><version name='3.1' tmpInstall=''/>"
                                             << QStringList{"3.2"} << false << false << false;
-        QTest::newRow("only tmpInstall kept") << "<version name='3.2' tmpInstall=''/>" << QStringList{"3.2"} << false
-                                              << true << false;
+        QTest::newRow("only tmpInstall kept")
+            << "<version name='3.2' tmpInstall=''/>" << QStringList{"3.2"} << false << true << false;
         QTest::newRow("saveToDownloads") << "<version name='3.2' saveToDownloads=''/><version name='3.1'/>"
                                          << QStringList{"3.2", "3.1"} << false << false << true;
         QTest::newRow("saveToDownloads on the older") << "<version name='3.2'/><version name='3.1' saveToDownloads=''/>"
@@ -297,19 +298,25 @@ private slots:
     void flagsAreLogged()
     {
         parsed(feedWith("<version name='3.2' saveToDownloads='' tmpInstall='' noInstall=''/>"));
-        QCOMPARE(logged().mid(3), QStringList({"info UpdateChecker: 3.2 is noInstall", "info UpdateChecker: 3.2 is tmpInstall",
-                                               "info UpdateChecker: 3.2 is saveToDownloads"}));
+        QCOMPARE(logged().mid(3),
+                 QStringList({"info UpdateChecker: 3.2 is noInstall", "info UpdateChecker: 3.2 is tmpInstall",
+                              "info UpdateChecker: 3.2 is saveToDownloads"}));
     }
 
     void markup_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("html");
-        QTest::newRow("plain") << "plain" << "plain";
-        QTest::newRow("two bolds") << "**a** and **b**" << "<b>a</b> and <b>b</b>";
-        QTest::newRow("link") << "[x](y) [z](w)" << "<a href=\"y\">x</a> <a href=\"w\">z</a>";
-        QTest::newRow("bold across a line") << "**a\nb**" << "<b>a<br>b</b>";
-        QTest::newRow("lone markers") << "**a [b] (c)" << "**a [b] (c)";
+        QTest::newRow("plain") << "plain"
+                               << "plain";
+        QTest::newRow("two bolds") << "**a** and **b**"
+                                   << "<b>a</b> and <b>b</b>";
+        QTest::newRow("link") << "[x](y) [z](w)"
+                              << "<a href=\"y\">x</a> <a href=\"w\">z</a>";
+        QTest::newRow("bold across a line") << "**a\nb**"
+                                            << "<b>a<br>b</b>";
+        QTest::newRow("lone markers") << "**a [b] (c)"
+                                      << "**a [b] (c)";
     }
 
     void markup()
@@ -325,7 +332,8 @@ private slots:
         AvailableUpdate update(nullptr, QStringLiteral("3.0.0"), &english);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^WARN: .*AvailableUpdate.cpp:\\d+ spdlog is NULL$"));
         update.setLogger(nullptr);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^WARN: .*AvailableUpdate.cpp:\\d+ - spdlog not set yet$"));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^WARN: .*AvailableUpdate.cpp:\\d+ - spdlog not set yet$"));
         QVERIFY(!update.fromXML("<broken"));
     }
 };

@@ -111,8 +111,8 @@ std::unique_ptr<QUpdateChecker> tst_DownloadDialog::makeChecker(const QString& i
 {
     auto checker = std::make_unique<QUpdateChecker>(server.url("/update/quorbilan.xml.gz"), "Quorbilan", "3.0.0",
                                                     nullptr, language.get(), nullptr, nullptr);
-    const QByteArray feed =
-        exampleFeed(server.url(installerPath), saveToDownloads ? "saveToDownloads=\"\"" : QString());
+    const QByteArray feed
+        = exampleFeed(server.url(installerPath), saveToDownloads ? "saveToDownloads=\"\"" : QString());
     if (!checker->availableUpdate->fromXML(feed))
         return nullptr;
     return checker;
@@ -139,16 +139,19 @@ void tst_DownloadDialog::readyStateAndNumberedName()
 
     DialogState seen;
     QString title;
-    const int result = runDialog(checker.get(), [&](QDownloadProgressDlg* dialog) {
-        title = dialog->windowTitle();
-        QPushButton* install = dialog->findChild<QPushButton*>("installButton");
-        if (!QTest::qWaitFor([&] { return install->isVisible(); }, 20000))
-            return dialog->reject();
-        QProgressBar* bar = dialog->findChild<QProgressBar*>("progressBar");
-        seen = {dialog->findChild<QLabel*>("statusLabel")->text(), install->isVisible(),
-                dialog->findChild<QPushButton*>("cancelButton")->isVisible(), bar->maximum(), bar->value()};
-        dialog->close();
-    }, nullptr);
+    const int result = runDialog(
+        checker.get(),
+        [&](QDownloadProgressDlg* dialog) {
+            title = dialog->windowTitle();
+            QPushButton* install = dialog->findChild<QPushButton*>("installButton");
+            if (!QTest::qWaitFor([&] { return install->isVisible(); }, 20000))
+                return dialog->reject();
+            QProgressBar* bar = dialog->findChild<QProgressBar*>("progressBar");
+            seen = {dialog->findChild<QLabel*>("statusLabel")->text(), install->isVisible(),
+                    dialog->findChild<QPushButton*>("cancelButton")->isVisible(), bar->maximum(), bar->value()};
+            dialog->close();
+        },
+        nullptr);
 
     QCOMPARE(result, 0);
     QCOMPARE(title, QStringLiteral("Updating Quorbilan"));
@@ -172,12 +175,15 @@ void tst_DownloadDialog::temporaryFolderOutlivesDialog()
 {
     auto checker = makeChecker("/download/quorbilan-3.2-setup.sh", false);
     QVERIFY(checker);
-    const int result = runDialog(checker.get(), [](QDownloadProgressDlg* dialog) {
-        QPushButton* install = dialog->findChild<QPushButton*>("installButton");
-        if (!QTest::qWaitFor([&] { return install->isVisible(); }, 20000))
-            qWarning("the download did not get ready");
-        dialog->close();
-    }, nullptr);
+    const int result = runDialog(
+        checker.get(),
+        [](QDownloadProgressDlg* dialog) {
+            QPushButton* install = dialog->findChild<QPushButton*>("installButton");
+            if (!QTest::qWaitFor([&] { return install->isVisible(); }, 20000))
+                qWarning("the download did not get ready");
+            dialog->close();
+        },
+        nullptr);
     QCOMPARE(result, 0);
     const QString saved = updateInstaller->updateFile;
     QVERIFY(saved.startsWith(QDir::tempPath()));
@@ -191,11 +197,13 @@ void tst_DownloadDialog::installerNotFound()
     auto checker = makeChecker("/download/missing.sh", true);
     QVERIFY(checker);
     QString errorText;
-    const int result = runDialog(checker.get(), [](QDownloadProgressDlg*) {}, &errorText);
+    const int result = runDialog(
+        checker.get(), [](QDownloadProgressDlg*) {}, &errorText);
     QCOMPARE(result, 2);
-    const QString expected = QString("An error occurred while downloading the update. Please try again later."
-                                     "QNetworkReply::NetworkError 203: Error transferring %1 - server replied: Not Found")
-                                 .arg(server.url("/download/missing.sh"));
+    const QString expected
+        = QString("An error occurred while downloading the update. Please try again later."
+                  "QNetworkReply::NetworkError 203: Error transferring %1 - server replied: Not Found")
+              .arg(server.url("/download/missing.sh"));
     QCOMPARE(errorText, expected);
     QVERIFY(updateInstaller->updateFile.isEmpty());
     QVERIFY(QDir(downloadsFolder()).isEmpty());
@@ -216,7 +224,8 @@ void tst_DownloadDialog::shortWriteIsAnError()
     small.rlim_cur = 64 * 1024;
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
     QString errorText;
-    const int result = runDialog(checker.get(), [](QDownloadProgressDlg*) {}, &errorText);
+    const int result = runDialog(
+        checker.get(), [](QDownloadProgressDlg*) {}, &errorText);
     setrlimit(RLIMIT_FSIZE, &before);
     std::signal(SIGXFSZ, oldHandler);
 
@@ -234,12 +243,15 @@ void tst_DownloadDialog::cancelStalledDownload()
     const int before = server.requests().size();
     QElapsedTimer clock;
     qint64 cancelTook = -1;
-    const int result = runDialog(checker.get(), [&](QDownloadProgressDlg* dialog) {
-        QVERIFY(server.waitForRequests(before + 1));
-        clock.start();
-        dialog->findChild<QPushButton*>("cancelButton")->click();
-        cancelTook = clock.elapsed();
-    }, nullptr);
+    const int result = runDialog(
+        checker.get(),
+        [&](QDownloadProgressDlg* dialog) {
+            QVERIFY(server.waitForRequests(before + 1));
+            clock.start();
+            dialog->findChild<QPushButton*>("cancelButton")->click();
+            cancelTook = clock.elapsed();
+        },
+        nullptr);
     QCOMPARE(result, 0);
     // Not a speed figure: a cancel that waited for the server would never return.
     QVERIFY(cancelTook >= 0);
@@ -252,10 +264,13 @@ void tst_DownloadDialog::closeBehavesLikeCancel()
     auto checker = makeChecker("/download/stall.sh", true);
     QVERIFY(checker);
     const int before = server.requests().size();
-    const int result = runDialog(checker.get(), [&](QDownloadProgressDlg* dialog) {
-        QVERIFY(server.waitForRequests(before + 1));
-        dialog->close();
-    }, nullptr);
+    const int result = runDialog(
+        checker.get(),
+        [&](QDownloadProgressDlg* dialog) {
+            QVERIFY(server.waitForRequests(before + 1));
+            dialog->close();
+        },
+        nullptr);
     QCOMPARE(result, 0);
     QVERIFY(updateInstaller->updateFile.isEmpty());
 }
@@ -287,17 +302,28 @@ void tst_DownloadDialog::installerFileName_data()
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("name");
 
-    QTest::newRow("plain") << "https://h/d/QuorbilanSetup-3.2.exe" << "QuorbilanSetup-3.2.exe";
-    QTest::newRow("query is not the name") << "https://h/d/setup.exe?file=../../evil.exe" << "setup.exe";
-    QTest::newRow("fragment") << "https://h/d/setup.exe#x/y" << "setup.exe";
-    QTest::newRow("no name") << "https://h/d/" << "QuorbilanSetup.exe";
-    QTest::newRow("no path") << "https://h" << "QuorbilanSetup.exe";
-    QTest::newRow("encoded separators") << "https://h/d/..%2F..%5Cevil.exe" << "..evil.exe";
-    QTest::newRow("forbidden characters") << "https://h/d/a%3Cb%3E%3A%22%7C%3F%2A.exe" << "ab.exe";
-    QTest::newRow("control characters") << "https://h/d/a%0Ab%09.exe" << "ab.exe";
-    QTest::newRow("only forbidden") << "https://h/d/%3A%3F%2A" << "QuorbilanSetup.exe";
-    QTest::newRow("trailing dots and blanks") << "https://h/d/setup.exe.%20." << "setup.exe";
-    QTest::newRow("dot dot") << "https://h/d/.." << "QuorbilanSetup.exe";
+    QTest::newRow("plain") << "https://h/d/QuorbilanSetup-3.2.exe"
+                           << "QuorbilanSetup-3.2.exe";
+    QTest::newRow("query is not the name") << "https://h/d/setup.exe?file=../../evil.exe"
+                                           << "setup.exe";
+    QTest::newRow("fragment") << "https://h/d/setup.exe#x/y"
+                              << "setup.exe";
+    QTest::newRow("no name") << "https://h/d/"
+                             << "QuorbilanSetup.exe";
+    QTest::newRow("no path") << "https://h"
+                             << "QuorbilanSetup.exe";
+    QTest::newRow("encoded separators") << "https://h/d/..%2F..%5Cevil.exe"
+                                        << "..evil.exe";
+    QTest::newRow("forbidden characters") << "https://h/d/a%3Cb%3E%3A%22%7C%3F%2A.exe"
+                                          << "ab.exe";
+    QTest::newRow("control characters") << "https://h/d/a%0Ab%09.exe"
+                                        << "ab.exe";
+    QTest::newRow("only forbidden") << "https://h/d/%3A%3F%2A"
+                                    << "QuorbilanSetup.exe";
+    QTest::newRow("trailing dots and blanks") << "https://h/d/setup.exe.%20."
+                                              << "setup.exe";
+    QTest::newRow("dot dot") << "https://h/d/.."
+                             << "QuorbilanSetup.exe";
 }
 
 void tst_DownloadDialog::installerFileName()
@@ -322,7 +348,8 @@ void tst_DownloadDialog::everyNumberTaken()
     // A link to nothing counts as taken: writing through it would create its target.
     QVERIFY(QFile::link(root.path() + "/nowhere", folder + "/setup (999).exe"));
     QCOMPARE(downloadTargetPath("setup.exe", true, error), QString());
-    QCOMPARE(error, QString("UpdateChecker: no free name for 'setup.exe' in '%1'").arg(QDir::toNativeSeparators(folder)));
+    QCOMPARE(error,
+             QString("UpdateChecker: no free name for 'setup.exe' in '%1'").arg(QDir::toNativeSeparators(folder)));
     QVERIFY(!QFileInfo::exists(root.path() + "/nowhere"));
 
     // A name without a suffix gets the number at its end.

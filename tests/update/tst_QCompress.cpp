@@ -108,10 +108,7 @@ private slots:
         payload = fixture(QStringLiteral("payload"));
     }
 
-    void roundTrip_data()
-    {
-        addFormatRows({Zlib, Gzip, Bzip2, Lzma, Xz, Store});
-    }
+    void roundTrip_data() { addFormatRows({Zlib, Gzip, Bzip2, Lzma, Xz, Store}); }
 
     void roundTrip()
     {
@@ -154,8 +151,7 @@ private slots:
     void xzDictionaryLimit()
     {
         RecordingObserver observer;
-        QCOMPARE(uncompress(fixture(QStringLiteral("dict64.xz")), Xz, &observer),
-                 QByteArray("dictionary 64 MiB\n"));
+        QCOMPARE(uncompress(fixture(QStringLiteral("dict64.xz")), Xz, &observer), QByteArray("dictionary 64 MiB\n"));
         QVERIFY(observer.errors.isEmpty());
         QVERIFY(uncompress(fixture(QStringLiteral("dict96.xz")), Xz, &observer).isEmpty());
         QCOMPARE(observer.errors, QStringList{QStringLiteral("Memory usage limit reached\n")});
@@ -178,16 +174,13 @@ private slots:
     }
 
     // Every format stops at the cut with an error and keeps what it decoded.
-    void truncatedStream_data()
-    {
-        addFormatRows({Zlib, Gzip, Bzip2, Lzma, Xz, Pbzx});
-    }
+    void truncatedStream_data() { addFormatRows({Zlib, Gzip, Bzip2, Lzma, Xz, Pbzx}); }
 
     void truncatedStream()
     {
         QFETCH(int, format);
-        const QByteArray whole = format == Pbzx ? fixture(QStringLiteral("two.pbzx"))
-                                                : fixture(QStringLiteral("payload.%1").arg(format));
+        const QByteArray whole
+            = format == Pbzx ? fixture(QStringLiteral("two.pbzx")) : fixture(QStringLiteral("payload.%1").arg(format));
         for (qsizetype cut : {qsizetype(1), qsizetype(13), whole.size() / 2, whole.size() - 1}) {
             QByteArray out;
             RecordingObserver observer;
@@ -213,8 +206,7 @@ private slots:
         const QStringList none;
         QTest::newRow("stored chunk") << "stored.pbzx" << part2 << qint64(part2.size()) << none;
         QTest::newRow("xz chunk") << "xz.pbzx" << part1 << qint64(part1.size()) << none;
-        QTest::newRow("xz then stored") << "two.pbzx" << part1 + part2 << qint64(part1.size() + part2.size())
-                                        << none;
+        QTest::newRow("xz then stored") << "two.pbzx" << part1 + part2 << qint64(part1.size() + part2.size()) << none;
         QTest::newRow("no chunks") << "no-chunks.pbzx" << QByteArray() << qint64(0) << none;
         QTest::newRow("bad magic") << "bad-magic.pbzx" << QByteArray() << qint64(-1) << none;
         QTest::newRow("short header") << "short-header.pbzx" << QByteArray() << qint64(-1) << none;

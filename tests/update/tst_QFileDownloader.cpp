@@ -92,8 +92,9 @@ private slots:
         qputenv("QUORBILAN_UPDATE_CA", dir.filePath(QStringLiteral("ca.pem")).toUtf8());
 
         server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        server.start(QStringLiteral("python3"), {QStringLiteral(TEST_SOURCE_DIR "/https_server.py"), dir.path(),
-                                                 dir.filePath(QStringLiteral("requests.log"))});
+        server.start(QStringLiteral("python3"),
+                     {QStringLiteral(TEST_SOURCE_DIR "/https_server.py"), dir.path(),
+                      dir.filePath(QStringLiteral("requests.log"))});
         QVERIFY(server.waitForStarted());
         while (!server.canReadLine())
             QVERIFY2(server.waitForReadyRead(20000), "the test servers did not start");
@@ -111,7 +112,8 @@ private slots:
 
     void fetchesTheFileAsStored()
     {
-        std::unique_ptr<QFileDownloader> downloader(createFileDownloader(url("trusted", "/feed.xml.gz"), nullptr, userAgent));
+        std::unique_ptr<QFileDownloader> downloader(
+            createFileDownloader(url("trusted", "/feed.xml.gz"), nullptr, userAgent));
         QSignalSpy progress(downloader.get(), &QFileDownloader::downloadProgress);
         downloader->download();
 
@@ -236,7 +238,8 @@ private slots:
         std::atomic<QFileDownloader*> running{nullptr};
         int error = -1;
         std::unique_ptr<QThread> job(QThread::create([&] {
-            std::unique_ptr<QFileDownloader> downloader(createFileDownloader(url("trusted", "/stall"), nullptr, userAgent));
+            std::unique_ptr<QFileDownloader> downloader(
+                createFileDownloader(url("trusted", "/stall"), nullptr, userAgent));
             running = downloader.get();
             downloader->download();
             error = downloader->networkError;
@@ -312,7 +315,8 @@ private slots:
         const QList<QSslCertificate> certificates = QSslCertificate::fromData(pem, QSsl::Pem);
         QVERIFY2(certificates.size() > 100, qPrintable(QString::number(certificates.size())));
         // Each certificate under its name and an underline of the same length.
-        static const QRegularExpression entry(QStringLiteral("\n\n([^\n#][^\n]*)\n(=+)\n-----BEGIN CERTIFICATE-----\n"));
+        static const QRegularExpression entry(
+            QStringLiteral("\n\n([^\n#][^\n]*)\n(=+)\n-----BEGIN CERTIFICATE-----\n"));
         int entries = 0;
         for (auto it = entry.globalMatch(QString::fromUtf8(pem)); it.hasNext(); ++entries) {
             const QRegularExpressionMatch match = it.next();

@@ -139,8 +139,8 @@ Message tst_UpdateChecker::manualCheckMessage(QUpdateChecker* checker)
     bool shown = false;
     whenShown<QMessageBox>(window.get(), [&](QMessageBox* box) {
         // As the user reads it: the box shows its main text in bold.
-        message = {box->windowTitle(), QTextDocumentFragment::fromHtml(box->text()).toPlainText(),
-                   box->informativeText()};
+        message
+            = {box->windowTitle(), QTextDocumentFragment::fromHtml(box->text()).toPlainText(), box->informativeText()};
         shown = true;
         box->accept();
     });
@@ -173,10 +173,9 @@ void tst_UpdateChecker::manualCheckMessages_data()
 
     QTest::newRow("up to date") << server.url("/uptodate.xml.gz") << "You're up to date!"
                                 << "Quorbilan 3.0.0 is currently the newest version available.";
-    QTest::newRow("connection refused")
-        << QString("https://127.0.0.1:%1%2").arg(closedPort()).arg(feedPath)
-        << "An error occurred while downloading the update. Please try again later."
-        << "QNetworkReply::ConnectionRefusedError: Connection refused";
+    QTest::newRow("connection refused") << QString("https://127.0.0.1:%1%2").arg(closedPort()).arg(feedPath)
+                                        << "An error occurred while downloading the update. Please try again later."
+                                        << "QNetworkReply::ConnectionRefusedError: Connection refused";
     // The informative text of an untrusted server is checked below: the SSL
     // errors' own texts follow the name.
     QTest::newRow("untrusted certificate")
@@ -279,18 +278,16 @@ void tst_UpdateChecker::manualCheckClearsSkippedVersion()
 {
     auto checker = makeChecker(server.url(feedPath));
     settings->setValueString(SettingUpdateCheckerSkipVersion, "3.2");
-    QVERIFY(manualCheckDialog(checker.get(), [](QUpdatesDialog* dialog) {
-        dialog->findChild<QPushButton*>("remindButton")->click();
-    }));
+    QVERIFY(manualCheckDialog(
+        checker.get(), [](QUpdatesDialog* dialog) { dialog->findChild<QPushButton*>("remindButton")->click(); }));
     QCOMPARE(settings->valueString(SettingUpdateCheckerSkipVersion), QString());
 }
 
 void tst_UpdateChecker::skipStoresVersionAndAutomaticCheckReportsNothing()
 {
     auto checker = makeChecker(server.url(feedPath));
-    QVERIFY(manualCheckDialog(checker.get(), [](QUpdatesDialog* dialog) {
-        dialog->findChild<QPushButton*>("skipButton")->click();
-    }));
+    QVERIFY(manualCheckDialog(checker.get(),
+                              [](QUpdatesDialog* dialog) { dialog->findChild<QPushButton*>("skipButton")->click(); }));
     QCOMPARE(settings->valueString(SettingUpdateCheckerSkipVersion), QStringLiteral("3.2"));
     QCOMPARE(checker->skipVersion, QStringLiteral("3.2"));
     QVERIFY(!settings->valueDateTime(SettingUpdateCheckerNextCheck).isValid());
@@ -346,7 +343,7 @@ void tst_UpdateChecker::checkForUpdateChangesNothingWhileDialogOpen()
         settings->setValueString(SettingUpdateCheckerSkipVersion, "9.9");
         checker->checkForUpdate(true, 5);
         refused = settings->valueString(SettingUpdateCheckerSkipVersion) == "9.9" && !checker->timer->isActive()
-                  && checker->intervalHours == 0;
+            && checker->intervalHours == 0;
         dialog->findChild<QPushButton*>("remindButton")->click();
     }));
     QVERIFY(refused);
@@ -461,8 +458,8 @@ void tst_UpdateChecker::updateDialogTexts()
 
 void tst_UpdateChecker::updateDialogWithoutSettingsOrInstallableVersion()
 {
-    auto withoutStore = std::make_unique<QUpdateChecker>(server.url(feedPath), "Quorbilan", "3.0.0", nullptr, language.get(),
-                                                         nullptr, nullptr);
+    auto withoutStore = std::make_unique<QUpdateChecker>(server.url(feedPath), "Quorbilan", "3.0.0", nullptr,
+                                                         language.get(), nullptr, nullptr);
     QVERIFY(withoutStore->availableUpdate->fromXML(exampleFeed(server.url("/download/x.sh"))));
     {
         QUpdatesDialog dialog(withoutStore.get(), nullptr);
@@ -474,8 +471,8 @@ void tst_UpdateChecker::updateDialogWithoutSettingsOrInstallableVersion()
     }
 
     // Only 3.2 is newer than 3.1, and it cannot be installed from the program.
-    auto only32 = std::make_unique<QUpdateChecker>(server.url(feedPath), "Quorbilan", "3.1", settings.get(), language.get(),
-                                                   nullptr, window.get());
+    auto only32 = std::make_unique<QUpdateChecker>(server.url(feedPath), "Quorbilan", "3.1", settings.get(),
+                                                   language.get(), nullptr, window.get());
     QVERIFY(only32->availableUpdate->fromXML(exampleFeed(server.url("/download/x.sh"), "noInstall=\"\"")));
     QUpdatesDialog dialog(only32.get(), window.get());
     QVERIFY(!dialog.findChild<QPushButton*>("installButton")->isEnabled());

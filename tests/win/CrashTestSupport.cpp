@@ -6,7 +6,7 @@ namespace CrashTest {
 
 namespace {
 
-void removeTree(const std::wstring &path)
+void removeTree(const std::wstring& path)
 {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
@@ -36,7 +36,7 @@ Folder::Folder()
     GetTempPathW(MAX_PATH, temp);
     static int counter = 0;
     m_path = std::wstring(temp) + L"crashtest_" + std::to_wstring(GetCurrentProcessId()) + L"_"
-             + std::to_wstring(++counter);
+        + std::to_wstring(++counter);
     removeTree(m_path);
     CreateDirectoryW(m_path.c_str(), nullptr);
 }
@@ -46,15 +46,14 @@ Folder::~Folder()
     removeTree(m_path);
 }
 
-int run(const std::wstring &exe, const std::wstring &arguments, const std::wstring &folder,
-        DWORD timeoutMs)
+int run(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder, DWORD timeoutMs)
 {
     std::wstring line = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &process))
+    if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process))
         return -2;
     CloseHandle(process.hThread);
     DWORD code = DWORD(-1);
@@ -66,10 +65,10 @@ int run(const std::wstring &exe, const std::wstring &arguments, const std::wstri
     return int(code);
 }
 
-std::wstring readWide(const std::wstring &path)
+std::wstring readWide(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return {};
     const DWORD size = GetFileSize(file, nullptr);
@@ -80,10 +79,9 @@ std::wstring readWide(const std::wstring &path)
     return text;
 }
 
-std::string head(const std::wstring &path)
+std::string head(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return {};
     char bytes[4] = {};
@@ -93,12 +91,12 @@ std::string head(const std::wstring &path)
     return std::string(bytes, got);
 }
 
-bool exists(const std::wstring &path)
+bool exists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool waitForFile(const std::wstring &path, DWORD timeoutMs)
+bool waitForFile(const std::wstring& path, DWORD timeoutMs)
 {
     for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
         // The writer may still hold it: wait until it has content.
@@ -109,7 +107,7 @@ bool waitForFile(const std::wstring &path, DWORD timeoutMs)
     return false;
 }
 
-std::wstring findFile(const std::wstring &folder, const std::wstring &pattern, int *count)
+std::wstring findFile(const std::wstring& folder, const std::wstring& pattern, int* count)
 {
     std::wstring first;
     *count = 0;
@@ -125,22 +123,19 @@ std::wstring findFile(const std::wstring &folder, const std::wstring &pattern, i
     return first;
 }
 
-MailtoHandler::MailtoHandler(const std::wstring &command)
+MailtoHandler::MailtoHandler(const std::wstring& command)
 {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, mailtoKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key, nullptr)
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, mailtoKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr)
         != ERROR_SUCCESS)
         return;
     wchar_t old[2048] = {};
     DWORD size = sizeof old - sizeof(wchar_t);
-    m_hadOld = RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE *>(old),
-                                &size)
-               == ERROR_SUCCESS;
+    m_hadOld = RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
     m_old = old;
-    m_ok = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(command.c_str()),
+    m_ok = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                           DWORD((command.size() + 1) * sizeof(wchar_t)))
-           == ERROR_SUCCESS;
+        == ERROR_SUCCESS;
     RegCloseKey(key);
 }
 
@@ -150,7 +145,7 @@ MailtoHandler::~MailtoHandler()
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, mailtoKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return;
     if (m_hadOld)
-        RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(m_old.c_str()),
+        RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(m_old.c_str()),
                        DWORD((m_old.size() + 1) * sizeof(wchar_t)));
     else
         RegDeleteValueW(key, nullptr);

@@ -12,12 +12,12 @@ namespace {
 
 struct Case
 {
-    const char *group;
-    const char *name;
+    const char* group;
+    const char* name;
     Function function;
 };
 
-std::vector<Case> &cases()
+std::vector<Case>& cases()
 {
     static std::vector<Case> all;
     return all;
@@ -27,28 +27,28 @@ bool currentFailed = false;
 
 } // namespace
 
-Registration::Registration(const char *group, const char *name, Function function)
+Registration::Registration(const char* group, const char* name, Function function)
 {
     cases().push_back({group, name, function});
 }
 
-void fail(const char *file, int line, const std::string &message)
+void fail(const char* file, int line, const std::string& message)
 {
     currentFailed = true;
     std::printf("    %s:%d: %s\n", file, line, message.c_str());
 }
 
-std::string utf8(const std::wstring &text)
+std::string utf8(const std::wstring& text)
 {
     return wideToUtf8(text);
 }
 
-std::string show(const std::wstring &text)
+std::string show(const std::wstring& text)
 {
     return '"' + utf8(text) + '"';
 }
 
-std::string show(const std::string &text)
+std::string show(const std::string& text)
 {
     return '"' + text + '"';
 }
@@ -61,12 +61,12 @@ std::wstring exeFolder()
 
 } // namespace WinTest
 
-int wmain(int argc, wchar_t **argv)
+int wmain(int argc, wchar_t** argv)
 {
     const std::string group = argc > 1 ? WinTest::utf8(argv[1]) : std::string();
     int passed = 0;
     int failed = 0;
-    for (const WinTest::Case &c : WinTest::cases()) {
+    for (const WinTest::Case& c : WinTest::cases()) {
         if (!group.empty() && group != c.group)
             continue;
         WinTest::currentFailed = false;
@@ -77,7 +77,6 @@ int wmain(int argc, wchar_t **argv)
         std::fflush(stdout);
         (WinTest::currentFailed ? failed : passed) += 1;
     }
-    std::printf("wintests %s: %d passed, %d failed\n", group.empty() ? "(all)" : group.c_str(),
-                passed, failed);
+    std::printf("wintests %s: %d passed, %d failed\n", group.empty() ? "(all)" : group.c_str(), passed, failed);
     return failed > 0 || passed == 0 ? 1 : 0;
 }

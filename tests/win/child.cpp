@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-int wmain(int argc, wchar_t **argv)
+int wmain(int argc, wchar_t** argv)
 {
     if (argc > 1 && std::wstring(argv[1]) == L"osnames") {
         const std::wstring line = windowsShortName() + L"|" + windowsDisplayName();

@@ -4,7 +4,7 @@
 
 #include <string>
 
-int wmain(int argc, wchar_t **argv)
+int wmain(int argc, wchar_t** argv)
 {
     ConsoleWriter::attachConsole();
     ConsoleWriter::printLine(L"first line");

@@ -12,10 +12,9 @@ namespace {
 
 std::wstring answer;
 
-void writeFile(const wchar_t *name, const std::wstring &text)
+void writeFile(const wchar_t* name, const std::wstring& text)
 {
-    HANDLE file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
     DWORD written = 0;
@@ -32,7 +31,7 @@ std::wstring itemText(HWND box, int id)
     return text;
 }
 
-DWORD WINAPI answerBox(void *)
+DWORD WINAPI answerBox(void*)
 {
     HWND box = nullptr;
     // Visible only once its initialisation is done.
@@ -40,24 +39,24 @@ DWORD WINAPI answerBox(void *)
         Sleep(50);
     const UINT close = GetMenuState(GetSystemMenu(box, FALSE), SC_CLOSE, MF_BYCOMMAND);
     const LRESULT defaultId = SendMessageW(box, DM_GETDEFID, 0, 0);
-    writeFile(L"box.txt", itemText(box, IDYES) + L"|" + itemText(box, IDNO) + L"|"
-                              + itemText(box, IDOK) + L"|" + itemText(box, 1000) + L"|"
-                              + (close & MF_GRAYED ? L"close greyed" : L"close enabled") + L"|"
-                              + std::to_wstring(LOWORD(defaultId)));
+    writeFile(L"box.txt",
+              itemText(box, IDYES) + L"|" + itemText(box, IDNO) + L"|" + itemText(box, IDOK) + L"|"
+                  + itemText(box, 1000) + L"|" + (close & MF_GRAYED ? L"close greyed" : L"close enabled") + L"|"
+                  + std::to_wstring(LOWORD(defaultId)));
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer == L"send" ? IDYES : IDNO, BN_CLICKED), 0);
     return 0;
 }
 
-LONG WINAPI otherFilter(EXCEPTION_POINTERS *)
+LONG WINAPI otherFilter(EXCEPTION_POINTERS*)
 {
     ExitProcess(99);
 }
 
-int *volatile nowhere = nullptr;
+int* volatile nowhere = nullptr;
 
 } // namespace
 
-int wmain(int argc, wchar_t **argv)
+int wmain(int argc, wchar_t** argv)
 {
     if (argc < 3 || std::wstring(argv[1]) != L"crash")
         return 2;

@@ -11,41 +11,37 @@ namespace {
 
 HMODULE self = nullptr;
 
-std::wstring text(const wchar_t *value)
+std::wstring text(const wchar_t* value)
 {
     return value ? value : L"(null)";
 }
 
 } // namespace
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void *)
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
 {
     if (reason == DLL_PROCESS_ATTACH)
         self = instance;
     return TRUE;
 }
 
-extern "C" __declspec(dllexport) ULONG WINAPI MAPISendMailW(ULONG_PTR session, ULONG_PTR window,
-                                                            MapiMessageW *message, ULONG flags,
-                                                            ULONG reserved)
+extern "C" __declspec(dllexport) ULONG WINAPI
+    MAPISendMailW(ULONG_PTR session, ULONG_PTR window, MapiMessageW* message, ULONG flags, ULONG reserved)
 {
-    std::wstring record = L"session=" + std::to_wstring(session) + L"|window="
-                          + std::to_wstring(window) + L"|flags=" + std::to_wstring(flags)
-                          + L"|reserved=" + std::to_wstring(reserved) + L"|subject="
-                          + text(message->lpszSubject) + L"|note=" + text(message->lpszNoteText)
-                          + L"|recipients=" + std::to_wstring(message->nRecipCount);
+    std::wstring record = L"session=" + std::to_wstring(session) + L"|window=" + std::to_wstring(window) + L"|flags="
+        + std::to_wstring(flags) + L"|reserved=" + std::to_wstring(reserved) + L"|subject=" + text(message->lpszSubject)
+        + L"|note=" + text(message->lpszNoteText) + L"|recipients=" + std::to_wstring(message->nRecipCount);
     for (ULONG i = 0; i < message->nRecipCount; ++i)
         record += L"|to=" + std::to_wstring(message->lpRecips[i].ulRecipClass) + L":"
-                  + text(message->lpRecips[i].lpszAddress) + L":" + text(message->lpRecips[i].lpszName);
+            + text(message->lpRecips[i].lpszAddress) + L":" + text(message->lpRecips[i].lpszName);
     record += L"|files=" + std::to_wstring(message->nFileCount);
     for (ULONG i = 0; i < message->nFileCount; ++i)
-        record += L"|file=" + text(message->lpFiles[i].lpszPathName) + L":"
-                  + text(message->lpFiles[i].lpszFileName);
+        record += L"|file=" + text(message->lpFiles[i].lpszPathName) + L":" + text(message->lpFiles[i].lpszFileName);
 
     wchar_t path[MAX_PATH * 4] = {};
     GetModuleFileNameW(self, path, MAX_PATH * 4);
-    HANDLE file = CreateFileW((std::wstring(path) + L".txt").c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW((std::wstring(path) + L".txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         DWORD written = 0;
         WriteFile(file, record.c_str(), DWORD(record.size() * sizeof(wchar_t)), &written, nullptr);

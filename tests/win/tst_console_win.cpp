@@ -6,9 +6,9 @@
 
 namespace {
 
-const char *expectedStdout = "first line\r\nlone\r\nbreak and\r\npair\r\n"
+const char* expectedStdout = "first line\r\nlone\r\nbreak and\r\npair\r\n"
                              "Profil \xc3\xa9t\xc3\xa9 \xe2\x80\x93 \xe6\x97\xa5\xe6\x9c\xac\r\n";
-const char *expectedStderr = "Error: G\xc3\xb6teborg \xe6\x97\xa5\xe6\x9c\xac\r\n";
+const char* expectedStderr = "Error: G\xc3\xb6teborg \xe6\x97\xa5\xe6\x9c\xac\r\n";
 
 std::string readAll(HANDLE handle)
 {
@@ -20,7 +20,7 @@ std::string readAll(HANDLE handle)
     return data;
 }
 
-std::string readFileBytes(const std::wstring &path)
+std::string readFileBytes(const std::wstring& path)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -30,14 +30,14 @@ std::string readFileBytes(const std::wstring &path)
     return data;
 }
 
-HANDLE createOutputFile(const std::wstring &path)
+HANDLE createOutputFile(const std::wstring& path)
 {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
 }
 
 // Runs the console child with the given handles; returns its exit code or -1.
-int runChild(const std::wstring &exitCode, HANDLE out, HANDLE err)
+int runChild(const std::wstring& exitCode, HANDLE out, HANDLE err)
 {
     const std::wstring exe = WinTest::exeFolder() + L"wintests_console.exe";
     std::wstring commandLine = L"\"" + exe + L"\" " + exitCode;

@@ -40,7 +40,7 @@ std::wstring exeFolder()
     return WinTest::exeFolder();
 }
 
-bool copyAs(const std::wstring &source, const std::wstring &target)
+bool copyAs(const std::wstring& source, const std::wstring& target)
 {
     return CopyFileW((exeFolder() + source).c_str(), target.c_str(), FALSE) != 0;
 }
@@ -53,8 +53,8 @@ WIN_TEST(crashtexts, expandsPlaceholders)
     const std::wstring winver = winverString();
     struct Case
     {
-        const wchar_t *appName;
-        const wchar_t *text;
+        const wchar_t* appName;
+        const wchar_t* text;
         bool fileNameOnly;
         std::wstring expected;
     };
@@ -67,7 +67,7 @@ WIN_TEST(crashtexts, expandsPlaceholders)
         {L"%app_name%", L"%app_name%!", false, L"%app_name%!"},
         {L"Quorbilan", L"%app_name% - Unhandled Exception", false, L"Quorbilan - Unhandled Exception"},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         CrashHandler::setAppName(c.appName);
         CHECK_EQ(expandPlaceholders(c.text, c.fileNameOnly), c.expected);
     }
@@ -114,7 +114,7 @@ WIN_TEST(mail, findsOutlookAsTheMailtoHandler)
         {L"\"" + std::wstring(shortPath) + L"\" /m \"%1\"",
          std::wstring(shortPath).find(L'~') != std::wstring::npos ? outlook : std::wstring(shortPath)},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         MailtoHandler handler(c.command);
         CHECK(handler.ok());
         CHECK_EQ(defaultMailClientOutlookPath(), c.expected);
@@ -134,8 +134,7 @@ WIN_TEST(mail, takesTheFirstRouteThatWorks)
     const std::wstring mapi = mapiFolder + L"\\MAPI32.DLL";
     CHECK(copyAs(L"wintests_mapi.dll", mapi));
     HMODULE recording = LoadLibraryW(mapi.c_str());
-    CHECK_MSG(recording && GetProcAddress(recording, "recordingMapi"),
-              "the recording MAPI32.DLL was not loaded");
+    CHECK_MSG(recording && GetProcAddress(recording, "recordingMapi"), "the recording MAPI32.DLL was not loaded");
     const std::wstring attachment = L"C:\\dumps\\a & b.dmp";
     const std::wstring body = L"line one\nline two";
 
@@ -145,8 +144,8 @@ WIN_TEST(mail, takesTheFirstRouteThatWorks)
         sendMail(0, L"Subject", body, L"s@example.com", attachment);
         CHECK(waitForFile(outlook + L".txt"));
         CHECK_EQ(readWide(outlook + L".txt"),
-                 L"\"" + outlook + L"\" /a \"" + attachment
-                     + L"\" /m \"s@example.com&subject=Subject&body=" + body + L"\"");
+                 L"\"" + outlook + L"\" /a \"" + attachment + L"\" /m \"s@example.com&subject=Subject&body=" + body
+                     + L"\"");
         CHECK(!exists(mapi + L".txt"));
     }
     // Another mail program: Simple MAPI with recipient and attachment.
@@ -156,8 +155,7 @@ WIN_TEST(mail, takesTheFirstRouteThatWorks)
         CHECK(waitForFile(mapi + L".txt"));
         CHECK_EQ(readWide(mapi + L".txt"),
                  L"session=0|window=0|flags=12|reserved=0|subject=Subject|note=" + body
-                     + L"|recipients=1|to=1:s@example.com:(null)|files=1|file=" + attachment
-                     + L":(null)");
+                     + L"|recipients=1|to=1:s@example.com:(null)|files=1|file=" + attachment + L":(null)");
         CHECK(!exists(mailer + L".txt"));
         DeleteFileW((mapi + L".txt").c_str());
     }
@@ -193,7 +191,7 @@ WIN_TEST(mail, takesTheFirstRouteThatWorks)
 namespace {
 
 // The crash child's dump: one file of the expected name holding a minidump.
-void checkDump(const Folder &folder, std::wstring *path)
+void checkDump(const Folder& folder, std::wstring* path)
 {
     int count = 0;
     const std::wstring name = findFile(folder.path(), L"*.dmp", &count);
@@ -229,14 +227,14 @@ WIN_TEST(crash, reportEndsWithExitCode1)
             continue;
         }
         CHECK(waitForFile(outlook + L".txt"));
-        const std::wstring body =
-            L"Hello, Support.\n\nI'm having a problem with CrashTest. The dump file is attached.\n"
-            L"(don't forget to attach the file " + dump + L")\n\nMy windows version is "
-            + winverString() + L" and my actions before the problem were... (put some words please)";
+        const std::wstring body
+            = L"Hello, Support.\n\nI'm having a problem with CrashTest. The dump file is attached.\n"
+              L"(don't forget to attach the file "
+            + dump + L")\n\nMy windows version is " + winverString()
+            + L" and my actions before the problem were... (put some words please)";
         CHECK_EQ(readWide(outlook + L".txt"),
                  L"\"" + outlook + L"\" /a \"" + dump
-                     + L"\" /m \"reports@example.org&subject=CrashTest 1.2.3.4 Bug Report&body="
-                     + body + L"\"");
+                     + L"\" /m \"reports@example.org&subject=CrashTest 1.2.3.4 Bug Report&body=" + body + L"\"");
     }
 }
 
@@ -245,11 +243,9 @@ WIN_TEST(crash, unwritableFolderGivesNoDumpAndNoBox)
     // No file can be made in /proc. Nobody would answer a box: a shown one
     // would hold the child until the timeout.
     HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg", 0, nullptr, 0, KEY_WRITE,
-                    nullptr, &key, nullptr);
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
     const DWORD off = 0;
-    RegSetValueExW(key, L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&off),
-                   sizeof off);
+    RegSetValueExW(key, L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
     RegCloseKey(key);
     const int code = run(exeFolder() + L"wintests_crash.exe", L"crash none", L"Z:\\proc", 60000);
     CHECK(code != -1);

@@ -59,11 +59,7 @@ WIN_TEST(darkmode, splitToInts)
         std::vector<int> numbers;
     };
     const Case cases[] = {
-        {L"10..1", {10, 0, 1}},
-        {L"", {}},
-        {L"1.", {1}},
-        {L".1", {0, 1}},
-        {L"10.0.17763.1", {10, 0, 17763, 1}},
+        {L"10..1", {10, 0, 1}},    {L"", {}}, {L"1.", {1}}, {L".1", {0, 1}}, {L"10.0.17763.1", {10, 0, 17763, 1}},
         {L"x.7b. -3", {0, 7, -3}},
     };
     for (const Case& c : cases) {
@@ -86,14 +82,10 @@ WIN_TEST(darkmode, supportDecision)
         int build;
     };
     const Case cases[] = {
-        {L"10.0.17763.1", true, 17763},
-        {L"10.0.17762.1", false, 17762},
-        {L"10.0.17763", false, 0},
-        {L"10.0.22621.2506", true, 22621},
-        {L"10.1.0.0", true, 0},
-        {L"11.0.0.0", true, 0},
-        {L"6.3.9600.17415", false, 9600},
-        {L"", false, 0},
+        {L"10.0.17763.1", true, 17763},   {L"10.0.17762.1", false, 17762},
+        {L"10.0.17763", false, 0},        {L"10.0.22621.2506", true, 22621},
+        {L"10.1.0.0", true, 0},           {L"11.0.0.0", true, 0},
+        {L"6.3.9600.17415", false, 9600}, {L"", false, 0},
     };
     for (const Case& c : cases) {
         int build = -1;

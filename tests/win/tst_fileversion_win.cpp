@@ -20,7 +20,7 @@ WIN_TEST(fileversion, resourceTexts)
 
     // Forward slashes reach the same file.
     std::wstring slashed = child;
-    for (wchar_t &c : slashed)
+    for (wchar_t& c : slashed)
         c = c == L'\\' ? L'/' : c;
     FileVersionInfo again;
     CHECK(readFileVersionInfo(slashed.c_str(), again));
@@ -46,7 +46,7 @@ WIN_TEST(fileversion, noResource)
 {
     // The test executable has a manifest but no version resource.
     const std::wstring self = WinTest::exeFolder() + L"wintests.exe";
-    for (const std::wstring &path : {self, WinTest::exeFolder() + L"missing.exe"}) {
+    for (const std::wstring& path : {self, WinTest::exeFolder() + L"missing.exe"}) {
         FileVersionInfo info;
         CHECK_MSG(!readFileVersionInfo(path.c_str(), info), WinTest::utf8(path));
         CHECK(info.empty);

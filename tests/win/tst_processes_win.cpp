@@ -12,12 +12,12 @@ using ProcessHelpers::Process;
 
 namespace {
 
-bool sameTextNoCase(const std::wstring &a, const std::wstring &b)
+bool sameTextNoCase(const std::wstring& a, const std::wstring& b)
 {
     return a.size() == b.size() && findNoCase(a, b, 0) == 0;
 }
 
-std::wstring withoutLongPathPrefix(const std::wstring &path)
+std::wstring withoutLongPathPrefix(const std::wstring& path)
 {
     return path.rfind(L"\\\\?\\", 0) == 0 ? path.substr(4) : path;
 }
@@ -26,13 +26,13 @@ std::wstring withoutLongPathPrefix(const std::wstring &path)
 class Child
 {
 public:
-    explicit Child(const std::wstring &path)
+    explicit Child(const std::wstring& path)
     {
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         std::wstring commandLine = L"\"" + path + L"\"";
-        started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                                 nullptr, nullptr, &startup, &info);
+        started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                 &startup, &info);
     }
     ~Child()
     {
@@ -59,10 +59,10 @@ WIN_TEST(processes, childListedWithPathAndParent)
     CHECK(child.started);
 
     const DWORD childId = child.info.dwProcessId;
-    const std::vector<Process> found = ProcessHelpers::runningProcesses(
-        [childId](const Process &p) { return p.processId == childId; });
+    const std::vector<Process> found
+        = ProcessHelpers::runningProcesses([childId](const Process& p) { return p.processId == childId; });
     CHECK_EQ(found.size(), std::size_t(1));
-    const Process &p = found.front();
+    const Process& p = found.front();
     CHECK_MSG(sameTextNoCase(p.imagePath, childPath), WinTest::show(p.imagePath));
     CHECK_EQ(p.parentProcessId, uint32_t(GetCurrentProcessId()));
     const uint64_t created = p.creationTime;
@@ -75,7 +75,7 @@ WIN_TEST(processes, childListedWithPathAndParent)
 WIN_TEST(processes, filterAndFirstEntry)
 {
     int calls = 0;
-    const std::vector<Process> none = ProcessHelpers::runningProcesses([&calls](const Process &) {
+    const std::vector<Process> none = ProcessHelpers::runningProcesses([&calls](const Process&) {
         ++calls;
         return false;
     });
@@ -85,11 +85,10 @@ WIN_TEST(processes, filterAndFirstEntry)
     const std::vector<Process> all = ProcessHelpers::runningProcesses({});
     const DWORD selfId = GetCurrentProcessId();
     bool selfFound = false;
-    for (const Process &p : all) {
+    for (const Process& p : all) {
         if (p.processId == selfId) {
             selfFound = true;
-            CHECK_MSG(sameTextNoCase(p.imagePath, ProcessHelpers::moduleFileName(nullptr)),
-                      WinTest::show(p.imagePath));
+            CHECK_MSG(sameTextNoCase(p.imagePath, ProcessHelpers::moduleFileName(nullptr)), WinTest::show(p.imagePath));
         }
     }
     CHECK(selfFound);
@@ -102,7 +101,7 @@ WIN_TEST(processes, filterAndFirstEntry)
     const BOOL first = Process32FirstW(snapshot, &entry);
     CloseHandle(snapshot);
     CHECK(first);
-    for (const Process &p : all)
+    for (const Process& p : all)
         CHECK_MSG(p.processId != entry.th32ProcessID, WinTest::show(p.imagePath));
 }
 
@@ -115,8 +114,7 @@ WIN_TEST(processes, moduleNameBeyondMaxPath)
     // A folder deep enough that the module's path passes MAX_PATH.
     wchar_t temp[MAX_PATH + 1] = {};
     CHECK(GetTempPathW(MAX_PATH + 1, temp) > 0);
-    std::wstring folder = std::wstring(L"\\\\?\\") + temp + L"quorbilan-deep-"
-                          + std::to_wstring(GetCurrentProcessId());
+    std::wstring folder = std::wstring(L"\\\\?\\") + temp + L"quorbilan-deep-" + std::to_wstring(GetCurrentProcessId());
     std::vector<std::wstring> created;
     CHECK(CreateDirectoryW(folder.c_str(), nullptr));
     created.push_back(folder);
@@ -142,15 +140,14 @@ WIN_TEST(processes, moduleNameBeyondMaxPath)
 
     CHECK(module);
     CHECK_MSG(name.size() > MAX_PATH, WinTest::show(name));
-    CHECK_MSG(sameTextNoCase(withoutLongPathPrefix(name), withoutLongPathPrefix(copy)),
-              WinTest::show(name));
+    CHECK_MSG(sameTextNoCase(withoutLongPathPrefix(name), withoutLongPathPrefix(copy)), WinTest::show(name));
 }
 
 WIN_TEST(processes, threadDescription)
 {
-    using GetThreadDescriptionFunction = HRESULT(WINAPI *)(HANDLE, PWSTR *);
+    using GetThreadDescriptionFunction = HRESULT(WINAPI*)(HANDLE, PWSTR*);
     const auto getDescription = reinterpret_cast<GetThreadDescriptionFunction>(
-        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"Kernel32.dll"), "GetThreadDescription")));
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"Kernel32.dll"), "GetThreadDescription")));
     std::wstring seen;
     std::thread worker([&] {
         ProcessHelpers::setCurrentThreadDescription(L"mainThread");

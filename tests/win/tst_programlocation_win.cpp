@@ -16,14 +16,14 @@ namespace {
 
 std::wstring forward(std::wstring path)
 {
-    for (wchar_t &c : path) {
+    for (wchar_t& c : path) {
         if (c == L'\\')
             c = L'/';
     }
     return path;
 }
 
-bool makeFile(const std::wstring &path)
+bool makeFile(const std::wstring& path)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -32,21 +32,21 @@ bool makeFile(const std::wstring &path)
     return true;
 }
 
-bool makeFolders(const std::wstring &path)
+bool makeFolders(const std::wstring& path)
 {
     return SHCreateDirectoryExW(nullptr, path.c_str(), nullptr) == ERROR_SUCCESS
-           || GetLastError() == ERROR_ALREADY_EXISTS;
+        || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-bool makeShortcut(const std::wstring &shortcut, const std::wstring &target)
+bool makeShortcut(const std::wstring& shortcut, const std::wstring& target)
 {
     bool saved = false;
-    IShellLinkW *link = nullptr;
+    IShellLinkW* link = nullptr;
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                   reinterpret_cast<void **>(&link)))) {
-        IPersistFile *file = nullptr;
+                                   reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
         if (SUCCEEDED(link->SetPath(target.c_str()))
-            && SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file)))) {
+            && SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
             saved = SUCCEEDED(file->Save(shortcut.c_str(), TRUE));
             file->Release();
         }
@@ -60,10 +60,10 @@ struct AppPathsKeys
 {
     ~AppPathsKeys()
     {
-        for (const auto &key : made)
+        for (const auto& key : made)
             RegDeleteKeyExW(key.hive, key.path.c_str(), key.view, 0);
     }
-    bool set(HKEY hive, REGSAM view, const std::wstring &name, const std::wstring *value)
+    bool set(HKEY hive, REGSAM view, const std::wstring& name, const std::wstring* value)
     {
         const std::wstring path = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + name;
         HKEY key = nullptr;
@@ -73,7 +73,7 @@ struct AppPathsKeys
         made.push_back({hive, path, view});
         LONG status = ERROR_SUCCESS;
         if (value)
-            status = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(value->c_str()),
+            status = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value->c_str()),
                                     DWORD((value->size() + 1) * sizeof(wchar_t)));
         RegCloseKey(key);
         return status == ERROR_SUCCESS;
@@ -101,23 +101,23 @@ struct World
         const std::wstring userMenu = base + L"\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
         const std::wstring allMenu = base + L"\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
         ok = makeFolders(apps) && makeFolders(userMenu + L"\\Mozilla") && makeFolders(userMenu + L"\\Sub\\Deeper")
-             && makeFolders(allMenu);
-        for (const wchar_t *file : {L"user.exe", L"machine.exe", L"x86.exe", L"firefox-user.exe",
-                                    L"firefox-all.exe", L"deep.exe", L"gone.exe"})
+            && makeFolders(allMenu);
+        for (const wchar_t* file : {L"user.exe", L"machine.exe", L"x86.exe", L"firefox-user.exe", L"firefox-all.exe",
+                                    L"deep.exe", L"gone.exe"})
             ok = ok && makeFile(apps + L"\\" + file);
         ok = ok && makeShortcut(userMenu + L"\\Mozilla\\Firefox.lnk", apps + L"\\firefox-user.exe")
-             && makeShortcut(allMenu + L"\\Firefox.lnk", apps + L"\\firefox-all.exe")
-             && makeShortcut(allMenu + L"\\Machine Only.lnk", apps + L"\\machine.exe")
-             && makeShortcut(userMenu + L"\\Sub\\Deeper\\Deep Tool.lnk", apps + L"\\deep.exe")
-             && makeShortcut(userMenu + L"\\Gone.lnk", apps + L"\\gone.exe")
-             && makeShortcut(userMenu + L"\\Tool.backup.lnk", apps + L"\\deep.exe")
-             && makeFile(userMenu + L"\\readme.txt") && DeleteFileW((apps + L"\\gone.exe").c_str());
+            && makeShortcut(allMenu + L"\\Firefox.lnk", apps + L"\\firefox-all.exe")
+            && makeShortcut(allMenu + L"\\Machine Only.lnk", apps + L"\\machine.exe")
+            && makeShortcut(userMenu + L"\\Sub\\Deeper\\Deep Tool.lnk", apps + L"\\deep.exe")
+            && makeShortcut(userMenu + L"\\Gone.lnk", apps + L"\\gone.exe")
+            && makeShortcut(userMenu + L"\\Tool.backup.lnk", apps + L"\\deep.exe")
+            && makeFile(userMenu + L"\\readme.txt") && DeleteFileW((apps + L"\\gone.exe").c_str());
         // Hidden shortcuts and everything in a hidden folder are not listed.
         ok = ok && makeFolders(userMenu + L"\\Secret")
-             && makeShortcut(userMenu + L"\\Secret\\Secret Tool.lnk", apps + L"\\deep.exe")
-             && makeShortcut(userMenu + L"\\Hidden Tool.lnk", apps + L"\\deep.exe")
-             && SetFileAttributesW((userMenu + L"\\Secret").c_str(), FILE_ATTRIBUTE_HIDDEN)
-             && SetFileAttributesW((userMenu + L"\\Hidden Tool.lnk").c_str(), FILE_ATTRIBUTE_HIDDEN);
+            && makeShortcut(userMenu + L"\\Secret\\Secret Tool.lnk", apps + L"\\deep.exe")
+            && makeShortcut(userMenu + L"\\Hidden Tool.lnk", apps + L"\\deep.exe")
+            && SetFileAttributesW((userMenu + L"\\Secret").c_str(), FILE_ATTRIBUTE_HIDDEN)
+            && SetFileAttributesW((userMenu + L"\\Hidden Tool.lnk").c_str(), FILE_ATTRIBUTE_HIDDEN);
         goneShortcut = forward(userMenu + L"\\Gone.lnk");
         SetEnvironmentVariableW(L"APPDATA", (base + L"\\Roaming").c_str());
         SetEnvironmentVariableW(L"ProgramData", (base + L"\\ProgramData").c_str());
@@ -128,18 +128,18 @@ struct World
         const std::wstring missing = apps + L"\\uninstalled.exe";
         const std::wstring empty;
         ok = ok && keys.set(HKEY_CURRENT_USER, 0, L"qbtest-both.exe", &user)
-             && keys.set(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, L"qbtest-both.exe", &machine)
-             && keys.set(HKEY_CURRENT_USER, 0, L"qbtest-stale.exe", &missing)
-             && keys.set(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, L"qbtest-stale.exe", &machine)
-             && keys.set(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, L"qbtest-view.exe", &empty)
-             && keys.set(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, L"qbtest-view.exe", &x86)
-             && keys.set(HKEY_CURRENT_USER, 0, L"qbtest-novalue.exe", nullptr)
-             && keys.set(HKEY_CURRENT_USER, 0, L"Machine Only", &missing);
+            && keys.set(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, L"qbtest-both.exe", &machine)
+            && keys.set(HKEY_CURRENT_USER, 0, L"qbtest-stale.exe", &missing)
+            && keys.set(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, L"qbtest-stale.exe", &machine)
+            && keys.set(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, L"qbtest-view.exe", &empty)
+            && keys.set(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, L"qbtest-view.exe", &x86)
+            && keys.set(HKEY_CURRENT_USER, 0, L"qbtest-novalue.exe", nullptr)
+            && keys.set(HKEY_CURRENT_USER, 0, L"Machine Only", &missing);
     }
     ~World()
     {
-        for (const wchar_t *file : {L"user.exe", L"machine.exe", L"x86.exe", L"firefox-user.exe",
-                                    L"firefox-all.exe", L"deep.exe"})
+        for (const wchar_t* file :
+             {L"user.exe", L"machine.exe", L"x86.exe", L"firefox-user.exe", L"firefox-all.exe", L"deep.exe"})
             DeleteFileW((apps + L"\\" + file).c_str());
         // Only this test's own tree.
         std::wstring tree = base + L'\0';
@@ -158,13 +158,13 @@ struct World
     bool ok = false;
 };
 
-World &world()
+World& world()
 {
     static World instance;
     return instance;
 }
 
-std::wstring app(const wchar_t *file)
+std::wstring app(const wchar_t* file)
 {
     return forward(world().apps + L"\\" + file);
 }

@@ -12,10 +12,9 @@ class TestKey
 public:
     TestKey()
     {
-        const std::wstring path = L"Software\\Tulverhaven Software\\QuorbilanWinTests\\"
-                                  + std::to_wstring(GetCurrentProcessId());
-        RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key, nullptr);
+        const std::wstring path
+            = L"Software\\Tulverhaven Software\\QuorbilanWinTests\\" + std::to_wstring(GetCurrentProcessId());
+        RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
         m_path = path;
     }
     ~TestKey()
@@ -25,11 +24,11 @@ public:
         RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str());
     }
 
-    bool set(const wchar_t *name, DWORD type, const void *data, DWORD size)
+    bool set(const wchar_t* name, DWORD type, const void* data, DWORD size)
     {
-        return RegSetValueExW(key, name, 0, type, static_cast<const BYTE *>(data), size) == ERROR_SUCCESS;
+        return RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
     }
-    bool setText(const wchar_t *name, DWORD type, const std::wstring &text)
+    bool setText(const wchar_t* name, DWORD type, const std::wstring& text)
     {
         return set(name, type, text.c_str(), DWORD((text.size() + 1) * sizeof(wchar_t)));
     }

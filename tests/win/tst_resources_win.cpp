@@ -39,8 +39,8 @@ WIN_TEST(resources, iconOneAtEverySize)
     CHECK(FindResourceW(module, MAKEINTRESOURCEW(1), RT_GROUP_ICON) != nullptr);
     // The sizes appIcon() loads, each drawn at its own size rather than scaled.
     for (int size : {16, 32, 64, 128}) {
-        HICON icon = static_cast<HICON>(
-            LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, LR_LOADTRANSPARENT));
+        HICON icon
+            = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, LR_LOADTRANSPARENT));
         CHECK_MSG(icon != nullptr, std::to_string(size));
         ICONINFO parts{};
         const bool read = GetIconInfo(icon, &parts);
@@ -60,9 +60,9 @@ WIN_TEST(resources, iconOneAtEverySize)
 WIN_TEST(resources, manifestShowsTheRealWindowsVersion)
 {
     // The real version, which no manifest changes: Windows 10 (wineserver.sh).
-    using RtlGetVersionFunction = LONG(WINAPI *)(OSVERSIONINFOEXW *);
+    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOEXW*);
     const auto rtlGetVersion = reinterpret_cast<RtlGetVersionFunction>(
-        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
     CHECK(rtlGetVersion != nullptr);
     OSVERSIONINFOEXW real{};
     real.dwOSVersionInfoSize = sizeof(real);
@@ -82,6 +82,5 @@ WIN_TEST(resources, manifestAsksForCommonControls6)
     // The process's activation context redirects comctl32.dll to version 6.
     ACTCTX_SECTION_KEYED_DATA data{};
     data.cbSize = sizeof(data);
-    CHECK(FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
-                                   L"comctl32.dll", &data));
+    CHECK(FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, L"comctl32.dll", &data));
 }

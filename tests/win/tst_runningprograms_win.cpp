@@ -8,7 +8,7 @@
 namespace {
 
 // The file name without folder and last extension, as the running check compares it.
-std::wstring baseName(const std::wstring &path)
+std::wstring baseName(const std::wstring& path)
 {
     const std::wstring::size_type slash = path.find_last_of(L"\\/");
     std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
@@ -16,7 +16,7 @@ std::wstring baseName(const std::wstring &path)
     return dot == std::wstring::npos ? name : name.substr(0, dot);
 }
 
-bool sameNoCase(const std::wstring &a, const std::wstring &b)
+bool sameNoCase(const std::wstring& a, const std::wstring& b)
 {
     return a.size() == b.size() && findNoCase(a, b, 0) == 0;
 }
@@ -24,7 +24,7 @@ bool sameNoCase(const std::wstring &a, const std::wstring &b)
 // A copy of the child executable under another name, started and ended with the object.
 struct NamedChild
 {
-    explicit NamedChild(const std::wstring &fileName)
+    explicit NamedChild(const std::wstring& fileName)
     {
         wchar_t temp[MAX_PATH + 1] = {};
         GetTempPathW(MAX_PATH + 1, temp);
@@ -53,10 +53,10 @@ struct NamedChild
     PROCESS_INFORMATION info{};
 };
 
-int countNamed(const std::wstring &name)
+int countNamed(const std::wstring& name)
 {
     int count = 0;
-    for (const ProcessHelpers::Process &process : ProcessHelpers::runningProcesses({})) {
+    for (const ProcessHelpers::Process& process : ProcessHelpers::runningProcesses({})) {
         if (sameNoCase(baseName(process.imagePath), name))
             ++count;
     }
@@ -76,8 +76,8 @@ WIN_TEST(runningprograms, childFoundByItsFileName)
     CHECK_EQ(countNamed(prefix + L"firefox-"), 0);
 
     const DWORD id = firefox.info.dwProcessId;
-    const auto found = ProcessHelpers::runningProcesses(
-        [id](const ProcessHelpers::Process &p) { return p.processId == id; });
+    const auto found
+        = ProcessHelpers::runningProcesses([id](const ProcessHelpers::Process& p) { return p.processId == id; });
     CHECK_EQ(found.size(), std::size_t(1));
     CHECK_MSG(sameNoCase(found.front().imagePath, firefox.path), WinTest::show(found.front().imagePath));
 }

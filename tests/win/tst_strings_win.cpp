@@ -8,7 +8,7 @@
 
 WIN_TEST(strings, compareVersionsTable)
 {
-    for (const CompareVersionsCase &c : compareVersionsCases) {
+    for (const CompareVersionsCase& c : compareVersionsCases) {
         const std::string row = std::string("'") + c.a + "' vs '" + c.b + "'";
         CHECK_MSG(compareVersions(c.a, c.b) == c.result, row);
         CHECK_MSG(compareVersions(c.b, c.a) == -c.result, row + " swapped");

@@ -8,9 +8,9 @@ namespace {
 
 OSVERSIONINFOEXW realVersion()
 {
-    using RtlGetVersionFunction = LONG(WINAPI *)(OSVERSIONINFOEXW *);
+    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOEXW*);
     const auto rtlGetVersion = reinterpret_cast<RtlGetVersionFunction>(
-        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
     OSVERSIONINFOEXW info{};
     info.dwOSVersionInfoSize = sizeof(info);
     if (rtlGetVersion)
@@ -19,15 +19,14 @@ OSVERSIONINFOEXW realVersion()
 }
 
 // Runs the child with "osnames" while Wine reports `version` to it alone.
-std::string childOsNames(const wchar_t *version)
+std::string childOsNames(const wchar_t* version)
 {
     const std::wstring keyPath = L"Software\\Wine\\AppDefaults\\wintests_child.exe";
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        &key, nullptr)
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)
         != ERROR_SUCCESS)
         return "(no key)";
-    RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE *>(version),
+    RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
                    DWORD((wcslen(version) + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
 
@@ -45,8 +44,8 @@ std::string childOsNames(const wchar_t *version)
         const std::wstring path = WinTest::exeFolder() + L"wintests_child.exe";
         std::wstring commandLine = L"\"" + path + L"\" osnames";
         PROCESS_INFORMATION info{};
-        const BOOL started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr,
-                                            TRUE, 0, nullptr, nullptr, &startup, &info);
+        const BOOL started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                            nullptr, &startup, &info);
         CloseHandle(writeEnd);
         if (started) {
             char buffer[512];
@@ -84,7 +83,13 @@ WIN_TEST(windowsversion, namesOfThisSystem)
     const std::wstring shortName = windowsShortName();
     const std::wstring display = windowsDisplayName();
     CHECK_MSG(!shortName.empty(), WinTest::show(display));
-    CHECK_MSG(display.rfind(L"Windows " + std::wstring(shortName == L"vista" ? L"Vista" : shortName == L"xp" ? L"XP" : shortName) + L" x64", 0) == 0,
+    CHECK_MSG(display.rfind(L"Windows "
+                                + std::wstring(shortName == L"vista"    ? L"Vista"
+                                                   : shortName == L"xp" ? L"XP"
+                                                                        : shortName)
+                                + L" x64",
+                            0)
+                  == 0,
               WinTest::show(display));
     const std::wstring release = windowsDisplayVersion();
     const bool hasRelease = display.find(L'(') != std::wstring::npos;

@@ -12,8 +12,10 @@ namespace {
 class BoxDriver
 {
 public:
-    BoxDriver(const std::wstring &title, std::function<void(HWND)> act, int patienceMs = 30000)
-        : title(title), act(std::move(act)), tries(patienceMs / 50)
+    BoxDriver(const std::wstring& title, std::function<void(HWND)> act, int patienceMs = 30000)
+        : title(title)
+        , act(std::move(act))
+        , tries(patienceMs / 50)
     {
         thread = CreateThread(nullptr, 0, &BoxDriver::main, this, 0, nullptr);
     }
@@ -25,9 +27,9 @@ public:
     bool sawBox() const { return found; }
 
 private:
-    static DWORD WINAPI main(void *self)
+    static DWORD WINAPI main(void* self)
     {
-        auto *driver = static_cast<BoxDriver *>(self);
+        auto* driver = static_cast<BoxDriver*>(self);
         for (int i = 0; i < driver->tries; ++i) {
             HWND box = FindWindowW(L"#32770", driver->title.c_str());
             if (box && IsWindowVisible(box)) {
@@ -69,10 +71,7 @@ void pressKey(HWND box, WPARAM key)
 
 struct SavedAnswersKey
 {
-    ~SavedAnswersKey()
-    {
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tulverhaven Software\\wintests.exe");
-    }
+    ~SavedAnswersKey() { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tulverhaven Software\\wintests.exe"); }
 };
 
 } // namespace
@@ -89,16 +88,15 @@ WIN_TEST(xmessagebox, crashReportBox)
     bool rightAligned = false;
     BoxDriver driver(L"Report box", [&](HWND box) {
         seen = itemText(box, IDYES) + L"|" + itemText(box, IDNO) + L"|" + itemText(box, IDOK) + L"|"
-               + itemText(box, 1001) + L"|"
-               + (GetMenuState(GetSystemMenu(box, FALSE), SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED
-                      ? L"close greyed"
-                      : L"close enabled")
-               + L"|" + (GetDlgItem(box, 1000) ? L"icon" : L"no icon");
+            + itemText(box, 1001) + L"|"
+            + (GetMenuState(GetSystemMenu(box, FALSE), SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED ? L"close greyed"
+                                                                                           : L"close enabled")
+            + L"|" + (GetDlgItem(box, 1000) ? L"icon" : L"no icon");
         RECT client;
         RECT cancel;
         GetClientRect(box, &client);
         GetWindowRect(GetDlgItem(box, IDNO), &cancel);
-        MapWindowPoints(nullptr, box, reinterpret_cast<POINT *>(&cancel), 2);
+        MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&cancel), 2);
         rightAligned = client.right - cancel.right < 24 && client.right - cancel.right >= 8;
         // Neither Esc nor the close command ends a Yes/No box.
         pressKey(box, VK_ESCAPE);
@@ -121,7 +119,7 @@ WIN_TEST(xmessagebox, buttonSetsAndEscape)
     {
         UINT type;
         std::wstring buttons; // ids 1-7, 10, 11
-        int escapeResult;     // 0: Esc does nothing
+        int escapeResult; // 0: Esc does nothing
     };
     const Case cases[] = {
         {MB_OK, L"OK", IDOK},
@@ -131,7 +129,7 @@ WIN_TEST(xmessagebox, buttonSetsAndEscape)
         {MB_CANCELTRYCONTINUE, L"Cancel|&Try Again|&Continue", IDCANCEL},
     };
     const int ids[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO, IDTRYAGAIN, IDCONTINUE};
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         std::wstring seen;
         BoxDriver driver(L"Sets", [&](HWND box) {
             for (const int id : ids) {
@@ -160,8 +158,7 @@ WIN_TEST(xmessagebox, defaultButtonAndCountdown)
             defaultId = SendMessageW(box, DM_GETDEFID, 0, 0);
             press(box, IDNO);
         });
-        CHECK_EQ(XMessageBox(nullptr, L"Text", L"Default", MB_YESNO | 0x300 | XMSGBOX_NO_SOUND, nullptr),
-                 IDNO);
+        CHECK_EQ(XMessageBox(nullptr, L"Text", L"Default", MB_YESNO | 0x300 | XMSGBOX_NO_SOUND, nullptr), IDNO);
     }
     CHECK_EQ(int(LOWORD(defaultId)), IDYES);
 
@@ -201,18 +198,16 @@ WIN_TEST(xmessagebox, savedAnswerReturnsWithoutAWindow)
             SendMessageW(GetDlgItem(box, XMSGBOX_IDCHECKBOX), BM_SETCHECK, BST_CHECKED, 0);
             press(box, IDNO);
         });
-        CHECK_EQ(XMessageBox(nullptr, L"Text", L"Ask", MB_YESNO | XMSGBOX_DONT_ASK_AGAIN | XMSGBOX_NO_SOUND,
-                             &params),
+        CHECK_EQ(XMessageBox(nullptr, L"Text", L"Ask", MB_YESNO | XMSGBOX_DONT_ASK_AGAIN | XMSGBOX_NO_SOUND, &params),
                  int(IDNO | XMSGBOX_DONT_ASK_AGAIN));
     }
     CHECK_EQ(checkBox, std::wstring(L"Don't ask me again"));
-    CHECK_EQ(readSavedAnswer(params.companyName, params.module, params.line),
-             DWORD(IDNO | XMSGBOX_DONT_ASK_AGAIN));
+    CHECK_EQ(readSavedAnswer(params.companyName, params.module, params.line), DWORD(IDNO | XMSGBOX_DONT_ASK_AGAIN));
 
     // Asked again: the saved answer, no box (a box would be answered Yes here).
-    BoxDriver driver(L"Ask", [](HWND box) { press(box, IDYES); }, 1000);
-    CHECK_EQ(XMessageBox(nullptr, L"Text", L"Ask", MB_YESNO | XMSGBOX_DONT_ASK_AGAIN | XMSGBOX_NO_SOUND,
-                         &params),
+    BoxDriver driver(
+        L"Ask", [](HWND box) { press(box, IDYES); }, 1000);
+    CHECK_EQ(XMessageBox(nullptr, L"Text", L"Ask", MB_YESNO | XMSGBOX_DONT_ASK_AGAIN | XMSGBOX_NO_SOUND, &params),
              int(IDNO | XMSGBOX_DONT_ASK_AGAIN));
     CHECK(!driver.sawBox());
     // Another line has no answer yet.
@@ -235,7 +230,7 @@ WIN_TEST(xmessagebox, ctrlCCopiesTheText)
             Sleep(50);
             if (OpenClipboard(nullptr)) {
                 if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-                    copied = static_cast<const wchar_t *>(GlobalLock(data));
+                    copied = static_cast<const wchar_t*>(GlobalLock(data));
                     GlobalUnlock(data);
                 }
                 CloseClipboard();
@@ -263,8 +258,8 @@ WIN_TEST(xmessagebox, customButtonsAndThePlatformBox)
     std::wstring seen;
     {
         BoxDriver driver(L"Custom", [&](HWND box) {
-            seen = itemText(box, 23) + L"|" + itemText(box, 24) + L"|" + itemText(box, 25) + L"|"
-                   + itemText(box, 26) + L"|" + itemText(box, IDOK);
+            seen = itemText(box, 23) + L"|" + itemText(box, 24) + L"|" + itemText(box, 25) + L"|" + itemText(box, 26)
+                + L"|" + itemText(box, IDOK);
             pressKey(box, VK_ESCAPE);
         });
         CHECK_EQ(XMessageBox(nullptr, L"Text", L"Custom", MB_OK | XMSGBOX_NO_SOUND, &params), IDCANCEL);

@@ -78,7 +78,7 @@ int main(int argc, char** argv)
         entries.push_back(uint8_t(height & 0xFF));
         entries.push_back(0); // no palette
         entries.push_back(0);
-        put16(entries, 1);  // planes
+        put16(entries, 1); // planes
         put16(entries, 32); // bits per pixel
         put32(entries, uint32_t(png.size()));
         put32(entries, offset);
