@@ -5,7 +5,7 @@
 #include "LanguageTable.h"
 #include "ProcessHelpers.h"
 #include "QSystemNotification.h"
-#include "crashreport/CrashHandler.h"
+#include "CrashHandler.h"
 
 #include <QPalette>
 #include <QStyle>

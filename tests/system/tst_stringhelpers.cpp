@@ -1,6 +1,6 @@
 #include "StringHelpers.h"
 #include "WideUtf8.h"
-#include "tests/system/CompareVersionsCases.h"
+#include "CompareVersionsCases.h"
 
 #include <QTest>
 

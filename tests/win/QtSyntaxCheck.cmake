@@ -7,23 +7,16 @@ file(GLOB_RECURSE qtWinSources CONFIGURE_DEPENDS
     RELATIVE ${CMAKE_SOURCE_DIR}
     ${CMAKE_SOURCE_DIR}/app/*_win.cpp
     ${CMAKE_SOURCE_DIR}/core_qt/*_win.cpp
-    ${CMAKE_SOURCE_DIR}/crashreport/*_win.cpp
     ${CMAKE_SOURCE_DIR}/profiles/*_win.cpp)
 list(FILTER qtWinSources EXCLUDE REGEX "^core_qt/platform/")
-# So are the crash reporter's Qt-free files (crashreport/crashreport.cmake).
-if(EXISTS ${CMAKE_SOURCE_DIR}/crashreport/crashreport.cmake)
-    file(STRINGS ${CMAKE_SOURCE_DIR}/crashreport/crashreport.cmake crashLines REGEX "_win\\.cpp")
-    foreach(line IN LISTS crashLines)
-        string(REGEX MATCH "[A-Za-z0-9]+_win\\.cpp" crashFile "${line}")
-        list(REMOVE_ITEM qtWinSources crashreport/${crashFile})
-    endforeach()
-endif()
-
 # The host's Qt module folders; not its Linux mkspec (qplatformdefs.h).
 set(flags -std=c++20 -fsyntax-only -Wall -Wextra
     # The host headers were made for a shared Linux Qt; mingw notes every
     # exported friend it sees redeclared.
     -Wno-attributes)
+if(CMAKE_COMPILE_WARNING_AS_ERROR)
+    list(APPEND flags -Werror)
+endif()
 set(qtIncludes)
 foreach(module Core Gui Widgets Network Concurrent DBus)
     get_target_property(moduleIncludes Qt6::${module} INTERFACE_INCLUDE_DIRECTORIES)
@@ -44,7 +37,7 @@ endforeach()
 
 # Third-party headers the program uses, without the rest of the host's
 # /usr/include (its C library headers must not replace mingw's).
-set(thirdParty ${CMAKE_CURRENT_BINARY_DIR}/syntax-include)
+set(thirdParty ${CMAKE_CURRENT_BINARY_DIR}/win/syntax-include)
 file(MAKE_DIRECTORY ${thirdParty})
 foreach(entry fmt spdlog tinyxml2.h sqlite3.h zlib.h)
     if(EXISTS /usr/include/${entry} AND NOT EXISTS ${thirdParty}/${entry})
@@ -53,7 +46,9 @@ foreach(entry fmt spdlog tinyxml2.h sqlite3.h zlib.h)
 endforeach()
 
 list(APPEND flags -isystem ${thirdParty})
-set(projectIncludes ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/core_qt ${CMAKE_SOURCE_DIR}/core_qt/platform
+# Each library's own folder, as the libraries expose them to each other.
+set(projectIncludes ${CMAKE_SOURCE_DIR}/core_qt ${CMAKE_SOURCE_DIR}/core_qt/platform
+    ${CMAKE_SOURCE_DIR}/core_qt/UpdateChecker ${CMAKE_SOURCE_DIR}/crashreport ${CMAKE_SOURCE_DIR}/profiles
     ${QUORBILAN_GENERATED_DIR})
 foreach(source IN LISTS qtWinSources)
     get_filename_component(folder ${source} DIRECTORY)

@@ -1,7 +1,7 @@
 // A stand-in Simple MAPI library (built as MAPI32.DLL): MAPISendMailW writes what
 // it was given to "<its own path>.txt" and returns the number in the environment
 // variable RECORDING_MAPI_RESULT (0 when unset).
-#include "crashreport/SimpleMapiW.h"
+#include "SimpleMapiW.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 #include "FileVersionInfo.h"
 #include "StringHelpers.h"
 #include "WideUtf8.h"
-#include "tests/system/CompareVersionsCases.h"
+#include "CompareVersionsCases.h"
 
 WIN_TEST(strings, compareVersionsTable)
 {
