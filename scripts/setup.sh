@@ -36,6 +36,8 @@ test)
         g++-mingw-w64-x86-64-posix wine64 wine
         # The fuzz targets' compiler and its sanitizer runtime.
         clang-14 libclang-rt-14-dev
+        # The layout check of every source.
+        clang-format-14
         util-linux procps time
         dbus-daemon
         python3
