@@ -1,5 +1,6 @@
 #include "LogView.h"
 
+#include "ProductIdentity.h"
 #include "QMessageBoxLocalized.h"
 
 #include <QApplication>
@@ -57,8 +58,9 @@ void LogView::saveToFile()
     // Binary mode: the lines end in "\n" on every system.
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        QMessageBoxLocalized::critical(
-            window(), "Quorbilan", QString("Cannot write %1").arg(QDir::toNativeSeparators(fileName)), QMessageBox::Ok);
+        QMessageBoxLocalized::critical(window(), QStringLiteral(QUORBILAN_PRODUCT_NAME),
+                                       QString("Cannot write %1").arg(QDir::toNativeSeparators(fileName)),
+                                       QMessageBox::Ok);
         return;
     }
     file.write(allText().toUtf8());

@@ -174,9 +174,9 @@ void MainWindow::setupMenus()
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     checkForUpdatesAction = help->addAction(QStringLiteral("Check for updates..."));
     checkForUpdatesAction->setMenuRole(QAction::ApplicationSpecificRole);
-    homePageAction = help->addAction(QStringLiteral("Quorbilan home page"));
+    homePageAction = help->addAction(productName + QStringLiteral(" home page"));
     help->addSeparator();
-    aboutAction = help->addAction(QStringLiteral("About Quorbilan"));
+    aboutAction = help->addAction(QStringLiteral("About ") + productName);
     aboutAction->setMenuRole(QAction::AboutRole);
 }
 

@@ -32,6 +32,8 @@ protected:
     virtual bool hideOnClose();
     // The subclass's work at the final close.
     virtual void onClose();
+    // How a hiding close hides the window. The bases keep it virtual for
+    // windows that hide elsewhere (a tray); no window of this program does.
     virtual void hideWindow();
 
 private:

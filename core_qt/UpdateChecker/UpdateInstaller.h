@@ -15,10 +15,13 @@ class UpdateInstaller
 public:
     virtual ~UpdateInstaller() = default;
 
+    // Kept for platforms whose installers come packed: the interface is fixed
+    // this way, but this program's installers are run as downloaded, so
+    // nothing calls it and the base answers an empty path.
     virtual QString unpack(const QString& path);
     virtual bool install() = 0;
     virtual bool needsUnpack();
-    // A further query that answers false; nothing calls it.
+    // Part of the fixed interface as well: answers false and nothing calls it.
     virtual bool reservedQuery();
 
     void setUpdateFile(const QString& path) { updateFile = path; }
