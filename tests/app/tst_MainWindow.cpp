@@ -720,7 +720,11 @@ void TestMainWindow::listRefusedWhileAJobRuns()
     QCOMPARE(list->customProfiles().size(), size_t(1));
 
     // Afterwards the same requests work again.
-    whenShown<QMessageBox>(window.get(), [](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
+    PendingAnswer::dropWaiting(&watch);
+    whenShown<QMessageBox>(window.get(), [&asked](QMessageBox* box) {
+        ++asked;
+        box->button(QMessageBox::Ok)->click();
+    });
     w.tree()->customProfileDropped(empty);
     QCOMPARE(asked, 1);
     w.tree()->customProfileDropped(extra);
