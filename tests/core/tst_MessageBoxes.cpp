@@ -1,10 +1,10 @@
 #include "GuiChild.h"
+#include "IsolatedTestMain.h"
 #include "LanguageTable.h"
 #include "ModalDriver.h"
 #include "QApplicationEx.h"
 #include "QMessageBoxEx.h"
 #include "QMessageBoxLocalized.h"
-#include "TestWorld.h"
 
 #include <QAbstractButton>
 #include <QPushButton>
@@ -58,6 +58,7 @@ class TestMessageBoxes : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void questionShowsTheTableTextsAndReturnsTheButton();
     void staticsSetIconTitleAndText_data();
     void staticsSetIconTitleAndText();
@@ -71,6 +72,13 @@ private slots:
     void boldIsAppliedAgainOnEveryShow();
     void tightButtonsArePaddedButStandardTextsStay();
 };
+
+void TestMessageBoxes::initTestCase()
+{
+    auto* app = qobject_cast<QApplicationEx*>(qApp);
+    app->initLanguage(":/English.xml");
+    QVERIFY(app->languageTable->load("English.xml"));
+}
 
 void TestMessageBoxes::questionShowsTheTableTextsAndReturnsTheButton()
 {
@@ -308,13 +316,7 @@ void TestMessageBoxes::tightButtonsArePaddedButStandardTextsStay()
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir root;
-    isolateWorld(root.path());
-    QApplicationEx app(argc, argv, "Quorbilan");
-    app.initLanguage(":/English.xml");
-    app.languageTable->load("English.xml");
-    TestMessageBoxes test;
-    return QTest::qExec(&test, argc, argv);
+    return runIsolatedTest<TestMessageBoxes, QApplicationEx>(argc, argv, AppArguments::Runner, "Quorbilan");
 }
 
 #include "tst_MessageBoxes.moc"

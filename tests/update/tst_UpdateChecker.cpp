@@ -4,12 +4,12 @@
 #include "AppSettings.h"
 #include "AvailableUpdate.h"
 #include "FeedServer.h"
+#include "IsolatedTestMain.h"
 #include "LanguageTable.h"
 #include "ModalDriver.h"
 #include "QDownloadProgressDlg.h"
 #include "QUpdateChecker.h"
 #include "QUpdatesDialog.h"
-#include "UpdateTestMain.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -481,7 +481,7 @@ void tst_UpdateChecker::updateDialogWithoutSettingsOrInstallableVersion()
 
 int main(int argc, char** argv)
 {
-    return runIsolatedWidgetTest<tst_UpdateChecker>(argc, argv);
+    return runIsolatedTest<tst_UpdateChecker>(argc, argv);
 }
 
 #include "tst_UpdateChecker.moc"
