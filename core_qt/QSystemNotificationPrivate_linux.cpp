@@ -4,8 +4,13 @@
 #include "SessionEndWatcher.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 
 namespace {
+
+// How long the system bus may take to confirm the subscription: long enough
+// for a busy machine, short enough not to be noticed when a window opens.
+constexpr int busAnswerTimeoutMs = 1000;
 
 // Relays logind's PrepareForSleep(true/false) as sleep and wake; QtDBus
 // needs a slot for it. A child of the notification, so it goes with it.
@@ -20,7 +25,19 @@ public:
     {
     }
 
-    void connectToLogind() { follow(true); }
+    void connectToLogind()
+    {
+        if (!follow(true))
+            return;
+        // QtDBus sends the match rule without waiting for the bus to take it;
+        // a sleep announced before the bus has it would be lost. A round trip
+        // on the same connection comes back only after the rule is in.
+        QDBusConnection::systemBus().call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                                         QStringLiteral("/org/freedesktop/DBus"),
+                                                                         QStringLiteral("org.freedesktop.DBus.Peer"),
+                                                                         QStringLiteral("Ping")),
+                                          QDBus::Block, busAnswerTimeoutMs);
+    }
     void disconnectFromLogind() { follow(false); }
 
 private slots:
@@ -33,19 +50,19 @@ private slots:
     }
 
 private:
-    void follow(bool on)
+    // Whether the bus took the request.
+    bool follow(bool on)
     {
         QDBusConnection bus = QDBusConnection::systemBus();
         if (!bus.isConnected())
-            return;
+            return false;
         const QString service = QStringLiteral("org.freedesktop.login1");
         const QString path = QStringLiteral("/org/freedesktop/login1");
         const QString interface = QStringLiteral("org.freedesktop.login1.Manager");
         const QString name = QStringLiteral("PrepareForSleep");
         if (on)
-            bus.connect(service, path, interface, name, this, SLOT(prepareForSleep(bool)));
-        else
-            bus.disconnect(service, path, interface, name, this, SLOT(prepareForSleep(bool)));
+            return bus.connect(service, path, interface, name, this, SLOT(prepareForSleep(bool)));
+        return bus.disconnect(service, path, interface, name, this, SLOT(prepareForSleep(bool)));
     }
 
     QSystemNotification* owner;

@@ -115,8 +115,10 @@ bool AvailableUpdate::fromXML(const QByteArray& feed)
         }
 
         UpdateVersion version;
-        version.date
-            = date ? QDate::fromString(QString::fromUtf8(date), QStringLiteral("d.M.yyyy")) : QDate::currentDate();
+        if (date)
+            version.date = QDate::fromString(QString::fromUtf8(date), QStringLiteral("d.M.yyyy"));
+        else
+            version.date = today.isValid() ? today : QDate::currentDate();
         version.name = QString::fromUtf8(name);
         if (noInstall) {
             UPDATE_LOG(logger, spdlog::level::info, fromXmlName, "UpdateChecker: {} is noInstall", name);

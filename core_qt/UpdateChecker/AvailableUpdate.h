@@ -61,6 +61,8 @@ public:
     QString downloadUrl;
     QList<UpdateVersion> versions;
     QUpdateChecker* checker = nullptr;
+    // The date a version without one gets; the day of the parse when not set.
+    QDate today;
 
 private:
     QString languageCode() const;

@@ -85,7 +85,8 @@ void QUpdateChecker::checkForUpdate(bool force, int intervalHours)
 {
     UPDATE_LOG(logger, spdlog::level::info, checkFunction, "UpdateChecker: check, force = {}, os version = {}", force,
                osVersionName().toStdString());
-    if (openDialog || checkRunning())
+    // A job that has reported its outcome only winds down: the check it ran is over.
+    if (openDialog || (checkRunning() && !jobReported.load()))
         return;
 
     skipVersion = settings->valueString(SettingUpdateCheckerSkipVersion);
@@ -183,6 +184,10 @@ void QUpdateChecker::restartTimer()
 
 void QUpdateChecker::slotCheckForUpdate()
 {
+    // The last job may still be releasing its request after its report.
+    if (checkFuture.valid())
+        checkFuture.wait();
+    jobReported.store(false);
     checkFuture = std::async(std::launch::async, [this] { updateCheckThread(); });
 }
 
@@ -237,6 +242,7 @@ void QUpdateChecker::reportFeed(const QFileDownloader& downloader)
 
     if (cancelled.load())
         return;
+    jobReported.store(true);
     if (found) {
         emit updateAvailable(availableUpdate->newestVersionName());
     } else {

@@ -87,6 +87,9 @@ public:
     QDateTime nextCheck;
     std::future<void> checkFuture;
     std::atomic<bool> cancelled{false};
+    // Set by the job as it reports its outcome; what runs after that only
+    // releases the request.
+    std::atomic<bool> jobReported{false};
     AvailableUpdate* availableUpdate = nullptr;
 
 signals:

@@ -2,8 +2,10 @@
 #include "CommandLine.h"
 #include "CommandLineDialog.h"
 #include "HomePage.h"
+#include "IsolatedTestMain.h"
+#include "ProductIdentity.h"
 #include "QuorbilanApp.h"
-#include "RunGuiTest.h"
+#include "UrlCatcher.h"
 
 #include <QDesktopServices>
 #include <QFontDatabase>
@@ -16,18 +18,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
-// Receives what a clicked link would open in the browser.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void openUrl(const QUrl& url) { opened << url; }
-};
 
 class TestAboutDialogs : public QObject
 {
@@ -63,7 +53,7 @@ void TestAboutDialogs::aboutBoxTexts()
     auto* text = dialog.findChild<QLabel*>("textLabel");
     QVERIFY(title && text);
     const QString build = QString::number(qobject_cast<QApplicationEx*>(qApp)->buildNumber());
-    QCOMPARE(title->text(), "Quorbilan 3.0.0." + build);
+    QCOMPARE(title->text(), QStringLiteral(QUORBILAN_PRODUCT_NAME " " QUORBILAN_VERSION_TEXT ".") + build);
     QCOMPARE(text->text(),
              "Speeds up Firefox, Chrome and other programs by compacting their SQLite databases.<br><br>"
              "Made by Tulverhaven Software.<br><br>"
@@ -116,7 +106,7 @@ void TestAboutDialogs::aboutBoxLayout()
 
 void TestAboutDialogs::homePageLinkKeepsTheBoxOpen()
 {
-    UrlCatcher catcher;
+    TestSupport::UrlCatcher catcher;
     QDesktopServices::setUrlHandler("https", &catcher, "openUrl");
     AboutDialog dialog;
     dialog.show();
@@ -149,7 +139,8 @@ void TestAboutDialogs::helpDialogShowsTheConsoleHelp()
     QVERIFY(console.waitForFinished(60000));
     QCOMPARE(console.exitCode(), 0);
     const QString printed = QString::fromUtf8(console.readAllStandardOutput());
-    QCOMPARE(printed, "Quorbilan 3.0.0\n\n" + edit->toPlainText() + "\n");
+    QCOMPARE(printed,
+             QStringLiteral(QUORBILAN_PRODUCT_NAME " " QUORBILAN_VERSION_TEXT "\n\n") + edit->toPlainText() + "\n");
     QVERIFY(edit->toPlainText().startsWith("Quorbilan command line parameters:\n"));
 }
 
@@ -202,7 +193,7 @@ void TestAboutDialogs::closeButtonsAccept()
 
 int main(int argc, char** argv)
 {
-    return runGuiTest<TestAboutDialogs>(argc, argv);
+    return runIsolatedTest<TestAboutDialogs, QuorbilanApp>(argc, argv, AppArguments::None);
 }
 
 #include "tst_AboutDialogs.moc"

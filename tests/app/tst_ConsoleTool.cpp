@@ -1,6 +1,7 @@
 #include "ConsoleRun.h"
 #include "DatabaseFiles.h"
 #include "FakeProgram.h"
+#include "ProductIdentity.h"
 #include "ProgramFixture.h"
 #include "SqliteFixture.h"
 
@@ -23,8 +24,10 @@ using namespace TestSupport;
 
 namespace {
 
-const QByteArray expectedHelp = "Quorbilan 3.0.0\n"
-                                "\n"
+// The line every run's output starts with.
+const QString productLine = QStringLiteral(QUORBILAN_PRODUCT_NAME " " QUORBILAN_VERSION_TEXT "\n");
+
+const QByteArray expectedHelp = "\n"
                                 "Quorbilan command line parameters:\n"
                                 "\n"
                                 "/<program>:<profile>  optimize a certain profile. The profile name is the one\n"
@@ -229,7 +232,7 @@ void TestConsoleTool::help()
 
     const ConsoleRun run = runProgram(arguments, m_env);
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, expectedHelp);
+    QCOMPARE(run.out, productLine.toUtf8() + expectedHelp);
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(snapshot(m_dir->path()), before);
 }
@@ -262,7 +265,7 @@ void TestConsoleTool::listLayout()
                   .arg(files.size(), 3)
                   .arg(sizeText(sizeOf(files)), QDir::toNativeSeparators(path));
     };
-    const QString expected = "Quorbilan 3.0.0\n\nFirefox\n"
+    const QString expected = productLine + "\nFirefox\n"
         + entry("default-release", firefoxProfile("abc.default-release")) + entry("work", firefoxProfile("xyz.work"))
         + entry(longName, firefoxProfile("long")) + entry(percentName, firefoxProfile("percent"))
         + "\nChrome  (running)\n" + entry("Default", chromeProfile("Default"))
@@ -278,7 +281,7 @@ void TestConsoleTool::listOnAnEmptyComputer()
 {
     const ConsoleRun run = runProgram({"-list"}, m_env);
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.outText(), QStringLiteral("Quorbilan 3.0.0\n\nNo supported programs found on this computer.\n"));
+    QCOMPARE(run.outText(), productLine + "\nNo supported programs found on this computer.\n");
 
     // Without the data-folder variables nothing is found either, and nothing breaks.
     QProcessEnvironment bare = m_env;

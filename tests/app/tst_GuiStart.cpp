@@ -1,8 +1,8 @@
 #include "GuiStart.h"
+#include "IsolatedTestMain.h"
 #include "MainWindowDriver.h"
 #include "ProgramFixture.h"
 #include "QuorbilanApp.h"
-#include "RunGuiTest.h"
 #include "SqliteFixture.h"
 
 #include <QLockFile>
@@ -256,7 +256,7 @@ void TestGuiStart::startWithoutDisplaySaysSo()
 
 int main(int argc, char** argv)
 {
-    return runGuiTest<TestGuiStart>(argc, argv);
+    return runIsolatedTest<TestGuiStart, QuorbilanApp>(argc, argv, AppArguments::None);
 }
 
 #include "tst_GuiStart.moc"

@@ -1,6 +1,6 @@
+#include "IsolatedTestMain.h"
 #include "LogView.h"
 #include "ModalDriver.h"
-#include "TestWorld.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -83,6 +83,7 @@ void TestLogView::emptyLogHasNoMenu()
     QCoreApplication::processEvents();
     QVERIFY(!menuShown);
     QVERIFY(!QApplication::activePopupWidget());
+    PendingAnswer::dropWaiting(&view);
 }
 
 void TestLogView::menuEntries_data()
@@ -267,11 +268,7 @@ void TestLogView::unwritableFolderReportsCannotWrite()
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir root;
-    isolateWorld(root.path());
-    QApplication app(argc, argv);
-    TestLogView test;
-    return QTest::qExec(&test, argc, argv);
+    return runIsolatedTest<TestLogView>(argc, argv);
 }
 
 #include "tst_LogView.moc"

@@ -2,11 +2,12 @@
 #include "Browser.h"
 #include "BrowsersList.h"
 #include "FakeProgram.h"
+#include "IsolatedTestMain.h"
 #include "MainWindowDriver.h"
 #include "ModalDriver.h"
+#include "ProductIdentity.h"
 #include "ProgramFixture.h"
 #include "QuorbilanApp.h"
-#include "RunGuiTest.h"
 #include "SettingsKeys.h"
 #include "SqliteFixture.h"
 
@@ -137,7 +138,7 @@ void TestMainWindow::startUp()
     window = std::make_unique<MainWindow>();
     MainWindowDriver w{window.get()};
     // Before the search has ended.
-    QCOMPARE(window->windowTitle(), "Quorbilan 3.0.0");
+    QCOMPARE(window->windowTitle(), QUORBILAN_PRODUCT_NAME " " QUORBILAN_VERSION_TEXT);
     QVERIFY(!window->windowIcon().isNull());
     QCOMPARE(w.infoLabel()->text(), hint);
     QCOMPARE(w.infoLabel()->textFormat(), Qt::RichText);
@@ -720,7 +721,11 @@ void TestMainWindow::listRefusedWhileAJobRuns()
     QCOMPARE(list->customProfiles().size(), size_t(1));
 
     // Afterwards the same requests work again.
-    whenShown<QMessageBox>(window.get(), [](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
+    PendingAnswer::dropWaiting(&watch);
+    whenShown<QMessageBox>(window.get(), [&asked](QMessageBox* box) {
+        ++asked;
+        box->button(QMessageBox::Ok)->click();
+    });
     w.tree()->customProfileDropped(empty);
     QCOMPARE(asked, 1);
     w.tree()->customProfileDropped(extra);
@@ -837,7 +842,7 @@ void TestMainWindow::closeDuringLoadingLosesNothing()
 
 int main(int argc, char** argv)
 {
-    return runGuiTest<TestMainWindow>(argc, argv);
+    return runIsolatedTest<TestMainWindow, QuorbilanApp>(argc, argv, AppArguments::None);
 }
 
 #include "tst_MainWindow.moc"

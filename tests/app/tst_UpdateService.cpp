@@ -2,6 +2,7 @@
 // own, a real HTTPS feed server on 127.0.0.1 with a CA made for the test, and
 // a downloaded "installer" that is a script recording that it ran.
 #include "FeedServer.h"
+#include "ProductIdentity.h"
 #include "TestWorld.h"
 
 #include <QDir>
@@ -107,7 +108,8 @@ void tst_UpdateService::findDownloadAndInstall()
     const QStringList expected = {
         "dialog title Software Update",
         "dialog headline <b>A new version of Quorbilan is available!</b>",
-        "dialog text Quorbilan 3.2 is now available - you have 3.0.0. Would you like to download it now?",
+        "dialog text " QUORBILAN_PRODUCT_NAME " 3.2 is now available - you have " QUORBILAN_VERSION_TEXT
+        ". Would you like to download it now?",
         "dialog notes 3.2",
         "download dialog Updating Quorbilan",
         "download status <b>Ready to Install</b>",

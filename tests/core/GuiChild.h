@@ -1,23 +1,7 @@
 #pragma once
 
-#include "TestWorld.h"
-
-#include <QApplication>
 #include <QProcess>
 #include <QStringList>
-#include <QTemporaryDir>
-#include <QTest>
-
-// A GUI test's main: a private world, then the application, then the tests.
-#define QUORBILAN_ISOLATED_GUI_TEST_MAIN(TestClass) \
-    int main(int argc, char** argv)                 \
-    {                                               \
-        QTemporaryDir root;                         \
-        isolateWorld(root.path());                  \
-        QApplication app(argc, argv);               \
-        TestClass test;                             \
-        return QTest::qExec(&test, argc, argv);     \
-    }
 
 // Runs the GUI test helper with the test's own environment and returns its
 // standard output as lines; `started` lets the caller act once a line shows.

@@ -55,7 +55,7 @@ int runWindow(QApplicationEx& app, const QString& scenario)
     window.show();
 
     if (scenario == "close-then-quit") {
-        QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, &window, [&] {
             window.close();
             printLine(window.isVisible() ? "visible" : "closed");
             app.quit();
@@ -63,26 +63,26 @@ int runWindow(QApplicationEx& app, const QString& scenario)
     } else if (scenario == "quit") {
         QTimer::singleShot(0, &app, &QCoreApplication::quit);
     } else if (scenario == "quit-twice") {
-        QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, &window, [&] {
             window.closeOnce();
             window.closeOnce();
             app.quit();
         });
     } else if (scenario == "hide-then-quit") {
-        QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, &window, [&] {
             window.close();
             printLine(window.isVisible() ? "visible" : "not visible");
             app.quit();
         });
     } else if (scenario == "signal") {
         // The test sends SIGTERM or SIGHUP once it reads "ready".
-        QTimer::singleShot(0, [] { printLine("ready"); });
+        QTimer::singleShot(0, &window, [] { printLine("ready"); });
     } else if (scenario == "signal-modal") {
         // A modal box is open when the signal comes: the box's own loop must end too.
-        QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, &window, [&] {
             QMessageBoxLocalized box(&window);
             box.setText("Still working");
-            QTimer::singleShot(0, [] { printLine("ready"); });
+            QTimer::singleShot(0, &box, [] { printLine("ready"); });
             box.exec();
             printLine("box closed");
         });
@@ -115,7 +115,7 @@ int runLanguage(QApplicationEx& app, const QString& name)
     app.languageTable->load(name);
     QMessageBoxLocalized box;
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Retry);
-    QTimer::singleShot(0, [&box] {
+    QTimer::singleShot(0, &box, [&box] {
         for (auto button : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Retry})
             printLine(box.button(button)->text());
         box.button(QMessageBox::No)->click();

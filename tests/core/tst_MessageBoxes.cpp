@@ -1,10 +1,10 @@
 #include "GuiChild.h"
+#include "IsolatedTestMain.h"
 #include "LanguageTable.h"
 #include "ModalDriver.h"
 #include "QApplicationEx.h"
 #include "QMessageBoxEx.h"
 #include "QMessageBoxLocalized.h"
-#include "TestWorld.h"
 
 #include <QAbstractButton>
 #include <QPushButton>
@@ -34,6 +34,23 @@ QString shownText(QLabel* label)
     return doc.toPlainText();
 }
 
+// Counts the Quit events the application gets while it lives, and drops them.
+class QuitRequests : public QObject
+{
+public:
+    QuitRequests() { qApp->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != qApp || event->type() != QEvent::Quit)
+            return false;
+        ++count;
+        return true;
+    }
+};
+
 } // namespace
 
 class TestMessageBoxes : public QObject
@@ -41,6 +58,7 @@ class TestMessageBoxes : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void questionShowsTheTableTextsAndReturnsTheButton();
     void staticsSetIconTitleAndText_data();
     void staticsSetIconTitleAndText();
@@ -55,10 +73,18 @@ private slots:
     void tightButtonsArePaddedButStandardTextsStay();
 };
 
+void TestMessageBoxes::initTestCase()
+{
+    auto* app = qobject_cast<QApplicationEx*>(qApp);
+    app->initLanguage(":/English.xml");
+    QVERIFY(app->languageTable->load("English.xml"));
+}
+
 void TestMessageBoxes::questionShowsTheTableTextsAndReturnsTheButton()
 {
+    QObject step; // the context of this test's answers
     QStringList texts;
-    whenShown<QMessageBox>(qApp, [&texts](QMessageBox* box) {
+    whenShown<QMessageBox>(&step, [&texts](QMessageBox* box) {
         texts << box->button(QMessageBox::Yes)->text() << box->button(QMessageBox::No)->text();
         box->button(QMessageBox::Yes)->click();
     });
@@ -81,6 +107,7 @@ void TestMessageBoxes::staticsSetIconTitleAndText_data()
 
 void TestMessageBoxes::staticsSetIconTitleAndText()
 {
+    QObject step; // the context of this test's answers
     QFETCH(int, kind);
     QFETCH(int, icon);
     QWidget parent;
@@ -88,7 +115,7 @@ void TestMessageBoxes::staticsSetIconTitleAndText()
     QString title, text, okText;
     bool hasIcon = false;
     QAbstractButton* defaultButton = nullptr;
-    whenShown<QMessageBox>(qApp, [&](QMessageBox* box) {
+    whenShown<QMessageBox>(&step, [&](QMessageBox* box) {
         shownIcon = box->icon();
         title = box->windowTitle();
         text = box->text();
@@ -113,6 +140,7 @@ void TestMessageBoxes::staticsSetIconTitleAndText()
 
 void TestMessageBoxes::otherButtonsKeepTheToolkitText()
 {
+    QObject step; // the context of this test's answers
     QMessageBox plain;
     plain.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
     const QString toolkitRetry = plain.button(QMessageBox::Retry)->text();
@@ -120,7 +148,7 @@ void TestMessageBoxes::otherButtonsKeepTheToolkitText()
     QMessageBoxLocalized box;
     box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
     QString retry, cancel;
-    whenShown<QMessageBox>(qApp, [&](QMessageBox* shown) {
+    whenShown<QMessageBox>(&step, [&](QMessageBox* shown) {
         retry = shown->button(QMessageBox::Retry)->text();
         cancel = shown->button(QMessageBox::Cancel)->text();
         shown->button(QMessageBox::Retry)->click();
@@ -190,15 +218,20 @@ void TestMessageBoxes::closingTheLastBoxDoesNotQuit_data()
 void TestMessageBoxes::closingTheLastBoxDoesNotQuit()
 {
     QFETCH(bool, localized);
+    // The toolkit asks to quit with a Quit event to the application, posted or
+    // sent while the window closes: count them, and keep them from ending the
+    // loop, so the test ends the same way every time.
+    QuitRequests quits;
     std::unique_ptr<QMessageBox> box(localized ? new QMessageBoxLocalized : new QMessageBox);
     box->setText("Done");
     box->show();
-    QTimer::singleShot(0, box.get(), [&box] {
+    QTimer::singleShot(0, box.get(), [&box, &quits] {
         box->close();
-        // Reached only when the close did not end the event loop.
-        QTimer::singleShot(200, [] { QCoreApplication::exit(3); });
+        // Queued behind any Quit event the close posted.
+        QTimer::singleShot(0, &quits, [] { QCoreApplication::exit(3); });
     });
-    QCOMPARE(QCoreApplication::exec(), localized ? 3 : 0);
+    QCOMPARE(QCoreApplication::exec(), 3);
+    QCOMPARE(quits.count, localized ? 0 : 1);
 }
 
 void TestMessageBoxes::boldMainText_data()
@@ -215,6 +248,7 @@ void TestMessageBoxes::boldMainText_data()
 
 void TestMessageBoxes::boldMainText()
 {
+    QObject step; // the context of this test's answers
     QFETCH(QString, text);
     QFETCH(QString, reads);
     QMessageBoxEx box;
@@ -223,7 +257,7 @@ void TestMessageBoxes::boldMainText()
     box.setStandardButtons(QMessageBox::Ok);
     QString labelText, informative;
     QString shown;
-    whenShown<QMessageBox>(qApp, [&](QMessageBox* b) {
+    whenShown<QMessageBox>(&step, [&](QMessageBox* b) {
         labelText = mainLabel(b)->text();
         shown = shownText(mainLabel(b));
         informative = b->findChild<QLabel*>("qt_msgbox_informativelabel")->text();
@@ -237,6 +271,7 @@ void TestMessageBoxes::boldMainText()
 
 void TestMessageBoxes::boldIsAppliedAgainOnEveryShow()
 {
+    QObject step; // the context of this test's answers
     QMessageBoxEx box;
     box.setText("Up to date");
     QStringList seen;
@@ -244,28 +279,29 @@ void TestMessageBoxes::boldIsAppliedAgainOnEveryShow()
         seen << mainLabel(b)->text();
         b->button(QMessageBox::Ok)->click();
     };
-    whenShown<QMessageBox>(qApp, answer);
+    whenShown<QMessageBox>(&step, answer);
     box.exec();
-    whenShown<QMessageBox>(qApp, answer);
+    whenShown<QMessageBox>(&step, answer);
     box.exec();
     QCOMPARE(seen, (QStringList{"<b>Up to date</b>", "<b><b>Up to date</b></b>"}));
 
     QMessageBoxEx empty;
     empty.setInformativeText("only details");
-    whenShown<QMessageBox>(qApp, answer);
+    whenShown<QMessageBox>(&step, answer);
     empty.exec();
     QCOMPARE(seen.last(), QString());
 }
 
 void TestMessageBoxes::tightButtonsArePaddedButStandardTextsStay()
 {
+    QObject step; // the context of this test's answers
     QMessageBoxEx box;
     box.setText("A new version is available!");
     QAbstractButton* later = box.addButton("Remind Me Later", QMessageBox::RejectRole);
     QAbstractButton* go = box.addButton("Go", QMessageBox::AcceptRole);
     box.addButton(QMessageBox::Ok);
     QString laterText, goText, okText;
-    whenShown<QMessageBox>(qApp, [&](QMessageBox* b) {
+    whenShown<QMessageBox>(&step, [&](QMessageBox* b) {
         laterText = later->text();
         goText = go->text();
         okText = b->button(QMessageBox::Ok)->text();
@@ -280,13 +316,7 @@ void TestMessageBoxes::tightButtonsArePaddedButStandardTextsStay()
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir root;
-    isolateWorld(root.path());
-    QApplicationEx app(argc, argv, "Quorbilan");
-    app.initLanguage(":/English.xml");
-    app.languageTable->load("English.xml");
-    TestMessageBoxes test;
-    return QTest::qExec(&test, argc, argv);
+    return runIsolatedTest<TestMessageBoxes, QApplicationEx>(argc, argv, AppArguments::Runner, "Quorbilan");
 }
 
 #include "tst_MessageBoxes.moc"

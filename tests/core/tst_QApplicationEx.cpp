@@ -1,8 +1,8 @@
 #include "AppSettings.h"
+#include "IsolatedTestMain.h"
 #include "LanguageTable.h"
 #include "ProductIdentity.h"
 #include "QApplicationEx.h"
-#include "TestWorld.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -80,13 +80,7 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir root;
-    if (!root.isValid())
-        return 1;
-    isolateWorld(root.path());
-    QApplicationEx app(argc, argv, "Quorbilan");
-    TestQApplicationEx test;
-    return QTest::qExec(&test, argc, argv);
+    return runIsolatedTest<TestQApplicationEx, QApplicationEx>(argc, argv, AppArguments::Runner, "Quorbilan");
 }
 
 #include "tst_QApplicationEx.moc"

@@ -1,4 +1,5 @@
 #include "GuiChild.h"
+#include "IsolatedTestMain.h"
 #include "QStringFormatter.h"
 #include "QtHelpers.h"
 #include "TestWorld.h"
@@ -265,6 +266,9 @@ void TestQtHelpers::formatsQStringArguments()
     QCOMPARE(QString::fromStdString(fmt::format("[{:>{}.{}}]", QString("abcdef"), 5, 2)), "[   ab]");
 }
 
-QUORBILAN_ISOLATED_GUI_TEST_MAIN(TestQtHelpers)
+int main(int argc, char** argv)
+{
+    return runIsolatedTest<TestQtHelpers>(argc, argv);
+}
 
 #include "tst_QtHelpers.moc"

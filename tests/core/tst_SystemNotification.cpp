@@ -113,6 +113,14 @@ private slots:
         QSystemNotification notification(nullptr);
         QSignalSpy sleep(&notification, &QSystemNotification::enterSleepMode);
         QSignalSpy wake(&notification, &QSystemNotification::wakeUp);
+        // The notification's own round trip may give up early on a slow bus;
+        // this one, on the same connection, waits until the bus holds its
+        // match rule, so the signals below cannot pass unseen.
+        const QDBusMessage ping = QDBusConnection::systemBus().call(
+            QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.Peer",
+                                           "Ping"),
+            QDBus::Block, 60000);
+        QCOMPARE(ping.type(), QDBusMessage::ReplyMessage);
         for (bool sleeping : {true, false}) {
             QDBusMessage signal = QDBusMessage::createSignal("/org/freedesktop/login1",
                                                              "org.freedesktop.login1.Manager", "PrepareForSleep");

@@ -1,4 +1,5 @@
 #include "GuiChild.h"
+#include "IsolatedTestMain.h"
 #include "QDialogEx.h"
 #include "QMainWindowEx.h"
 #include "TestWorld.h"
@@ -90,6 +91,9 @@ void TestWindowBases::mainWindowAnswersForItsMixIns()
     QVERIFY(!window.quitting);
 }
 
-QUORBILAN_ISOLATED_GUI_TEST_MAIN(TestWindowBases)
+int main(int argc, char** argv)
+{
+    return runIsolatedTest<TestWindowBases>(argc, argv);
+}
 
 #include "tst_WindowBases.moc"

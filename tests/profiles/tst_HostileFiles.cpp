@@ -6,12 +6,12 @@
 #include "Browser.h"
 #include "BrowsersList.h"
 #include "DatabaseFiles.h"
+#include "IsolatedTestMain.h"
 #include "Optimizer.h"
 #include "ProgramFixture.h"
 #include "RegularFile.h"
 #include "SqliteFixture.h"
 #include "TestBrowser.h"
-#include "TestWorld.h"
 
 #include <QDir>
 #include <QFile>
@@ -359,11 +359,7 @@ void TestHostileFiles::namesAreShownWithVisibleControls()
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    QTemporaryDir world;
-    isolateWorld(world.path());
-    TestHostileFiles test;
-    return QTest::qExec(&test, argc, argv);
+    return runIsolatedTest<TestHostileFiles, QCoreApplication>(argc, argv);
 }
 
 #include "tst_HostileFiles.moc"

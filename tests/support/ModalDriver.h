@@ -14,21 +14,32 @@
 #include <functional>
 
 // One answer waiting for the next modal dialog or popup menu of one kind.
-// It lives as a child of its context, so the wait ends with the context.
+// It lives as a child of its context, so the wait ends with the context. In a
+// Qt Test run an answer belongs to the test function that set it: ending with
+// it still waiting fails that test, and it never answers a later test's dialog
+// (its captures would point into a finished function).
 class PendingAnswer : public QObject
 {
 public:
-    PendingAnswer(QObject* context, bool popup, std::function<bool(QWidget*)> takes,
+    PendingAnswer(QObject* context, const char* kind, bool popup, std::function<bool(QWidget*)> takes,
                   std::function<void(QWidget*)> answer)
         : QObject(context)
+        , kind(kind)
         , popup(popup)
+        , owner(runningTest())
         , takesWidget(std::move(takes))
         , answer(std::move(answer))
     {
         waiting().insert(this);
         poll();
     }
-    ~PendingAnswer() override { waiting().remove(this); }
+    ~PendingAnswer() override
+    {
+        waiting().remove(this);
+        if (!done && !owner.isEmpty() && owner == runningTest() && !QTest::currentTestFailed())
+            QTest::qFail(qPrintable(QStringLiteral("the test ends while an answer still waits for a %1").arg(kind)),
+                         __FILE__, __LINE__);
+    }
 
     // Whether an answer still waits that would take this dialog or menu.
     static bool anyTakes(QWidget* widget)
@@ -40,6 +51,19 @@ public:
         return false;
     }
 
+    // Ends the answers of `context` that still wait, for a test that keeps one
+    // waiting on purpose (a watch for dialogs that must not show).
+    static void dropWaiting(QObject* context)
+    {
+        const QSet<PendingAnswer*> all = waiting();
+        for (PendingAnswer* pending : all) {
+            if (pending->parent() == context) {
+                pending->done = true;
+                delete pending;
+            }
+        }
+    }
+
 private:
     static QSet<PendingAnswer*>& waiting()
     {
@@ -47,38 +71,65 @@ private:
         return set;
     }
 
+    // The test function and data row running now; empty outside a Qt Test run.
+    static QByteArray runningTest()
+    {
+        const char* function = QTest::currentTestFunction();
+        if (!function)
+            return QByteArray();
+        const char* row = QTest::currentDataTag();
+        return row ? QByteArray(function) + '(' + row + ')' : QByteArray(function);
+    }
+
     bool takes(QWidget* widget) const
     {
         const QWidget* shown = popup ? QApplication::activePopupWidget() : QApplication::activeModalWidget();
-        return widget == shown && takesWidget(widget);
+        return !done && widget == shown && takesWidget(widget);
     }
 
     void poll()
     {
         QTimer::singleShot(0, this, [this] {
+            if (owner != runningTest()) {
+                // Left behind by an earlier test: drop it, and fail the test
+                // running now, whose dialogs it would have answered.
+                done = true;
+                waiting().remove(this);
+                if (QTest::currentTestFunction())
+                    QTest::qFail(qPrintable(QStringLiteral("an answer for a %1 set in %2 was still waiting")
+                                                .arg(kind, QString::fromUtf8(owner))),
+                                 __FILE__, __LINE__);
+                deleteLater();
+                return;
+            }
             QWidget* widget = popup ? QApplication::activePopupWidget() : QApplication::activeModalWidget();
             if (!widget || !widget->isVisible() || !takesWidget(widget)) {
                 poll();
                 return;
             }
+            done = true;
             waiting().remove(this);
             answer(widget);
             deleteLater();
         });
     }
 
+    const QString kind;
     const bool popup;
+    const QByteArray owner;
     const std::function<bool(QWidget*)> takesWidget;
     const std::function<void(QWidget*)> answer;
+    bool done = false;
 };
 
 // Answers the next modal dialog or popup menu from the event loop, once it
-// shows: the callback gets it and must close it. The wait ends with `context`.
+// shows: the callback gets it and must close it. The wait ends with `context`,
+// which should be an object of the test that ends with it.
 template <typename Widget>
 void whenShown(QObject* context, std::function<void(Widget*)> answer)
 {
     new PendingAnswer(
-        context, std::is_same_v<Widget, QMenu>,
+        context, Widget::staticMetaObject.className(), std::is_same_v<Widget, QMenu>,
         [](QWidget* widget) { return qobject_cast<Widget*>(widget) != nullptr; },
         [answer](QWidget* widget) { answer(static_cast<Widget*>(widget)); });
 }

@@ -10,6 +10,25 @@
 
 #include <cstdio>
 
+namespace {
+
+// Notes the application's quit requests; the loop still ends on them.
+class QuitWatch : public QObject
+{
+public:
+    bool asked = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == qApp && event->type() == QEvent::Quit)
+            asked = true;
+        return false;
+    }
+};
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -19,13 +38,21 @@ int main(int argc, char** argv)
     updateInstaller->setUpdateFile(app.arguments().value(2));
 
     bool armed = false;
-    if (mode == QLatin1String("quit"))
-        QTimer::singleShot(0, &app, &QCoreApplication::quit);
-    else
-        QTimer::singleShot(0, &app, [&armed] { armed = updateInstaller->armAndQuit(); });
-    // Without a quit the loop ends here, with another code.
-    QTimer::singleShot(300, &app, [] { QCoreApplication::exit(7); });
-    const bool quit = app.exec() == 0;
+    QuitWatch quitWatch;
+    app.installEventFilter(&quitWatch);
+    QTimer::singleShot(0, &app, [&] {
+        if (mode == QLatin1String("quit"))
+            QCoreApplication::quit();
+        else
+            armed = updateInstaller->armAndQuit();
+        // Without a quit the loop ends here, with another code; queued behind
+        // any quit the step posted.
+        QTimer::singleShot(0, &app, [&quitWatch] {
+            if (!quitWatch.asked)
+                QCoreApplication::exit(7);
+        });
+    });
+    const bool quit = app.exec() == 0 && quitWatch.asked;
 
     const bool started = updateInstaller->runIfArmed(mode == QLatin1String("arm-tmp"));
     std::printf("armed=%d quit=%d started=%d\n", armed && updateInstaller->installPending, quit, started);

@@ -199,12 +199,16 @@ private slots:
 
     void versionWithoutNameOrDate()
     {
-        AvailableUpdate update = parsed(feedWith("<version date='1.2.2025'/><version name='3.5' date='31.2.2025'/>"
-                                                 "<version name='3.4'/>"));
+        AvailableUpdate update(nullptr, "3.0.0", &english);
+        update.setLogger(logger);
+        // A version without a date is dated the day of the parse.
+        update.today = QDate(2026, 2, 28);
+        QVERIFY(update.fromXML(feedWith("<version date='1.2.2025'/><version name='3.5' date='31.2.2025'/>"
+                                        "<version name='3.4'/>")));
         QCOMPARE(update.versions.size(), 2);
         QCOMPARE(update.newestVersionName(), QStringLiteral("3.5"));
         QVERIFY(!update.versions.at(0).date.isValid());
-        QCOMPARE(update.versions.at(1).date, QDate::currentDate());
+        QCOMPARE(update.versions.at(1).date, QDate(2026, 2, 28));
         QVERIFY(logged().contains("warning UpdateChecker: <version> without the name attribute, skipped"));
         // An invalid date shows as 0, no month and 0.
         QVERIFY(update.releaseNotesHtml().contains("released on 0  0</p>"));

@@ -4,11 +4,11 @@
 #include "AvailableUpdate.h"
 #include "FeedServer.h"
 #include "FormatByteSize.h"
+#include "IsolatedTestMain.h"
 #include "LanguageTable.h"
 #include "ModalDriver.h"
 #include "QDownloadProgressDlg.h"
 #include "QUpdateChecker.h"
-#include "UpdateTestMain.h"
 #include "UpdateInstaller.h"
 
 #include <QDir>
@@ -360,7 +360,7 @@ void tst_DownloadDialog::everyNumberTaken()
 
 int main(int argc, char** argv)
 {
-    return runIsolatedWidgetTest<tst_DownloadDialog>(argc, argv);
+    return runIsolatedTest<tst_DownloadDialog>(argc, argv);
 }
 
 #include "tst_DownloadDialog.moc"

@@ -86,14 +86,14 @@ private slots:
     {
         QVERIFY(dir.isValid());
         QProcess certs;
-        certs.start(QStringLiteral("sh"), {QStringLiteral(TEST_SOURCE_DIR "/make_test_certs.sh"), dir.path()});
+        certs.start(QStringLiteral("sh"), {QStringLiteral(TEST_SUPPORT_DIR "/make_test_certs.sh"), dir.path()});
         QVERIFY(certs.waitForFinished(30000));
         QVERIFY2(certs.exitCode() == 0, certs.readAllStandardError().constData());
         qputenv("QUORBILAN_UPDATE_CA", dir.filePath(QStringLiteral("ca.pem")).toUtf8());
 
         server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         server.start(QStringLiteral("python3"),
-                     {QStringLiteral(TEST_SOURCE_DIR "/https_server.py"), dir.path(),
+                     {QStringLiteral(TEST_SUPPORT_DIR "/https_server.py"), dir.path(),
                       dir.filePath(QStringLiteral("requests.log"))});
         QVERIFY(server.waitForStarted());
         while (!server.canReadLine())
