@@ -201,7 +201,7 @@ void tst_DownloadDialog::installerNotFound()
         checker.get(), [](QDownloadProgressDlg*) {}, &errorText);
     QCOMPARE(result, 2);
     const QString expected
-        = QString("An error occurred while downloading the update. Please try again later."
+        = QString("An error occurred while downloading the update. Please try again later.\n"
                   "QNetworkReply::NetworkError 203: Error transferring %1 - server replied: Not Found")
               .arg(server.url("/download/missing.sh"));
     QCOMPARE(errorText, expected);
