@@ -206,8 +206,17 @@ bool saveNewFile(const QString& path, const QByteArray& data, QString& error, bo
         error = QString("Unable to open file '%1': %2").arg(path, file.errorString());
         return false;
     }
-    // The reason is read before close(), which forgets it.
-    bool written = file.write(data) == data.size() && file.flush();
+    // A short write is no error of its own: the rest is written until the
+    // system refuses it and says why. The reason is read before close(),
+    // which forgets it.
+    qint64 done = 0;
+    while (done < data.size()) {
+        const qint64 count = file.write(data.constData() + done, data.size() - done);
+        if (count <= 0)
+            break;
+        done += count;
+    }
+    bool written = done == data.size() && file.flush();
     QString reason = file.errorString();
     file.close();
     if (written && file.error() != QFileDevice::NoError) {
