@@ -128,6 +128,8 @@ QString downloadTargetPath(const QString& fileName, bool saveToDownloads, QStrin
 QDownloadProgressDlg::QDownloadProgressDlg(QUpdateChecker* checker, QWidget* parent)
     : QDialogEx(parent)
     , checker(checker)
+    , installerUrl(checker->availableUpdate->downloadUrl)
+    , saveToDownloads(checker->availableUpdate->isSaveToDownloads())
 {
     setAttribute(Qt::WA_QuitOnClose, false);
     logger = checker->logger;
@@ -233,7 +235,7 @@ bool saveNewFile(const QString& path, const QByteArray& data, QString& error, bo
 
 void QDownloadProgressDlg::downloadThread()
 {
-    const QString url = checker->availableUpdate->downloadUrl;
+    const QString url = installerUrl;
     const QString failed = checker->translate("core/UpdateChecker/MessageErrorConnect") + QStringLiteral("\n");
     if (url.isEmpty()) {
         emit progressError(failed + QStringLiteral("The update names no file to download."));
@@ -270,7 +272,7 @@ void QDownloadProgressDlg::downloadThread()
     QString path;
     bool taken = true;
     for (int attempt = 0; taken && attempt < saveAttempts; ++attempt) {
-        path = downloadTargetPath(fileName, checker->availableUpdate->isSaveToDownloads(), error);
+        path = downloadTargetPath(fileName, saveToDownloads, error);
         if (path.isEmpty()) {
             UPDATE_LOG(logger, spdlog::level::err, jobFunction, "{}", error.toStdString());
             emit progressError(error);

@@ -59,6 +59,10 @@ private:
     void cancelJob();
 
     QUpdateChecker* checker;
+    // Taken from the parsed feed on the GUI thread before the job starts: the
+    // job does not read the feed the checker owns.
+    const QString installerUrl;
+    const bool saveToDownloads;
     RunningDownload runningDownload;
     QProgressBar* progressBar = nullptr;
     QLabel* sizeLabel = nullptr;
