@@ -36,6 +36,7 @@
 namespace {
 
 const QString productName = QStringLiteral(QUORBILAN_PRODUCT_NAME);
+const int updateIntervalHours = 24;
 
 // The compressed update feed on the maker's server; tests point the checker
 // at a local server instead.
@@ -389,12 +390,16 @@ void MainWindow::setupUpdateChecker()
     if (!checker)
         return;
     connect(checker, &QUpdateChecker::updateAvailable, this, &MainWindow::slotNewVersionAvailable);
+    // A skipped version is no longer announced; the next one shows the link again.
+    connect(checker, &QUpdateChecker::versionSkipped, updateLabel, &QLabel::hide);
     // Checks of the schedule are silent: only the link tells of a new version.
     checker->setSilent(true);
     checker->setSilentMessages(true);
     checker->initialDelaySec = 1;
+    // "Remind Me Later" waits a day also when automatic checks are off.
+    checker->setIntervalHours(updateIntervalHours);
     if (appSettings()->valueInt(SettingUpdateCheckerAuto) == 1)
-        checker->checkForUpdate(false, 24);
+        checker->checkForUpdate(false, updateIntervalHours);
 }
 
 QUpdateChecker* MainWindow::updateChecker() const

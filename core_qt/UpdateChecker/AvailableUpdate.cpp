@@ -16,6 +16,40 @@ namespace {
 
 constexpr const char* fromXmlName = "AvailableUpdate::fromXML";
 
+// The notes shown: well under a second to build and lay out. Real notes are a
+// few kilobytes; a feed that holds more is cut with a visible "…".
+constexpr qsizetype maxNotesChars = 32 * 1024;
+// HTML of the notes' table past which no further version's rows are added.
+constexpr qsizetype maxNotesHtmlChars = 96 * 1024;
+const QString cutMark = QStringLiteral("\u2026");
+
+// Feed text meant as text, for an element or a quoted attribute of the notes.
+QString escaped(const QString& text)
+{
+    return text.toHtmlEscaped().replace(QLatin1Char('\''), QStringLiteral("&#39;"));
+}
+
+// At most `maxChars` characters of UTF-8 text, without decoding the rest.
+QString leadingText(const char* utf8, qsizetype maxChars, bool* cut)
+{
+    // A character takes at most four bytes.
+    const qsizetype maxBytes = maxChars * 4;
+    qsizetype length = qsizetype(qstrnlen(utf8, size_t(maxBytes) + 1));
+    *cut = length > maxBytes;
+    if (*cut) {
+        length = maxBytes;
+        // Not in the middle of a character.
+        while (length > 0 && (uchar(utf8[length]) & 0xC0) == 0x80)
+            --length;
+    }
+    QString text = QString::fromUtf8(utf8, length);
+    if (text.size() > maxChars) {
+        text.truncate(maxChars);
+        *cut = true;
+    }
+    return text;
+}
+
 bool hasAttribute(const tinyxml2::XMLElement* element, const char* name)
 {
     return element->Attribute(name) != nullptr;
@@ -66,6 +100,8 @@ bool AvailableUpdate::fromXML(const QByteArray& feed)
 {
     downloadUrl.clear();
     versions.clear();
+    notesCut = false;
+    qsizetype notesLeft = maxNotesChars;
     const std::string running = currentVersion.toStdString();
     const QByteArray language = languageCode().toLatin1();
     UPDATE_LOG(logger, spdlog::level::info, fromXmlName, "Locale: {}", language.toStdString());
@@ -138,7 +174,14 @@ bool AvailableUpdate::fromXML(const QByteArray& feed)
             const char* type = item->Attribute("type");
             if (!html || !type || !html->GetText())
                 continue;
-            QString text = QString::fromUtf8(html->GetText());
+            if (notesLeft <= 0) {
+                notesCut = true;
+                continue;
+            }
+            bool cut = false;
+            QString text = leadingText(html->GetText(), notesLeft, &cut);
+            notesCut = notesCut || cut;
+            notesLeft -= text.size();
             convertReleaseNotesMarkup(text);
             version.items.append({QString::fromUtf8(type), text});
         }
@@ -184,7 +227,12 @@ QString AvailableUpdate::releaseNotesHtml() const
     const QString releasedOn = languageTable ? languageTable->translate(QStringLiteral("core/UpdateChecker/ReleasedOn"))
                                              : QStringLiteral("released on %1");
     QString html = QStringLiteral("<html><body><table cellspacing='0' cellpadding='2' style='padding-top: 10px;'>");
+    bool cut = notesCut;
     for (const UpdateVersion& version : versions) {
+        if (html.size() > maxNotesHtmlChars) {
+            cut = true;
+            break;
+        }
         const QString day = QStringLiteral("%1 %2 %3")
                                 .arg(version.date.day())
                                 .arg(QLocale::system().monthName(version.date.month(), QLocale::LongFormat))
@@ -192,10 +240,10 @@ QString AvailableUpdate::releaseNotesHtml() const
         html += QStringLiteral("<tr>");
         html += QStringLiteral("<td style='height:10px;' bgcolor='#EEEEEE' width='20%' align='right'>"
                                "<font color='#1E51BE'><b>%1</b></font></td>")
-                    .arg(version.name);
+                    .arg(escaped(version.name));
         html += QStringLiteral("<td style='height:10px;' bgcolor='#EEEEEE' width='80%'>"
                                "<font color='#8A8A8A'><p style='margin-left: 8'>%1</p></font></td>")
-                    .arg(releasedOn.arg(day));
+                    .arg(releasedOn.arg(escaped(day)));
         html += QStringLiteral("</tr>");
 
         const qsizetype count = version.items.size();
@@ -208,11 +256,13 @@ QString AvailableUpdate::releaseNotesHtml() const
             const auto& [type, text] = version.items.at(i);
             html += QStringLiteral("<tr>");
             html += QStringLiteral("<td %1 width='20%' align='right'><img src=':/UpdateChecker/%2.png'></td>")
-                        .arg(style, type);
+                        .arg(style, escaped(type));
             html += QStringLiteral("<td %1><p style='margin-left: 8'>%2</p></td>").arg(style, text);
             html += QStringLiteral("</tr>");
         }
     }
+    if (cut)
+        html += QStringLiteral("<tr><td></td><td><p style='margin-left: 8'>%1</p></td></tr>").arg(cutMark);
     html += QStringLiteral("</table></body></html>");
     return html;
 }

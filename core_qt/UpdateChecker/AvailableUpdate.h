@@ -69,6 +69,8 @@ private:
 
     QString currentVersion;
     const LanguageTable* languageTable = nullptr;
+    // Some of the notes were left out to keep them small.
+    bool notesCut = false;
 };
 
 // Release-note markup to HTML: line feeds, [text](url) links and **bold**.

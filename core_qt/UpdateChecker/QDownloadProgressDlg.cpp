@@ -28,6 +28,10 @@ namespace {
 const QString fallbackInstallerName = QStringLiteral("QuorbilanSetup.exe");
 const int highestNumber = 999;
 const char jobFunction[] = "QDownloadProgressDlg::downloadThread";
+// Seconds without a byte that end the installer's request.
+constexpr int installerTimeoutMs = 60 * 1000;
+// Names taken by someone else between the choice and the open, before giving up.
+constexpr int saveAttempts = 10;
 
 // A plain widget for the dialog's right-hand column.
 class QVBoxLayoutMacWorkaround : public QWidget
@@ -59,6 +63,26 @@ bool taken(const QString& path)
     return QFileInfo(path).exists() || QFileInfo(path).isSymLink();
 }
 
+// Windows opens a device, not a file, for these stems, whatever follows the
+// first dot and in any case.
+bool isWindowsDeviceName(const QString& name)
+{
+    static const QStringList devices = [] {
+        QStringList list = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+        for (const QString& port : {QStringLiteral("COM"), QStringLiteral("LPT")}) {
+            for (int n = 1; n <= 9; ++n)
+                list << port + QString::number(n);
+            for (const QChar digit : {QChar(0xB9), QChar(0xB2), QChar(0xB3)})
+                list << port + digit;
+        }
+        return list;
+    }();
+    QString stem = name.section(QLatin1Char('.'), 0, 0);
+    while (stem.endsWith(QLatin1Char(' ')))
+        stem.chop(1);
+    return devices.contains(stem, Qt::CaseInsensitive);
+}
+
 } // namespace
 
 QString installerFileName(const QString& url)
@@ -69,7 +93,9 @@ QString installerFileName(const QString& url)
     // Windows drops trailing dots and blanks from names.
     while (name.endsWith('.') || name.endsWith(' '))
         name.chop(1);
-    return name.isEmpty() ? fallbackInstallerName : name;
+    if (name.isEmpty())
+        return fallbackInstallerName;
+    return isWindowsDeviceName(name) ? QStringLiteral("_") + name : name;
 }
 
 QString downloadTargetPath(const QString& fileName, bool saveToDownloads, QString& error)
@@ -102,6 +128,8 @@ QString downloadTargetPath(const QString& fileName, bool saveToDownloads, QStrin
 QDownloadProgressDlg::QDownloadProgressDlg(QUpdateChecker* checker, QWidget* parent)
     : QDialogEx(parent)
     , checker(checker)
+    , installerUrl(checker->availableUpdate->downloadUrl)
+    , saveToDownloads(checker->availableUpdate->isSaveToDownloads())
 {
     setAttribute(Qt::WA_QuitOnClose, false);
     logger = checker->logger;
@@ -167,27 +195,54 @@ void QDownloadProgressDlg::setupUi()
     setPaddedButtonText(installButton);
 }
 
-bool QDownloadProgressDlg::saveFile(const QString& path, const QByteArray& data, QString& error)
+bool saveNewFile(const QString& path, const QByteArray& data, QString& error, bool* taken)
 {
+    if (taken)
+        *taken = false;
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
-        error = QString("Unable to open file '%1'").arg(path);
+    // Never a file that is there already: another one of that name may have
+    // come since the name was chosen.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (taken)
+            *taken = QFileInfo(path).exists() || QFileInfo(path).isSymLink();
+        error = QString("Unable to open file '%1': %2").arg(path, file.errorString());
         return false;
     }
-    const bool written = file.write(data) == data.size() && file.flush();
+    // A short write is no error of its own: the rest is written until the
+    // system refuses it and says why. The reason is read before close(),
+    // which forgets it.
+    qint64 done = 0;
+    while (done < data.size()) {
+        const qint64 count = file.write(data.constData() + done, data.size() - done);
+        if (count <= 0)
+            break;
+        done += count;
+    }
+    bool written = done == data.size() && file.flush();
+    QString reason = file.errorString();
     file.close();
-    if (written && file.error() == QFileDevice::NoError)
+    if (written && file.error() != QFileDevice::NoError) {
+        written = false;
+        reason = file.errorString();
+    }
+    if (written)
         return true;
     // A cut-off installer must never be started: the part written goes too.
-    error = QString("Unable to write file '%1': %2").arg(path, file.errorString());
+    error = QString("Unable to write file '%1': %2").arg(path, reason);
     file.remove();
     return false;
 }
 
 void QDownloadProgressDlg::downloadThread()
 {
-    const QString url = checker->availableUpdate->downloadUrl;
+    const QString url = installerUrl;
+    const QString failed = checker->translate("core/UpdateChecker/MessageErrorConnect") + QStringLiteral("\n");
+    if (url.isEmpty()) {
+        emit progressError(failed + QStringLiteral("The update names no file to download."));
+        return;
+    }
     std::unique_ptr<QFileDownloader> downloader(createFileDownloader(url, nullptr, "QFileDownloader"));
+    downloader->transferTimeoutMs = updateTransferTimeoutMs(installerTimeoutMs);
     connect(downloader.get(), &QFileDownloader::downloadProgress, this, &QDownloadProgressDlg::slotDownloadProgress);
 
     UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: downloading...");
@@ -198,11 +253,14 @@ void QDownloadProgressDlg::downloadThread()
         return;
 
     if (downloader->networkError != 0) {
-        QString text = checker->translate("core/UpdateChecker/MessageErrorConnect")
-            + QString("QNetworkReply::NetworkError %1").arg(downloader->networkError);
+        QString text = failed + QString("QNetworkReply::NetworkError %1").arg(downloader->networkError);
         if (!downloader->errorString.isEmpty())
             text += QStringLiteral(": ") + downloader->errorString;
         emit progressError(text);
+        return;
+    }
+    if (downloader->data.isEmpty()) {
+        emit progressError(failed + QStringLiteral("The server sent an empty file."));
         return;
     }
 
@@ -211,18 +269,24 @@ void QDownloadProgressDlg::downloadThread()
     UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: file name is '{}'", fileName.toStdString());
 
     QString error;
-    const QString path = downloadTargetPath(fileName, checker->availableUpdate->isSaveToDownloads(), error);
-    if (path.isEmpty()) {
-        UPDATE_LOG(logger, spdlog::level::err, jobFunction, "{}", error.toStdString());
-        emit progressError(error);
-        return;
-    }
-
-    UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: downloadFullPath is '{}'", path.toStdString());
-    UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: done ({} bytes)", downloader->data.size());
-    if (!saveFile(path, downloader->data, error)) {
-        emit progressError(error);
-        return;
+    QString path;
+    bool taken = true;
+    for (int attempt = 0; taken && attempt < saveAttempts; ++attempt) {
+        path = downloadTargetPath(fileName, saveToDownloads, error);
+        if (path.isEmpty()) {
+            UPDATE_LOG(logger, spdlog::level::err, jobFunction, "{}", error.toStdString());
+            emit progressError(error);
+            return;
+        }
+        UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: downloadFullPath is '{}'",
+                   path.toStdString());
+        UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: done ({} bytes)", downloader->data.size());
+        if (saveNewFile(path, downloader->data, error, &taken))
+            break;
+        if (!taken || attempt + 1 == saveAttempts) {
+            emit progressError(error);
+            return;
+        }
     }
     UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: download saved to {}", path.toStdString());
 

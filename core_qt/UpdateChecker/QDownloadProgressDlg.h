@@ -57,10 +57,12 @@ private:
     void setupUi();
     // Stops the job: aborts its request and waits for its end.
     void cancelJob();
-    // Writes the installer to `path`; false with `error` set when any of it failed.
-    static bool saveFile(const QString& path, const QByteArray& data, QString& error);
 
     QUpdateChecker* checker;
+    // Taken from the parsed feed on the GUI thread before the job starts: the
+    // job does not read the feed the checker owns.
+    const QString installerUrl;
+    const bool saveToDownloads;
     RunningDownload runningDownload;
     QProgressBar* progressBar = nullptr;
     QLabel* sizeLabel = nullptr;
@@ -79,3 +81,8 @@ QString installerFileName(const QString& url);
 // folder, or a new temporary folder that outlives the program; empty with
 // `error` set when neither can be had. An existing file is never chosen.
 QString downloadTargetPath(const QString& fileName, bool saveToDownloads, QString& error);
+
+// Writes `data` to a new file at `path`; false with `error` naming the
+// reason when any of it failed, and then nothing stays at `path`. `taken`
+// tells that a file of that name was there first: choose another name.
+bool saveNewFile(const QString& path, const QByteArray& data, QString& error, bool* taken = nullptr);

@@ -23,3 +23,10 @@ QString updateFeedUrlOverride()
 {
     return qEnvironmentVariable("QUORBILAN_UPDATE_URL");
 }
+
+int updateTransferTimeoutMs(int normalMs)
+{
+    bool ok = false;
+    const int replacement = qEnvironmentVariableIntValue("QUORBILAN_UPDATE_TIMEOUT_MS", &ok);
+    return ok && replacement > 0 ? replacement : normalMs;
+}

@@ -33,6 +33,11 @@ public:
     QString userAgent;
     // Sent as If-Modified-Since when valid; set before download().
     QDateTime ifModifiedSince;
+    // A body larger than this is not kept (negative: no limit); set before download().
+    qint64 maxBodySize = -1;
+    // Milliseconds without a byte that end the request with a time-out; set
+    // before download().
+    int transferTimeoutMs = 60000;
 
     QByteArray data;
     QDateTime lastModified;
@@ -41,6 +46,9 @@ public:
     // The SSL errors of the request joined with ", ".
     QString sslErrors;
     QString errorString;
+    // The body went past maxBodySize: the request was ended, nothing kept and
+    // no network error set.
+    bool bodyTooLarge = false;
 };
 
 // A new downloader for `url`; the caller owns it and deletes it on the thread
@@ -60,3 +68,6 @@ std::pair<const char*, std::size_t> caBundlePem();
 // Both are empty in normal use.
 QString updateTestCaFile();
 QString updateFeedUrlOverride();
+// Testing a server that never answers: the time-out in milliseconds that
+// replaces every request's own (QUORBILAN_UPDATE_TIMEOUT_MS), else `normalMs`.
+int updateTransferTimeoutMs(int normalMs);

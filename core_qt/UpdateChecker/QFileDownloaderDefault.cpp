@@ -43,6 +43,9 @@ const QSslConfiguration& sharedSslConfiguration()
     return configuration;
 }
 
+// What the reply may hold unread; the network thread waits while it is full.
+constexpr qint64 readBufferBytes = 256 * 1024;
+
 } // namespace
 
 QFileDownloaderDefault::QFileDownloaderDefault(const QString& url, QObject* parent, const QString& userAgent)
@@ -83,22 +86,61 @@ void QFileDownloaderDefault::download()
     // silently unpack a gzip feed sent with Content-Encoding.
     request.setRawHeader("Accept-Encoding", "identity");
 
+    // A server that stops sending must not hold the request, or the quit, for ever.
+    request.setTransferTimeout(transferTimeoutMs);
+
     QEventLoop loop;
     connect(this, &QFileDownloaderDefault::finished, &loop, &QEventLoop::quit);
 
     running = true;
+    received.clear();
     reply = manager->get(request);
+    // The body is taken as it comes, so that a limit holds before it is all in memory.
+    reply->setReadBufferSize(readBufferBytes);
     connect(reply, &QNetworkReply::downloadProgress, this, &QFileDownloader::downloadProgress);
     connect(reply, &QNetworkReply::sslErrors, this, &QFileDownloaderDefault::slotSslErrors);
-    // No time-out: only the end of the reply, an error or abort() ends the wait.
+    connect(reply, &QNetworkReply::readyRead, this, &QFileDownloaderDefault::takeBody);
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
+        bool known = false;
+        const qint64 length = reply ? reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known) : 0;
+        if (known && maxBodySize >= 0 && length > maxBodySize)
+            refuseBody();
+    });
     if (running)
         loop.exec();
+}
+
+void QFileDownloaderDefault::takeBody()
+{
+    if (!reply || !reply->isOpen())
+        return;
+    if (bodyTooLarge) {
+        reply->skip(reply->bytesAvailable());
+        return;
+    }
+    const qint64 available = reply->bytesAvailable();
+    if (maxBodySize >= 0 && received.size() + available > maxBodySize) {
+        refuseBody();
+        return;
+    }
+    received += reply->read(available);
+}
+
+void QFileDownloaderDefault::refuseBody()
+{
+    if (bodyTooLarge)
+        return;
+    bodyTooLarge = true;
+    received = QByteArray();
+    if (reply)
+        reply->abort();
 }
 
 void QFileDownloaderDefault::abort()
 {
     if (!running)
         return;
+    abortRequested = true;
     // The reply belongs to the downloader's thread: abort it there.
     QMetaObject::invokeMethod(
         this,
@@ -112,13 +154,27 @@ void QFileDownloaderDefault::abort()
 void QFileDownloaderDefault::replyFinished(QNetworkReply* finishedReply)
 {
     if (finishedReply) {
+        if (finishedReply == reply)
+            takeBody();
         lastModified = finishedReply->header(QNetworkRequest::LastModifiedHeader).toDateTime();
         httpStatus = finishedReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        networkError = finishedReply->error();
-        if (networkError != QNetworkReply::NoError)
-            errorString = finishedReply->errorString();
-        else
-            data = finishedReply->readAll();
+        if (bodyTooLarge) {
+            // Ended here on purpose: no network error, and nothing of the body kept.
+            networkError = QNetworkReply::NoError;
+            data = QByteArray();
+        } else {
+            networkError = finishedReply->error();
+            if (networkError == QNetworkReply::OperationCanceledError && !abortRequested) {
+                // Only the transfer time-out cancels without abort(); Qt calls it "Operation canceled".
+                networkError = QNetworkReply::TimeoutError;
+                errorString = QStringLiteral("The server sent nothing for %1 seconds").arg(transferTimeoutMs / 1000.0);
+            } else if (networkError != QNetworkReply::NoError) {
+                errorString = finishedReply->errorString();
+            } else {
+                data = received;
+            }
+        }
+        received = QByteArray();
         finishedReply->deleteLater();
         if (finishedReply == reply)
             reply = nullptr;

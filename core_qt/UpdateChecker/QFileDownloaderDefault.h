@@ -37,5 +37,11 @@ protected:
     QNetworkReply* reply = nullptr;
 
 private:
+    // Moves what arrived into `received`; past maxBodySize ends the request.
+    void takeBody();
+    void refuseBody();
+
     std::atomic<bool> running{false};
+    std::atomic<bool> abortRequested{false};
+    QByteArray received;
 };

@@ -13,6 +13,7 @@
 #include "UpdateLog.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QTimer>
 #include <QWidget>
 
@@ -28,6 +29,11 @@ namespace {
 enum NotAvailableReason { NoNewerVersion = 0, RequestFailed = 1, EmptyFeed = 2, UnparsableFeed = 3 };
 
 const char checkFunction[] = "QUpdateChecker::checkForUpdate";
+
+// A feed is a few kilobytes: a body past this on the wire is refused unread.
+constexpr qint64 maxFeedBodyBytes = 4 * 1024 * 1024;
+// Seconds without a byte that end the feed's request.
+constexpr int feedTimeoutMs = 30 * 1000;
 const char jobFunction[] = "QUpdateChecker::updateCheckThread";
 
 } // namespace
@@ -85,9 +91,17 @@ void QUpdateChecker::checkForUpdate(bool force, int intervalHours)
 {
     UPDATE_LOG(logger, spdlog::level::info, checkFunction, "UpdateChecker: check, force = {}, os version = {}", force,
                osVersionName().toStdString());
-    // A job that has reported its outcome only winds down: the check it ran is over.
-    if (openDialog || (checkRunning() && !jobReported.load()))
+    if (openDialog)
         return;
+    // A job that has reported its outcome only winds down: the check it ran is over.
+    if (checkRunning() && !jobReported.load()) {
+        // The user's check must get an answer: one that runs silently is
+        // dropped, and the user's own runs in its place.
+        if (!force)
+            return;
+        cancelled.exchange(true);
+        runningDownload.abortAndWait(checkFuture);
+    }
 
     skipVersion = settings->valueString(SettingUpdateCheckerSkipVersion);
     manualCheck = false;
@@ -139,6 +153,11 @@ void QUpdateChecker::startTimerIn(qint64 ms)
     timer->start(int(qBound<qint64>(0, ms, limit)));
 }
 
+void QUpdateChecker::setIntervalHours(int hours)
+{
+    intervalHours = hours;
+}
+
 void QUpdateChecker::setSilent(bool silent)
 {
     showUpdateDialog = !silent;
@@ -184,6 +203,9 @@ void QUpdateChecker::restartTimer()
 
 void QUpdateChecker::slotCheckForUpdate()
 {
+    // The job writes the feed that an open dialog reads.
+    if (openDialog || (checkRunning() && !jobReported.load()))
+        return;
     // The last job may still be releasing its request after its report.
     if (checkFuture.valid())
         checkFuture.wait();
@@ -196,6 +218,8 @@ void QUpdateChecker::updateCheckThread()
     std::unique_ptr<QFileDownloader> downloader(createFileDownloader(feedUrl, nullptr, userAgent));
     if (feedLastModified.isValid())
         downloader->ifModifiedSince = feedLastModified;
+    downloader->maxBodySize = maxFeedBodyBytes;
+    downloader->transferTimeoutMs = updateTransferTimeoutMs(feedTimeoutMs);
 
     UPDATE_LOG(logger, spdlog::level::info, jobFunction, "Updater: downloading {} ...", feedUrl.toStdString());
     if (runningDownload.begin(downloader.get(), cancelled))
@@ -213,16 +237,12 @@ void QUpdateChecker::reportFeed(const QFileDownloader& downloader)
         UPDATE_LOG(logger, spdlog::level::warn, jobFunction, "Updater: cannot connect, error {} ({})",
                    downloader.networkError, downloader.errorString.toStdString());
         reason = RequestFailed;
+    } else if (downloader.bodyTooLarge) {
+        // Nothing of it is kept, not even as the cache.
+        reason = UnparsableFeed;
     } else {
-        QByteArray body;
-        if (downloader.httpStatus == 304) {
-            body = cachedFeed;
-        } else {
-            body = downloader.data;
-            cachedFeed = body;
-        }
-        if (downloader.lastModified.isValid())
-            feedLastModified = downloader.lastModified;
+        const bool notModified = downloader.httpStatus == 304;
+        const QByteArray body = notModified ? cachedFeed : downloader.data;
 
         QByteArray feed;
         if (!body.isEmpty()) {
@@ -233,10 +253,18 @@ void QUpdateChecker::reportFeed(const QFileDownloader& downloader)
             reason = EmptyFeed;
         } else {
             availableUpdate->setLogger(logger);
-            if (!availableUpdate->fromXML(feed))
+            if (!availableUpdate->fromXML(feed)) {
                 reason = UnparsableFeed;
-            else if (availableUpdate->newestVersionName() != skipVersion)
-                found = availableUpdate->hasUpdate();
+            } else {
+                // Only a feed that could be used is kept for the next 304.
+                if (!notModified) {
+                    cachedFeed = body;
+                    if (downloader.lastModified.isValid())
+                        feedLastModified = downloader.lastModified;
+                }
+                if (availableUpdate->newestVersionName() != skipVersion)
+                    found = availableUpdate->hasUpdate();
+            }
         }
     }
 
@@ -285,6 +313,9 @@ void QUpdateChecker::slotShowErrorMessage(QString errMsg, QString informativeTex
     box.setIcon(QMessageBox::Warning);
     box.setText(errMsg);
     box.setInformativeText(informativeText);
+    // The informative text carries addresses and server replies: text, never markup.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        label->setTextFormat(Qt::PlainText);
     box.setAttribute(Qt::WA_QuitOnClose, false);
     if (!customIcon.isNull())
         box.setIconPixmap(customIcon.pixmap(64, 64, QIcon::Normal, QIcon::Off));
@@ -329,6 +360,7 @@ void QUpdateChecker::showUpdatesDialog(QWidget* parent)
     case 1:
         skipVersion = availableUpdate->newestVersionName();
         settings->setValueString(SettingUpdateCheckerSkipVersion, skipVersion);
+        emit versionSkipped(skipVersion);
         restartTimer();
         break;
     case 2: {
@@ -361,8 +393,7 @@ void QUpdateChecker::stop()
     }
     timer->stop();
     if (checkRunning()) {
-        // The request has no time-out of its own: a stalled server would
-        // keep the quit waiting for ever, so it is aborted first.
+        // The quit must not wait for the request's time-out: it is aborted first.
         cancelled.exchange(true);
         runningDownload.abortAndWait(checkFuture);
     }

@@ -37,8 +37,12 @@ public:
     ~QUpdateChecker() override;
 
     // Plans the next check from idle or waiting; does nothing while a dialog
-    // of the checker is open or a check runs. A forced check runs at once.
+    // of the checker is open. A check that runs refuses an unforced call; a
+    // forced one stops it and runs at once.
     void checkForUpdate(bool force, int intervalHours);
+    // Hours between automatic checks and after "Remind Me Later", also when
+    // automatic checks are off.
+    void setIntervalHours(int hours);
     void setSilent(bool silent);
     void setSilentMessages(bool silent);
     bool isAutoCheckEnabled() const;
@@ -95,6 +99,8 @@ public:
 signals:
     void updateAvailable(QString v);
     void updateNotAvailable(int nReason, int nNetworkError, QString extendedErrorMessage);
+    // The user chose to skip this version.
+    void versionSkipped(QString v);
 
 public slots:
     void slotUpdateAvailable(QString v);

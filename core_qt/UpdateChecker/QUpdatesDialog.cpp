@@ -9,13 +9,73 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QImage>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpacerItem>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+
+namespace {
+
+const QString imagePrefix = QStringLiteral(":/UpdateChecker/");
+
+// One of the program's own release-note images, else an empty picture: no
+// file, no device, no FIFO, no address. Nothing null is returned, since the
+// image handler then opens the name itself.
+QVariant ownImage(int type, const QUrl& name)
+{
+    if (type != QTextDocument::ImageResource)
+        return QVariant();
+    QString path = name.scheme() == QLatin1String("qrc") ? QLatin1Char(':') + name.path() : name.toString();
+    path = QDir::cleanPath(path);
+    QImage image;
+    if (path.startsWith(imagePrefix))
+        image.load(path);
+    if (image.isNull()) {
+        image = QImage(1, 1, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+    }
+    return image;
+}
+
+// The document asks itself before it reads files on its own: answering here
+// and never asking the base keeps every other resource out.
+class ReleaseNotesDocument : public QTextDocument
+{
+public:
+    using QTextDocument::QTextDocument;
+
+protected:
+    QVariant loadResource(int type, const QUrl& name) override { return ownImage(type, name); }
+};
+
+// The release notes come from the server: they may show the program's own
+// images and nothing else, and a click leaves the program only for an https
+// page in the desktop's browser. The browser itself never navigates.
+class ReleaseNotesBrowser : public QTextBrowser
+{
+public:
+    explicit ReleaseNotesBrowser(QWidget* parent)
+        : QTextBrowser(parent)
+    {
+        setDocument(new ReleaseNotesDocument(this));
+        setOpenLinks(false);
+        setOpenExternalLinks(false);
+        connect(this, &QTextBrowser::anchorClicked, this, [](const QUrl& url) {
+            if (url.scheme() == QLatin1String("https") && !url.host().isEmpty())
+                QDesktopServices::openUrl(url);
+        });
+    }
+
+    QVariant loadResource(int type, const QUrl& name) override { return ownImage(type, name); }
+};
+
+} // namespace
 
 QUpdatesDialog::QUpdatesDialog(QUpdateChecker* checker, QWidget* parent)
     : QDialogEx(parent)
@@ -49,6 +109,8 @@ void QUpdatesDialog::setupUi()
                          .arg(checker->appName, checker->availableUpdate->newestVersionName(), checker->currentVersion),
                      this);
     text->setObjectName("textLabel");
+    // The version's name comes from the feed: text, never markup.
+    text->setTextFormat(Qt::PlainText);
     text->setWordWrap(true);
     text->setMinimumWidth(457);
     right->addWidget(text);
@@ -59,11 +121,10 @@ void QUpdatesDialog::setupUi()
     decreaseFontSize(notesLabel, 1);
     right->addWidget(notesLabel);
 
-    auto* notes = new QTextBrowser(this);
+    auto* notes = new ReleaseNotesBrowser(this);
     notes->setObjectName("releaseNotes");
     notes->setMinimumHeight(200);
     notes->setReadOnly(true);
-    notes->setOpenExternalLinks(true);
     notes->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse
                                    | Qt::LinksAccessibleByKeyboard);
     notes->setHtml(checker->availableUpdate->releaseNotesHtml());

@@ -124,6 +124,31 @@ void autoOff(MainWindow* window, QUpdateChecker* checker)
     MainWindowDriver{window}.action("Check for updates...")->trigger();
     if (!QTest::qWaitFor([&] { return updateDialogAnswered && !checker->openDialog; }, 30000))
         say("no update dialog");
+    say(QString("timer after remind %1 ms").arg(checker->timer->isActive() ? checker->timer->interval() : -1));
+    window->close();
+}
+
+// The silent start-up check shows the link; the user follows it and skips
+// the version: the link goes, and comes back with the next version announced.
+void skip(MainWindow* window, QUpdateChecker* checker)
+{
+    QLabel* link = updateLabel(window);
+    if (!QTest::qWaitFor([&] { return link->isVisible() && checkDone(checker); }, 30000)) {
+        say("no link");
+        window->close();
+        return;
+    }
+    say("link shown");
+    answerUpdateDialog("skipButton");
+    emit link->linkActivated("update");
+    if (!QTest::qWaitFor([&] { return updateDialogAnswered && !checker->openDialog; }, 30000))
+        say("no update dialog");
+    say(QString("link after skip %1").arg(link->isVisible() ? "shown" : "hidden"));
+    // As the next silent check would announce it.
+    checker->setSilent(true);
+    emit checker->updateAvailable("3.3");
+    QCoreApplication::processEvents();
+    say(QString("link after the next version %1").arg(link->isVisible() ? "shown" : "hidden"));
     window->close();
 }
 
@@ -170,6 +195,8 @@ int main(int, char** argv)
                 install(window.get(), checker);
             else if (scenario == "autoOff")
                 autoOff(window.get(), checker);
+            else if (scenario == "skip")
+                skip(window.get(), checker);
             else if (scenario == "quitDuringStall")
                 quitDuringStall(window.get(), checker);
         });

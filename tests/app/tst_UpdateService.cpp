@@ -5,6 +5,7 @@
 #include "ProductIdentity.h"
 #include "TestWorld.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -27,6 +28,7 @@ private slots:
     void initTestCase();
     void findDownloadAndInstall();
     void automaticChecksOff();
+    void skipHidesLink();
     void quitDuringStalledCheck();
 
 private:
@@ -164,6 +166,25 @@ void tst_UpdateService::automaticChecksOff()
     QCOMPARE(server.requests().mid(before), QStringList{QString("%1 200 -").arg(feedPath)});
     QSettings settings(settingsFileIn(world), QSettings::IniFormat);
     QCOMPARE(settings.value("UpdateChecker_Auto").toString(), QStringLiteral("0"));
+
+    // "Remind Me Later" waits a day, although automatic checks were off from the start.
+    QVERIFY2(lines.contains(QString("timer after remind %1 ms").arg(24 * 3600 * 1000)), qPrintable(lines.join('\n')));
+    const QDateTime next = QDateTime::fromString(settings.value("UpdateChecker_NextCheck").toString(), Qt::ISODate);
+    const qint64 ahead = QDateTime::currentDateTime().secsTo(next);
+    QVERIFY2(ahead > 23 * 3600 && ahead <= 24 * 3600, qPrintable(settings.value("UpdateChecker_NextCheck").toString()));
+}
+
+void tst_UpdateService::skipHidesLink()
+{
+    const QString world = root.path() + "/skip";
+    int exitCode = -1;
+    const QStringList lines = runScenario(world, "skip", server.url(feedPath), &exitCode);
+    QVERIFY2(exitCode == 0, qPrintable(lines.join('\n')));
+    QVERIFY2(lines.contains("link shown"), qPrintable(lines.join('\n')));
+    QVERIFY2(lines.contains("link after skip hidden"), qPrintable(lines.join('\n')));
+    QVERIFY(lines.contains("link after the next version shown"));
+    QSettings settings(settingsFileIn(world), QSettings::IniFormat);
+    QCOMPARE(settings.value("UpdateChecker_SkipVersion").toString(), QStringLiteral("3.2"));
 }
 
 void tst_UpdateService::quitDuringStalledCheck()

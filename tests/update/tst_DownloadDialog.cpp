@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -67,6 +68,8 @@ private slots:
     void cancelStalledDownload();
     void closeBehavesLikeCancel();
     void unknownLengthShowsBusyBar();
+    void installerOutcome_data();
+    void installerOutcome();
     void installerFileName_data();
     void installerFileName();
     void everyNumberTaken();
@@ -92,6 +95,8 @@ void tst_DownloadDialog::initTestCase()
     server.stall("/download/stall.sh");
     server.put("/download/nolength.sh", installerBody);
     server.withoutLength("/download/nolength.sh");
+    server.put("/download/empty.sh", QByteArray());
+    server.put("/download/CON.sh", installerBody);
     language = std::make_unique<LanguageTable>(":/English.xml");
     language->load("English.xml");
 }
@@ -201,7 +206,7 @@ void tst_DownloadDialog::installerNotFound()
         checker.get(), [](QDownloadProgressDlg*) {}, &errorText);
     QCOMPARE(result, 2);
     const QString expected
-        = QString("An error occurred while downloading the update. Please try again later."
+        = QString("An error occurred while downloading the update. Please try again later.\n"
                   "QNetworkReply::NetworkError 203: Error transferring %1 - server replied: Not Found")
               .arg(server.url("/download/missing.sh"));
     QCOMPARE(errorText, expected);
@@ -297,6 +302,78 @@ void tst_DownloadDialog::unknownLengthShowsBusyBar()
     QCOMPARE(formatByteSize(1536), QLocale().formattedDataSize(1536, 1, QLocale::DataSizeTraditionalFormat));
 }
 
+void tst_DownloadDialog::installerOutcome_data()
+{
+    QTest::addColumn<QString>("installer");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("saved");
+
+    const QString failed = "An error occurred while downloading the update. Please try again later.\n";
+    const QString target = QDir::toNativeSeparators(downloadsFolder() + "/quorbilan-3.2-setup.sh");
+    QTest::newRow("empty address") << "" << 2 << failed + "The update names no file to download."
+                                   << "";
+    QTest::newRow("0-byte body") << "/download/empty.sh" << 2 << failed + "The server sent an empty file."
+                                 << "";
+    // A tmpfs of 64 KiB mounted on the Downloads folder for this row.
+    QTest::newRow("full disk") << "/download/quorbilan-3.2-setup.sh" << 2
+                               << QString("Unable to write file '%1': No space left on device").arg(target) << "";
+    QTest::newRow("device name") << "/download/CON.sh" << 0 << ""
+                                 << "_CON.sh";
+}
+
+void tst_DownloadDialog::installerOutcome()
+{
+    QFETCH(QString, installer);
+    QFETCH(int, result);
+    QFETCH(QString, error);
+    QFETCH(QString, saved);
+
+    auto checker = makeChecker("/download/quorbilan-3.2-setup.sh", true);
+    QVERIFY(checker);
+    if (installer.isEmpty())
+        QVERIFY(checker->availableUpdate->fromXML(exampleFeed(QString(), "saveToDownloads=\"\"")));
+    else
+        checker->availableUpdate->downloadUrl = server.url(installer);
+
+    const QString folder = downloadsFolder();
+    QDir().mkpath(folder);
+    bool mounted = false;
+    if (QTest::currentDataTag() == QByteArray("full disk")) {
+        QProcess mount;
+        mount.setProcessChannelMode(QProcess::MergedChannels);
+        mount.start("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder});
+        mounted = mount.waitForFinished(30000) && mount.exitStatus() == QProcess::NormalExit && mount.exitCode() == 0;
+        if (!mounted)
+            QSKIP(qPrintable("cannot mount a small tmpfs: " + QString::fromLocal8Bit(mount.readAll()).trimmed()));
+    }
+    QString errorText;
+    const int outcome = runDialog(
+        checker.get(),
+        [](QDownloadProgressDlg* dialog) {
+            QPushButton* install = dialog->findChild<QPushButton*>("installButton");
+            if (QTest::qWaitFor([&] { return install->isVisible() || !dialog->isVisible(); }, 20000)
+                && dialog->isVisible())
+                dialog->close();
+        },
+        &errorText);
+    const QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    if (mounted)
+        QProcess::execute("umount", {folder});
+
+    QCOMPARE(outcome, result);
+    QCOMPARE(errorText, error);
+    if (saved.isEmpty()) {
+        // Nothing armed, nothing left behind.
+        QCOMPARE(left, QStringList());
+        QVERIFY(updateInstaller->updateFile.isEmpty());
+        QVERIFY(!updateInstaller->armAndQuit());
+    } else {
+        QCOMPARE(left, QStringList{saved});
+        QCOMPARE(updateInstaller->updateFile, QDir::toNativeSeparators(folder + "/" + saved));
+    }
+}
+
 void tst_DownloadDialog::installerFileName_data()
 {
     QTest::addColumn<QString>("url");
@@ -324,6 +401,23 @@ void tst_DownloadDialog::installerFileName_data()
                                               << "setup.exe";
     QTest::newRow("dot dot") << "https://h/d/.."
                              << "QuorbilanSetup.exe";
+    // Windows opens a device for these stems, whatever the case and the extension.
+    QTest::newRow("CON") << "https://h/d/CON.exe"
+                         << "_CON.exe";
+    QTest::newRow("nul, two suffixes") << "https://h/d/nul.tar.gz"
+                                       << "_nul.tar.gz";
+    QTest::newRow("Com1") << "https://h/d/Com1.msi"
+                          << "_Com1.msi";
+    QTest::newRow("lpt9 without suffix") << "https://h/d/lpt9"
+                                         << "_lpt9";
+    QTest::newRow("aux, blank before the dot") << "https://h/d/aux%20.txt"
+                                               << "_aux .txt";
+    QTest::newRow("PRN") << "https://h/d/PRN.exe"
+                         << "_PRN.exe";
+    QTest::newRow("not a device: CONSOLE") << "https://h/d/CONSOLE.exe"
+                                           << "CONSOLE.exe";
+    QTest::newRow("not a device: COM10") << "https://h/d/COM10.exe"
+                                         << "COM10.exe";
 }
 
 void tst_DownloadDialog::installerFileName()
@@ -351,6 +445,23 @@ void tst_DownloadDialog::everyNumberTaken()
     QCOMPARE(error,
              QString("UpdateChecker: no free name for 'setup.exe' in '%1'").arg(QDir::toNativeSeparators(folder)));
     QVERIFY(!QFileInfo::exists(root.path() + "/nowhere"));
+
+    // A file made between the choice of a name and its opening is left alone:
+    // the save says the name is taken, and the next choice is the next number.
+    error.clear();
+    const QString chosen = downloadTargetPath("race.exe", true, error);
+    QCOMPARE(chosen, QDir::toNativeSeparators(folder + "/race.exe"));
+    touch(folder + "/race.exe");
+    bool taken = false;
+    QVERIFY(!saveNewFile(chosen, installerBody, error, &taken));
+    QVERIFY(taken);
+    QFile raced(folder + "/race.exe");
+    QVERIFY(raced.open(QIODevice::ReadOnly));
+    QCOMPARE(raced.readAll(), QByteArray("old"));
+    const QString next = downloadTargetPath("race.exe", true, error);
+    QCOMPARE(next, QDir::toNativeSeparators(folder + "/race (1).exe"));
+    QVERIFY(saveNewFile(next, installerBody, error, &taken));
+    QCOMPARE(QFileInfo(next).size(), qint64(installerBody.size()));
 
     // A name without a suffix gets the number at its end.
     error.clear();

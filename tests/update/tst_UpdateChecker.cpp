@@ -10,8 +10,11 @@
 #include "QDownloadProgressDlg.h"
 #include "QUpdateChecker.h"
 #include "QUpdatesDialog.h"
+#include "UrlCatcher.h"
 
 #include <QCheckBox>
+#include <QDesktopServices>
+#include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
@@ -21,8 +24,13 @@
 #include <QTextDocumentFragment>
 #include <QTimer>
 
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+
 #include <limits>
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -40,6 +48,52 @@ QByteArray upToDateFeed()
 {
     return "<?xml version=\"1.0\"?><quorbilan><download windows=\"https://127.0.0.1/x.exe\"/><history>"
            "<version name=\"3.0.0\" date=\"1.1.2026\"/><version name=\"2.9\"/></history></quorbilan>";
+}
+
+// A kilobyte figure of /proc/self/status, such as "VmHWM".
+qint64 statusKiB(const char* field)
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+// Sets the peak resident size back to the present one.
+bool resetPeakRss()
+{
+    QFile clearRefs("/proc/self/clear_refs");
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+}
+
+// A feed of one newer version whose single note is `notes`.
+QByteArray feedWithNotes(const QByteArray& version, const QByteArray& type, const QByteArray& notes)
+{
+    return "<?xml version=\"1.0\"?><quorbilan><download windows=\"https://127.0.0.1/x.exe\"/><history>"
+           "<version name=\""
+        + version + "\" date=\"5.3.2026\"><item type=\"" + type + "\"><html lang=\"en\">" + notes
+        + "</html></item></version></history></quorbilan>";
+}
+
+// The point of the browser's viewport where the link to `href` is drawn.
+QPoint linkPosition(QTextBrowser* browser, const QString& href)
+{
+    for (QTextBlock block = browser->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.charFormat().anchorHref() != href)
+                continue;
+            QTextCursor cursor(browser->document());
+            cursor.setPosition(fragment.position() + fragment.length() / 2);
+            return browser->cursorRect(cursor).center();
+        }
+    }
+    return QPoint(-1, -1);
 }
 
 } // namespace
@@ -68,6 +122,11 @@ private slots:
     void stopDuringStalledCheck();
     void updateDialogTexts();
     void updateDialogWithoutSettingsOrInstallableVersion();
+    void hostileReleaseNotes();
+    void boundedFeed_data();
+    void boundedFeed();
+    void stalledServer_data();
+    void stalledServer();
 
 private:
     // A checker of the feed at `path` on the trusted server, with its own settings.
@@ -392,7 +451,7 @@ void tst_UpdateChecker::downloadOutcome()
         QCOMPARE(message.title, QStringLiteral("Quorbilan"));
         QCOMPARE(QTextDocumentFragment::fromHtml(message.text).toPlainText(), QCoreApplication::applicationName());
         QVERIFY2(message.informative.startsWith("An error occurred while downloading the update. Please try again "
-                                                "later.QNetworkReply::NetworkError 203: "),
+                                                "later.\nQNetworkReply::NetworkError 203: "),
                  qPrintable(message.informative));
         QVERIFY(!next.isValid());
         QVERIFY(!checker->timer->isActive());
@@ -414,11 +473,12 @@ void tst_UpdateChecker::stopDuringStalledCheck()
     checker->checkForUpdate(true, 0);
     QVERIFY(server.waitForRequests(before + 1));
 
-    // A check that runs refuses a new plan.
+    // A check that runs refuses an unforced plan.
     settings->setValueString(SettingUpdateCheckerSkipVersion, "9.9");
-    checker->checkForUpdate(true, 0);
+    checker->checkForUpdate(false, 5);
     QCOMPARE(settings->valueString(SettingUpdateCheckerSkipVersion), QStringLiteral("9.9"));
     QVERIFY(!checker->timer->isActive());
+    QCOMPARE(checker->intervalHours, 0);
 
     // The server never answers: stop aborts the request instead of waiting for it.
     checker->stop();
@@ -477,6 +537,192 @@ void tst_UpdateChecker::updateDialogWithoutSettingsOrInstallableVersion()
     QVERIFY(only32->availableUpdate->fromXML(exampleFeed(server.url("/download/x.sh"), "noInstall=\"\"")));
     QUpdatesDialog dialog(only32.get(), window.get());
     QVERIFY(!dialog.findChild<QPushButton*>("installButton")->isEnabled());
+}
+
+void tst_UpdateChecker::hostileReleaseNotes()
+{
+    // Whatever opens this FIFO for reading waits for a writer that never comes.
+    const QString fifo = root.path() + "/fifo";
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // Relative names resolve against the working folder: give it files to find.
+    const QString folder = root.path() + "/cwd";
+    QDir().mkpath(folder);
+    for (const char* name : {"local.png", "local.html"}) {
+        QFile file(folder + "/" + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("local file");
+    }
+    const QString previousFolder = QDir::currentPath();
+    QDir::setCurrent(folder);
+
+    const QString https = "https://www.example.com/notes?x=1";
+    const QStringList links = {"file://" + fifo, "file:///etc/hostname", "local.html", "javascript:alert(1)", https};
+    QString notes = QString("<img src=\"file:///dev/zero\">zero <img src=\"file:///etc/hostname\">hostname "
+                            "<img src=\"local.png\">relative <img src=\"%1\">fifo ")
+                        .arg(fifo);
+    for (const QString& link : links)
+        notes += QString("<a href=\"%1\">link %2</a> ").arg(link).arg(links.indexOf(link));
+    server.put("/hostile.xml.gz",
+               gzipped(feedWithNotes("3.2&lt;b&gt;bold&lt;/b&gt;", "new", "<![CDATA[" + notes.toUtf8() + "]]>")));
+    // What the desktop is asked to open, for every scheme a link here has;
+    // any other would reach the platform, which says so.
+    TestSupport::UrlCatcher desktop;
+    for (const char* scheme : {"https", "http", "file", "javascript"})
+        QDesktopServices::setUrlHandler(scheme, &desktop, "openUrl");
+    QTest::failOnWarning(QRegularExpression("openUrl"));
+
+    auto checker = makeChecker(server.url("/hostile.xml.gz"));
+    QString plainBefore;
+    QString plainAfter;
+    QStringList sources;
+    QString headline;
+    Qt::TextFormat textFormat = Qt::AutoText;
+    QList<bool> resourcesLoaded;
+    QVERIFY(manualCheckDialog(checker.get(), [&](QUpdatesDialog* dialog) {
+        auto* browser = dialog->findChild<QTextBrowser*>("releaseNotes");
+        auto* text = dialog->findChild<QLabel*>("textLabel");
+        headline = text->text();
+        textFormat = text->textFormat();
+        plainBefore = browser->toPlainText();
+        for (const QString& src : {QString("file:///etc/hostname"), QString("local.png"), QString("file:///dev/zero"),
+                                   QString("qrc:/UpdateChecker/new.png")}) {
+            // Shown is anything with more than an empty pixel in it.
+            const QVariant resource = browser->document()->resource(QTextDocument::ImageResource, QUrl(src));
+            const QImage image = qvariant_cast<QImage>(resource);
+            resourcesLoaded << (image.width() > 1 || !resource.toByteArray().isEmpty());
+        }
+        // Each link clicked as the user does, the https one last.
+        for (const QString& link : links) {
+            QTextCursor cursor(browser->document());
+            cursor.setPosition(browser->document()->find(QString("link %1").arg(links.indexOf(link))).position());
+            browser->setTextCursor(cursor);
+            browser->ensureCursorVisible();
+            const QPoint at = linkPosition(browser, link);
+            if (at.x() < 0)
+                sources << "no link " + link;
+            QTest::mouseClick(browser->viewport(), Qt::LeftButton, {}, at);
+            sources << browser->source().toString();
+        }
+        plainAfter = browser->toPlainText();
+        dialog->findChild<QPushButton*>("remindButton")->click();
+    }));
+    QDir::setCurrent(previousFolder);
+
+    // The dialog showed the notes and their text; the feed's names stay text.
+    QCOMPARE(textFormat, Qt::PlainText);
+    QVERIFY2(headline.contains("3.2<b>bold</b>"), qPrintable(headline));
+    QVERIFY2(plainBefore.contains("3.2<b>bold</b>"), qPrintable(plainBefore));
+    QVERIFY2(plainBefore.contains("zero") && plainBefore.contains("link 4"), qPrintable(plainBefore));
+    QVERIFY2(!plainBefore.contains("local file"), qPrintable(plainBefore));
+    // Only the program's own image loads.
+    QCOMPARE(resourcesLoaded, (QList<bool>{false, false, false, true}));
+    // No click navigated the browser away from the notes.
+    QCOMPARE(sources, QStringList(links.size(), QString()));
+    QCOMPARE(plainAfter, plainBefore);
+    // The desktop was asked to open the https link and nothing else.
+    QCOMPARE(desktop.opened, QList<QUrl>{QUrl(https)});
+    for (const char* scheme : {"https", "http", "file", "javascript"})
+        QDesktopServices::unsetUrlHandler(scheme);
+}
+
+void tst_UpdateChecker::boundedFeed_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("dialog");
+
+    const qsizetype hundredMiB = 100 * 1024 * 1024;
+    {
+        QByteArray xml = "<?xml version=\"1.0\"?><quorbilan>";
+        xml += QByteArray(hundredMiB, ' ');
+        xml += "</quorbilan>";
+        server.put("/whitespace.xml.gz", gzipped(xml));
+    }
+    server.put("/huge.xml.gz", QByteArray(hundredMiB, '<'));
+    server.put("/markup.xml.gz", gzipped(feedWithNotes("3.2", "new", QByteArray("**a** [b](c) ").repeated(160000))));
+
+    // A 100 MiB feed, unpacked from a small gzip file: past the unpacked limit.
+    QTest::newRow("gzip of 100 MiB whitespace") << "/whitespace.xml.gz" << false;
+    // 100 MiB on the wire: past the body's limit.
+    QTest::newRow("100 MiB plain body") << "/huge.xml.gz" << false;
+    // 2 MiB of notes markup: cut short, the dialog shows the rest.
+    QTest::newRow("2 MiB of notes markup") << "/markup.xml.gz" << true;
+}
+
+void tst_UpdateChecker::boundedFeed()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, dialog);
+
+    auto checker = makeChecker(server.url(path));
+    QVERIFY(resetPeakRss());
+    const qint64 baseKiB = statusKiB("VmRSS");
+    QElapsedTimer clock;
+    clock.start();
+    qint64 shownMs = -1;
+    qint64 layoutMs = -1;
+    QString notes;
+    if (dialog) {
+        QVERIFY(manualCheckDialog(checker.get(), [&](QUpdatesDialog* shown) {
+            shownMs = clock.elapsed();
+            auto* browser = shown->findChild<QTextBrowser*>("releaseNotes");
+            QElapsedTimer layout;
+            layout.start();
+            browser->document()->documentLayout()->documentSize();
+            layoutMs = layout.elapsed();
+            notes = browser->toPlainText();
+            shown->findChild<QPushButton*>("remindButton")->click();
+        }));
+    } else {
+        const Message message = manualCheckMessage(checker.get());
+        shownMs = clock.elapsed();
+        QCOMPARE(message.text, QStringLiteral("An error occurred while parsing the update feed."));
+        // Nothing of a refused feed is kept.
+        QVERIFY(checker->cachedFeed.isEmpty());
+        QVERIFY(!checker->feedLastModified.isValid());
+    }
+    const qint64 peakKiB = statusKiB("VmHWM");
+    qInfo("%s: answer after %lld ms (notes laid out in %lld ms), peak RSS %lld KiB above the %lld KiB before",
+          QTest::currentDataTag(), shownMs, layoutMs, peakKiB - baseKiB, baseKiB);
+#ifdef __SANITIZE_ADDRESS__
+    // ASan keeps freed memory in quarantine, where it would count as the program's.
+    if (!qEnvironmentVariable("ASAN_OPTIONS").contains("quarantine_size_mb=0"))
+        qWarning("peak RSS not judged: ASan's quarantine is on");
+    else
+#endif
+        QVERIFY2(peakKiB - baseKiB <= 64 * 1024, qPrintable(QString::number(peakKiB - baseKiB)));
+    if (dialog) {
+        // Cut, visibly.
+        QVERIFY2(notes.size() < 64 * 1024, qPrintable(QString::number(notes.size())));
+        QVERIFY(notes.contains("a b a b"));
+        QVERIFY(notes.trimmed().endsWith(QChar(0x2026)));
+    }
+}
+
+void tst_UpdateChecker::stalledServer_data()
+{
+    QTest::addColumn<bool>("silentFirst");
+    QTest::newRow("manual check") << false;
+    QTest::newRow("manual check during a silent one") << true;
+}
+
+void tst_UpdateChecker::stalledServer()
+{
+    QFETCH(bool, silentFirst);
+
+    // The server never answers; a short time-out stands in for the real one.
+    qputenv("QUORBILAN_UPDATE_TIMEOUT_MS", "3000");
+    auto checker = makeChecker(server.url("/stall.xml.gz"));
+    if (silentFirst) {
+        checker->setSilent(true);
+        checker->setSilentMessages(true);
+        const int before = server.requests().size();
+        checker->checkForUpdate(false, 24);
+        QVERIFY(server.waitForRequests(before + 1));
+    }
+    const Message message = manualCheckMessage(checker.get());
+    qunsetenv("QUORBILAN_UPDATE_TIMEOUT_MS");
+    QCOMPARE(message.text, QStringLiteral("An error occurred while downloading the update. Please try again later."));
+    QVERIFY2(message.informative.startsWith("QNetworkReply::TimeoutError: "), qPrintable(message.informative));
 }
 
 int main(int argc, char** argv)
