@@ -2,6 +2,7 @@
 
 #include "AppSettings.h"
 #include "AvailableUpdate.h"
+#include "CrashHandler.h"
 #include "LanguageTable.h"
 #include "OsVersion.h"
 #include "QCompress.h"
@@ -183,7 +184,10 @@ void QUpdateChecker::restartTimer()
 
 void QUpdateChecker::slotCheckForUpdate()
 {
-    checkFuture = std::async(std::launch::async, [this] { updateCheckThread(); });
+    checkFuture = std::async(std::launch::async, [this] {
+        CrashHandler::prepareThread();
+        updateCheckThread();
+    });
 }
 
 void QUpdateChecker::updateCheckThread()
