@@ -278,7 +278,8 @@ std::wstring exceptionInDump(const std::vector<unsigned char>& dump)
         return offset + size <= dump.size() ? dump.data() + offset : nullptr;
     };
     const auto* header = reinterpret_cast<const MINIDUMP_HEADER*>(at(0, sizeof(MINIDUMP_HEADER)));
-    if (!header || header->Signature != MINIDUMP_SIGNATURE)
+    // "MDMP" read as a little-endian number.
+    if (!header || header->Signature != 0x504D444Du)
         return L"no minidump";
     const MINIDUMP_EXCEPTION_STREAM* exception = nullptr;
     const MINIDUMP_THREAD_LIST* threads = nullptr;

@@ -330,8 +330,9 @@ WIN_TEST(xmessagebox, defaultButtonOfSevenButtons)
         int buttons = 0;
         BoxDriver driver(L"Seven", [&](HWND box) {
             defaultId = SendMessageW(box, DM_GETDEFID, 0, 0);
-            for (const int id :
-                 {IDYES, XMSGBOX_IDYESTOALL, IDNO, XMSGBOX_IDNOTOALL, IDCANCEL, XMSGBOX_IDHELP, XMSGBOX_IDREPORT})
+            const int ids[]
+                = {IDYES, XMSGBOX_IDYESTOALL, IDNO, XMSGBOX_IDNOTOALL, IDCANCEL, XMSGBOX_IDHELP, XMSGBOX_IDREPORT};
+            for (const int id : ids)
                 buttons += GetDlgItem(box, id) != nullptr;
             press(box, IDNO);
         });
