@@ -92,11 +92,16 @@ int runCrashReport(int argc, char** argv)
     CrashHandler::setSupportEmail(wide(argv[5]).c_str());
     CrashHandler::setIconId(std::atoi(argv[6]));
 
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    CrashReportBox box;
-    if (box.exec() != CrashReportBox::Send)
-        return 0;
-    sendReportMail();
+    bool send = false;
+    {
+        int qtArgc = 1;
+        QApplication app(qtArgc, argv);
+        CrashReportBox box;
+        send = box.exec() == CrashReportBox::Send;
+    }
+    // The crashed process waits for this one and ends with it: the mail
+    // program must not hold it.
+    if (send)
+        startReportMail();
     return 0;
 }

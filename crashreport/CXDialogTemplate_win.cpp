@@ -244,7 +244,7 @@ void CXDialogTemplate::loadCaptions(const XMessageBoxParams& params)
     const HINSTANCE strings = params.stringsInstance ? params.stringsInstance : exeModule();
     wchar_t* report = captions[XMSGBOX_CAPTION_REPORT];
     if (params.reportCaptionId != 0)
-        LoadStringW(strings, params.reportCaptionId, report, captionLength - 1);
+        LoadStringW(strings, params.reportCaptionId, report, captionLength);
     if (report[0] == 0)
         copyLimited(report, captionLength, params.reportCaption);
 
@@ -451,8 +451,10 @@ void CXDialogTemplate::layout()
             messageRect.right - messageRect.left, messageRect.bottom - messageRect.top, WORD(messageId), staticClass,
             message);
 
+    // 0x100 to 0x500 name the second to the sixth button; anything else, or a
+    // button that does not exist, the first.
     int defaultIndex = int((type & 0x0F00) >> 8);
-    if (defaultIndex >= int(buttons.size()))
+    if (defaultIndex > 5 || defaultIndex >= int(buttons.size()))
         defaultIndex = 0;
     int left = options & XMSGBOX_OPTIONS_RIGHT_JUSTIFY_BUTTONS ? boxWidth - 16 - rowWidth : (boxWidth - rowWidth) / 2;
     for (std::size_t i = 0; i < buttons.size(); ++i) {
@@ -767,8 +769,10 @@ INT_PTR CALLBACK xMessageBoxDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
         }
         box->stopCountdown(dialog);
         const int id = LOWORD(wParam);
-        if (id == IDCANCEL && GetDlgItem(dialog, IDCANCEL) == nullptr) {
-            // Esc or the close box.
+        if (id == IDCANCEL) {
+            // The Cancel button, Esc or the close box: a plain answer that is
+            // never remembered, or a "Don't ask me again" would cancel every
+            // later box from that place unseen.
             if ((box->type & 0x0F) == MB_OK && box->customButtonsText.empty())
                 box->endDialog(dialog, IDOK);
             else if (box->escapeAllowed())

@@ -43,13 +43,25 @@ std::wstring expandPlaceholders(const std::wstring& text, bool fileNameOnly)
     return result;
 }
 
+std::wstring reportMailBody(bool dumpAttached)
+{
+    const CrashHandler& record = CrashHandler::instance();
+    std::wstring text = record.mailBody;
+    if (!dumpAttached) {
+        replaceAll(text, L"The dump file is attached.\n(don't forget to attach the file %dump_file%)",
+                   L"Please attach the dump file %dump_file% to this mail.", false);
+    }
+    std::wstring body = expandPlaceholders(text, false);
+    if (!record.additionalInfo.empty())
+        body += L"\n\nAdditional info: " + record.additionalInfo;
+    return body;
+}
+
 void sendReportMail()
 {
     const CrashHandler& record = CrashHandler::instance();
-    std::wstring body = expandPlaceholders(record.mailBody, false);
-    if (!record.additionalInfo.empty())
-        body += L"\n\nAdditional info: " + record.additionalInfo;
-    sendMail(0, expandPlaceholders(record.mailSubject, false), body, record.supportEmail, record.dumpFilePath);
+    sendMail(0, expandPlaceholders(record.mailSubject, false), reportMailBody(true), record.supportEmail,
+             record.dumpFilePath);
 }
 
 CrashTime crashTimeFromEpoch(std::int64_t seconds)

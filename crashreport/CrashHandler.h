@@ -20,6 +20,11 @@ public:
     // Takes over fatal faults for the rest of the process; there is no uninstall.
     static void install();
 
+    // Readies the calling thread for reporting its own faults, a stack overflow
+    // included. Every thread the program starts calls it before anything else;
+    // later calls, and calls before install(), do nothing.
+    static void prepareThread();
+
     std::wstring appName = L"App";
     std::wstring appVersion = L"1.0";
     std::wstring supportEmail;
@@ -49,9 +54,18 @@ std::wstring winverString();
 // The file-name part of a path.
 std::wstring pathFileName(const std::wstring& path);
 
+// The report mail's body about the record's dump, the additional info
+// appended. A mail that cannot carry the dump asks for the file to be attached
+// instead of saying that it is.
+std::wstring reportMailBody(bool dumpAttached);
+
 // Composes the report mail about the record's dump (full path in the body,
 // the dump attached) and hands it to the user's mail program.
 void sendReportMail();
+
+// sendReportMail without waiting for the mail program, which may stay open for
+// as long as the user writes; returns at once.
+void startReportMail();
 
 // Shows the report box for the dump just written and mails it on request.
 void onDumpWritten(const wchar_t* dumpPath);

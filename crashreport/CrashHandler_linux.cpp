@@ -1,11 +1,16 @@
 #include "CrashHandler.h"
 
 #include "CrashReportArguments.h"
+#include "ReportMail.h"
 #include "WideUtf8.h"
 
+#include <elf.h>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <link.h>
+#include <setjmp.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
@@ -23,6 +28,8 @@ extern char** environ;
 // A fatal signal cannot run Qt or even malloc safely: the handler writes the
 // dump with plain system calls from buffers filled at install time, then starts
 // the program afresh in its report mode to show the box and send the mail.
+// Every fatal signal stays blocked while it runs, so that nothing but the
+// handler itself decides how the process ends.
 
 namespace {
 
@@ -33,6 +40,13 @@ std::atomic<int> dumpAttempted{0};
 // The thread that took it, to tell a second crash elsewhere from one in the handler.
 std::atomic<long> reportingThread{0};
 std::atomic<int> terminateCalled{0};
+std::atomic<bool> installed{false};
+
+// Armed while the reporting thread writes a section that may fault (the
+// backtrace walks a stack the crash may have wrecked): a fault there comes back
+// here and the dump goes on without the rest of that section.
+sigjmp_buf sectionRecovery;
+std::atomic<bool> sectionArmed{false};
 
 struct Prepared
 {
@@ -43,12 +57,36 @@ struct Prepared
     char supportEmail[bufferSize];
     char winver[256];
     char iconId[16];
+    char buildId[2 * 64 + 1];
 };
 Prepared prepared;
 
-alignas(16) char alternateStack[128 * 1024];
-
 const int fatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
+// What a faulting instruction raises; these must reach the handler again while
+// a section that may fault is written.
+const int faultSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE};
+
+// Room for the handler when the thread's own stack is gone, below it a guard
+// page so that an overflow of this one faults too instead of hitting memory.
+constexpr std::size_t alternateStackSize = 128 * 1024;
+
+// One per thread, released when the thread ends.
+struct AlternateStack
+{
+    void* mapping = nullptr;
+    std::size_t mappingSize = 0;
+
+    ~AlternateStack()
+    {
+        if (!mapping)
+            return;
+        stack_t off{};
+        off.ss_flags = SS_DISABLE;
+        sigaltstack(&off, nullptr);
+        munmap(mapping, mappingSize);
+    }
+};
+thread_local AlternateStack threadStack;
 
 void copyText(char* out, std::size_t capacity, const std::string& text)
 {
@@ -57,15 +95,20 @@ void copyText(char* out, std::size_t capacity, const std::string& text)
     appendText(out, capacity, length, text.c_str());
 }
 
+// Set by the first write of the dump that fails; a dump with a gap is no dump.
+bool writeFailed = false;
+
 void writeText(int fd, const char* text)
 {
     std::size_t left = std::strlen(text);
-    while (left > 0) {
+    while (left > 0 && !writeFailed) {
         const ssize_t written = write(fd, text, left);
         if (written < 0 && errno == EINTR)
             continue;
-        if (written <= 0)
+        if (written <= 0) {
+            writeFailed = true;
             return;
+        }
         text += written;
         left -= std::size_t(written);
     }
@@ -157,8 +200,10 @@ void writeRegisters(int fd, const void* context)
 void copyFile(int fd, const char* path)
 {
     const int source = open(path, O_RDONLY | O_CLOEXEC);
-    if (source < 0)
+    if (source < 0) {
+        writeText(fd, "  (not readable)\n");
         return;
+    }
     char chunk[4096];
     for (;;) {
         const ssize_t got = read(source, chunk, sizeof chunk - 1);
@@ -172,6 +217,41 @@ void copyFile(int fd, const char* path)
     close(source);
 }
 
+// Signals another process sent carry its pid where a fault carries an address.
+bool sentByProcess(const siginfo_t* info)
+{
+    return info && (info->si_code == SI_USER || info->si_code == SI_TKILL || info->si_code == SI_QUEUE);
+}
+
+void setFaultSignalsBlocked(bool blocked)
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : faultSignals)
+        sigaddset(&set, signal);
+    pthread_sigmask(blocked ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+}
+
+void writeBacktrace(int fd)
+{
+    writeText(fd, "Backtrace:\n");
+    // A fault in here is a fault of the unwinder on a damaged stack; it must
+    // not hit a blocked signal, which the kernel would answer with a kill.
+    if (sigsetjmp(sectionRecovery, 1) == 0) {
+        sectionArmed.store(true);
+        setFaultSignalsBlocked(false);
+        void* frames[128];
+        const int count = backtrace(frames, 128);
+        setFaultSignalsBlocked(true);
+        sectionArmed.store(false);
+        backtrace_symbols_fd(frames, count, fd);
+    } else {
+        sectionArmed.store(false);
+        writeText(fd, "  (cut short: reading the stack faulted)\n");
+    }
+}
+
+// What cannot fault comes first, so that a backtrace that does leaves the rest.
 void writeDump(int fd, int signal, const siginfo_t* info, const void* context, long thread)
 {
     writeText(fd, prepared.appName);
@@ -187,20 +267,28 @@ void writeDump(int fd, int signal, const siginfo_t* info, const void* context, l
     writeText(fd, "\n");
     if (terminateCalled.load())
         writeText(fd, "Reason: std::terminate\n");
-    writeText(fd, "Fault address: ");
-    writeHex(fd, info ? (unsigned long)info->si_addr : 0ul);
-    writeText(fd, "\nThread: ");
+    if (sentByProcess(info)) {
+        writeText(fd, "Sent by process: ");
+        writeNumber(fd, info->si_pid);
+        writeText(fd, " (user ");
+        writeNumber(fd, long(info->si_uid));
+        writeText(fd, ")\n");
+    } else {
+        writeText(fd, "Fault address: ");
+        writeHex(fd, info ? (unsigned long)info->si_addr : 0ul);
+        writeText(fd, "\n");
+    }
+    writeText(fd, "Thread: ");
     writeNumber(fd, thread);
     writeText(fd, "\nSystem: ");
     writeText(fd, prepared.winver);
+    writeText(fd, "\nBuild id: ");
+    writeText(fd, prepared.buildId[0] ? prepared.buildId : "(none)");
     writeText(fd, "\n");
     writeRegisters(fd, context);
-    writeText(fd, "Backtrace:\n");
-    void* frames[128];
-    const int count = backtrace(frames, 128);
-    backtrace_symbols_fd(frames, count, fd);
     writeText(fd, "Memory map:\n");
     copyFile(fd, "/proc/self/maps");
+    writeBacktrace(fd);
 }
 
 // <current folder>/<dump name>; false when the path would not fit.
@@ -234,6 +322,13 @@ void startReportProcess(const char* dumpPath)
     // the crashed thread holds.
     const long child = syscall(SYS_clone, SIGCHLD, 0, 0, 0, 0);
     if (child == 0) {
+        // Nothing of the crashed process lives on in the report: not its X
+        // connection (its frozen window would stay mapped) nor its
+        // single-instance socket (a new start would hand over to it).
+        if (syscall(SYS_close_range, 3u, ~0u, 0u) != 0) {
+            for (int fd = 3; fd < 65536; ++fd)
+                close(fd);
+        }
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -256,6 +351,12 @@ void fallBackToDefault(int signal)
 void onFatalSignal(int signal, siginfo_t* info, void* context)
 {
     const long self = syscall(SYS_gettid);
+    if (sectionArmed.load() && reportingThread.load() == self) {
+        // Another process's signal now is dropped: the report ends the process.
+        if (sentByProcess(info))
+            return;
+        siglongjmp(sectionRecovery, 1);
+    }
     if (dumpAttempted.exchange(1) != 0) {
         // Another thread's report is on screen and ends the process when done.
         if (reportingThread.load() != self) {
@@ -278,7 +379,14 @@ void onFatalSignal(int signal, siginfo_t* info, void* context)
         return;
     }
     writeDump(fd, signal, info, context, self);
-    close(fd);
+    if (close(fd) != 0)
+        writeFailed = true;
+    if (writeFailed) {
+        // A full disk: a cut dump would only mislead, and the box would offer it.
+        unlink(path);
+        fallBackToDefault(signal);
+        return;
+    }
     startReportProcess(path);
     _exit(1);
 }
@@ -287,6 +395,36 @@ void onTerminate()
 {
     terminateCalled.store(1);
     std::abort();
+}
+
+// The executable's NT_GNU_BUILD_ID note, as hex, into prepared.buildId.
+int readBuildId(dl_phdr_info* info, std::size_t, void*)
+{
+    // The first object reported is the executable itself.
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& header = info->dlpi_phdr[i];
+        if (header.p_type != PT_NOTE)
+            continue;
+        const char* note = reinterpret_cast<const char*>(info->dlpi_addr + header.p_vaddr);
+        const char* end = note + header.p_memsz;
+        while (note + sizeof(ElfW(Nhdr)) <= end) {
+            const auto* entry = reinterpret_cast<const ElfW(Nhdr)*>(note);
+            const char* name = note + sizeof(ElfW(Nhdr));
+            const char* description = name + ((entry->n_namesz + 3) & ~3u);
+            if (entry->n_type == NT_GNU_BUILD_ID && entry->n_namesz == 4 && std::memcmp(name, "GNU", 4) == 0
+                && entry->n_descsz <= 64 && description + entry->n_descsz <= end) {
+                for (std::size_t b = 0; b < entry->n_descsz; ++b) {
+                    const unsigned char byte = static_cast<unsigned char>(description[b]);
+                    prepared.buildId[2 * b] = "0123456789abcdef"[byte >> 4];
+                    prepared.buildId[2 * b + 1] = "0123456789abcdef"[byte & 0xF];
+                }
+                prepared.buildId[2 * entry->n_descsz] = 0;
+                return 1;
+            }
+            note = description + ((entry->n_descsz + 3) & ~3u);
+        }
+    }
+    return 1;
 }
 
 } // namespace
@@ -334,16 +472,15 @@ void CrashHandler::install()
     copyText(prepared.supportEmail, bufferSize, wideToUtf8(record.supportEmail));
     copyText(prepared.winver, sizeof prepared.winver, wideToUtf8(winverString()));
     copyText(prepared.iconId, sizeof prepared.iconId, std::to_string(record.iconId));
+    prepared.buildId[0] = 0;
+    dl_iterate_phdr(readBuildId, nullptr);
 
     // The first backtrace loads the unwinder, which must not happen in the handler.
     void* frame[1];
     backtrace(frame, 1);
 
-    // A stack overflow leaves no stack to run the handler on.
-    stack_t stack{};
-    stack.ss_sp = alternateStack;
-    stack.ss_size = sizeof alternateStack;
-    sigaltstack(&stack, nullptr);
+    installed.store(true);
+    prepareThread();
 
     struct sigaction action
     {
@@ -352,6 +489,49 @@ void CrashHandler::install()
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);
     for (const int signal : fatalSignals)
+        sigaddset(&action.sa_mask, signal);
+    for (const int signal : fatalSignals)
         sigaction(signal, &action, nullptr);
     std::set_terminate(onTerminate);
+}
+
+void CrashHandler::prepareThread()
+{
+    // A console run has no handler to give a stack to.
+    if (!installed.load() || threadStack.mapping)
+        return;
+    // A stack overflow leaves no stack to run the handler on, and the kernel
+    // gives every new thread none of its own.
+    const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+    const std::size_t size = alternateStackSize + page;
+    void* mapping = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    if (mapping == MAP_FAILED)
+        return;
+    mprotect(mapping, page, PROT_NONE);
+    stack_t stack{};
+    stack.ss_sp = static_cast<char*>(mapping) + page;
+    stack.ss_size = alternateStackSize;
+    if (sigaltstack(&stack, nullptr) != 0) {
+        munmap(mapping, size);
+        return;
+    }
+    threadStack.mapping = mapping;
+    threadStack.mappingSize = size;
+}
+
+void startReportMail()
+{
+    const CrashHandler& record = CrashHandler::instance();
+    const std::wstring subject = expandPlaceholders(record.mailSubject, false);
+    const std::wstring body = reportMailBody(true);
+    const std::wstring linkBody = reportMailBody(false);
+    // The mail program stays for as long as the user writes: it runs from a
+    // process of its own, in a session of its own, that nobody here waits for,
+    // so that the crashed program ends as soon as the box is gone.
+    if (fork() != 0)
+        return;
+    setsid();
+    if (!sendMailMapi(0, subject, body, record.supportEmail, record.dumpFilePath))
+        sendMailTo(0, subject, linkBody, record.supportEmail);
+    _exit(0);
 }

@@ -23,6 +23,7 @@ using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_
 } // namespace
 
 volatile LONG dumpAttempted = 0;
+volatile LONG reportingThread = 0;
 
 std::wstring winverString()
 {
@@ -82,22 +83,12 @@ void disableSetUnhandledExceptionFilter()
     VirtualProtect(target, sizeof patch, oldProtection, &oldProtection);
 }
 
-bool writeMiniDump(EXCEPTION_POINTERS* exception)
+std::wstring miniDumpPath(const SYSTEMTIME& now)
 {
-    if (InterlockedExchange(&dumpAttempted, 1) != 0)
-        return false;
-    HMODULE debugHelp = LoadLibraryW(L"dbghelp.dll");
-    if (!debugHelp)
-        return false;
-    SYSTEMTIME now{};
-    GetSystemTime(&now);
-
     wchar_t exeName[bufferSize];
     const DWORD exeLength = GetModuleFileNameW(nullptr, exeName, bufferSize);
-    if (exeLength == 0 || exeLength >= bufferSize) {
-        FreeLibrary(debugHelp);
-        return false;
-    }
+    if (exeLength == 0 || exeLength >= bufferSize)
+        return {};
     PathStripPathW(exeName);
 
     CrashTime time;
@@ -109,22 +100,37 @@ bool writeMiniDump(EXCEPTION_POINTERS* exception)
     time.second = now.wSecond;
     wchar_t dumpName[bufferSize];
     const std::wstring winver = winverString();
-    const bool named = formatDumpName(dumpName, bufferSize, exeName, CrashHandler::instance().appVersion.c_str(),
-                                      winver.c_str(), time);
+    if (!formatDumpName(dumpName, bufferSize, exeName, CrashHandler::instance().appVersion.c_str(), winver.c_str(),
+                        time))
+        return {};
 
     // A path that would not fit is refused, never cut: no dump then.
     wchar_t path[bufferSize];
     const DWORD folderLength = GetCurrentDirectoryW(bufferSize, path);
-    bool fits = named && folderLength > 0 && folderLength < bufferSize - 1;
-    if (fits) {
-        PathAddBackslashW(path);
-        std::size_t length = wcslen(path);
-        fits = appendText(path, bufferSize, length, dumpName);
-    }
-    if (!fits) {
+    if (folderLength == 0 || folderLength >= bufferSize - 1)
+        return {};
+    PathAddBackslashW(path);
+    std::size_t length = wcslen(path);
+    if (!appendText(path, bufferSize, length, dumpName))
+        return {};
+    return path;
+}
+
+bool writeMiniDump(EXCEPTION_POINTERS* exception)
+{
+    if (InterlockedExchange(&dumpAttempted, 1) != 0)
+        return false;
+    HMODULE debugHelp = LoadLibraryW(L"dbghelp.dll");
+    if (!debugHelp)
+        return false;
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    const std::wstring dumpPath = miniDumpPath(now);
+    if (dumpPath.empty()) {
         FreeLibrary(debugHelp);
         return false;
     }
+    const wchar_t* path = dumpPath.c_str();
 
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -153,6 +159,13 @@ bool writeMiniDump(EXCEPTION_POINTERS* exception)
 
 LONG WINAPI crashExceptionFilter(EXCEPTION_POINTERS* exception)
 {
+    const LONG self = LONG(GetCurrentThreadId());
+    const LONG first = InterlockedCompareExchange(&reportingThread, self, 0);
+    if (first != 0 && first != self) {
+        // Another thread's report is on screen and ends the process when done.
+        for (;;)
+            Sleep(INFINITE);
+    }
     if (writeMiniDump(exception))
         TerminateProcess(GetCurrentProcess(), 1);
     return EXCEPTION_CONTINUE_SEARCH;
@@ -175,6 +188,17 @@ void onDumpWritten(const wchar_t* dumpPath)
     const int result = XMessageBox(nullptr, text.c_str(), title.c_str(), 0x60000014, &params);
     if (result == IDYES)
         sendReportMail();
+}
+
+void startReportMail()
+{
+    // The routes here hand the mail over without waiting for the mail program.
+    sendReportMail();
+}
+
+void CrashHandler::prepareThread()
+{
+    // The filter runs on the faulting thread's own stack: nothing to prepare.
 }
 
 void CrashHandler::install()

@@ -1,6 +1,7 @@
 #include "Optimizer.h"
 
 #include "BrowserProfile.h"
+#include "CrashHandler.h"
 #include "DatabaseFiles.h"
 #include "QtHelpers.h"
 #include "VisibleText.h"
@@ -27,7 +28,10 @@ void Optimizer::start(const std::vector<BrowserProfile*>& profiles)
         return;
     stopRequested.exchange(false);
     processedKb = 0;
-    future = QtConcurrent::run(QThreadPool::globalInstance(), [this, profiles] { run(profiles); });
+    future = QtConcurrent::run(QThreadPool::globalInstance(), [this, profiles] {
+        CrashHandler::prepareThread();
+        run(profiles);
+    });
 }
 
 bool Optimizer::isRunning() const

@@ -1,6 +1,7 @@
 #include "ProfilesLoader.h"
 
 #include "BrowsersList.h"
+#include "CrashHandler.h"
 
 #include <QThreadPool>
 #include <QtConcurrent>
@@ -19,7 +20,10 @@ void ProfilesLoader::start(BrowsersList* list, AppSettings* settings)
 {
     if (running.exchange(true))
         return;
-    future = QtConcurrent::run(QThreadPool::globalInstance(), [this, list, settings] { load(list, settings); });
+    future = QtConcurrent::run(QThreadPool::globalInstance(), [this, list, settings] {
+        CrashHandler::prepareThread();
+        load(list, settings);
+    });
 }
 
 bool ProfilesLoader::isRunning() const

@@ -1,6 +1,7 @@
 #include "QDownloadProgressDlg.h"
 
 #include "AvailableUpdate.h"
+#include "CrashHandler.h"
 #include "FormatByteSize.h"
 #include "IconRow.h"
 #include "PaddedButtonText.h"
@@ -146,7 +147,10 @@ QDownloadProgressDlg::QDownloadProgressDlg(QUpdateChecker* checker, QWidget* par
     connect(this, &QDownloadProgressDlg::progressUnpacking, this, &QDownloadProgressDlg::slotStatusUnpacking);
     connect(this, &QDownloadProgressDlg::progressReady, this, &QDownloadProgressDlg::slotStatusReady);
     connect(this, &QDownloadProgressDlg::progressError, this, &QDownloadProgressDlg::slotProgressError);
-    downloadJob = std::async(std::launch::async, [this] { downloadThread(); });
+    downloadJob = std::async(std::launch::async, [this] {
+        CrashHandler::prepareThread();
+        downloadThread();
+    });
 }
 
 QDownloadProgressDlg::~QDownloadProgressDlg()

@@ -2,6 +2,7 @@
 
 #include "AppSettings.h"
 #include "AvailableUpdate.h"
+#include "CrashHandler.h"
 #include "LanguageTable.h"
 #include "OsVersion.h"
 #include "QCompress.h"
@@ -210,7 +211,10 @@ void QUpdateChecker::slotCheckForUpdate()
     if (checkFuture.valid())
         checkFuture.wait();
     jobReported.store(false);
-    checkFuture = std::async(std::launch::async, [this] { updateCheckThread(); });
+    checkFuture = std::async(std::launch::async, [this] {
+        CrashHandler::prepareThread();
+        updateCheckThread();
+    });
 }
 
 void QUpdateChecker::updateCheckThread()

@@ -1,11 +1,14 @@
 #include "CrashHandler.h"
 #include "FakeMailPrograms.h"
 #include "ProgramFixture.h"
+#include "ReportMail.h"
 #include "TestWorld.h"
 #include "XdoTool.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -14,6 +17,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,10 +32,17 @@ private slots:
     void initTestCase();
     void init();
     void guiRunHitBySigsegvReportsIt();
+    void crashThatBreaksTheUnwinderIsReported_data();
+    void crashThatBreaksTheUnwinderIsReported();
+    void workerThreadCrashSendsTheReport_data();
     void workerThreadCrashSendsTheReport();
+    void mailProgramDoesNotHoldTheCrashedProgram();
     void escapedExceptionIsReported();
     void secondCrashIsNotReportedAgain();
+    void otherSignalWhileTheBoxIsOpen();
     void unwritableFolderGivesNoDumpAndNoBox();
+    void fullDiskGivesNoDumpAndNoBox_data();
+    void fullDiskGivesNoDumpAndNoBox();
     void consoleRunInstallsNoHandler_data();
     void consoleRunInstallsNoHandler();
 
@@ -40,6 +51,8 @@ private:
     // Starts the crashing test program in the current folder and waits for its
     // one report box; its window id.
     QString startCrash(QProcess& program, const QString& mode);
+    // Starts the program itself in the current folder, its crash handler installed.
+    bool startProgram(QProcess& program, const QProcessEnvironment& env);
     QStringList dumps() const;
     QString dumpText() const;
 
@@ -71,6 +84,94 @@ QStringList waitForWindows(const QString& title)
     const QString ids = xdotool({"search", "--sync", "--name", "^" + QRegularExpression::escape(title) + "$"});
     return ids.split('\n', Qt::SkipEmptyParts);
 }
+
+// The lines of the /proc status field (SigCgt, ShdPnd, SigBlk...) as a mask.
+quint64 statusMask(const QString& statusPath, const QByteArray& field)
+{
+    QFile status(statusPath);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ":"))
+            return line.mid(field.size() + 1).trimmed().toULongLong(nullptr, 16);
+    }
+    return 0;
+}
+
+bool hasSignal(quint64 mask, int signal)
+{
+    return (mask >> (signal - 1)) & 1;
+}
+
+// A process-directed signal has been taken by a thread, or waits because
+// every thread blocks it.
+bool signalTakenOrBlocked(qint64 pid, int signal)
+{
+    if (!hasSignal(statusMask(QString("/proc/%1/status").arg(pid), "ShdPnd"), signal))
+        return true;
+    const QStringList threads = QDir(QString("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& thread : threads) {
+        if (!hasSignal(statusMask(QString("/proc/%1/task/%2/status").arg(pid).arg(thread), "SigBlk"), signal))
+            return false;
+    }
+    return true;
+}
+
+bool isAlive(qint64 pid)
+{
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    const int state = text.lastIndexOf(')') + 2;
+    return state > 1 && state < text.size() && text[state] != 'Z';
+}
+
+// The build id the linker wrote into the executable.
+QString buildIdOf(const QString& executable)
+{
+    QProcess readelf;
+    readelf.start("readelf", {"-n", executable});
+    readelf.waitForFinished(60000);
+    const QRegularExpressionMatch match
+        = QRegularExpression(R"(Build ID: ([0-9a-f]+))").match(QString::fromUtf8(readelf.readAllStandardOutput()));
+    return match.captured(1);
+}
+
+// A small tmpfs for as long as it lives; empty error() when mounted.
+class SmallDisk
+{
+public:
+    explicit SmallDisk(const QString& where)
+        : where(where)
+    {
+        QDir().mkpath(where);
+        if (::mount("tmpfs", where.toUtf8().constData(), "tmpfs", 0, "size=256k") != 0)
+            failure = QString::fromLocal8Bit(strerror(errno));
+    }
+    ~SmallDisk()
+    {
+        if (failure.isEmpty())
+            ::umount2(where.toUtf8().constData(), MNT_DETACH);
+    }
+    QString error() const { return failure; }
+
+    // Fills the disk, then frees the last `room` bytes again.
+    bool fill(qint64 room)
+    {
+        QFile filler(where + "/filler");
+        if (!filler.open(QIODevice::WriteOnly))
+            return false;
+        const QByteArray chunk(4096, 'f');
+        while (filler.write(chunk) == chunk.size() && filler.flush()) { }
+        filler.close();
+        return filler.resize(qMax<qint64>(0, filler.size() - room));
+    }
+
+private:
+    QString where;
+    QString failure;
+};
 
 // Send is the default button; Tab moves to Cancel.
 void answer(const QString& window, bool send)
@@ -106,8 +207,22 @@ QProcessEnvironment TestCrashRuns::environment() const
     env.insert("PATH", fakes->path());
     env.remove("DBUS_SESSION_BUS_ADDRESS");
     // The sanitizer's own fault handlers would hide whether the program has one.
-    env.insert("ASAN_OPTIONS", "detect_leaks=0:handle_segv=0:handle_sigbus=0:handle_sigfpe=0");
+    // Nor may its alternate signal stacks, which it gives every thread, stand
+    // in for the program's own; the preloaded test hooks come before it.
+    env.insert("ASAN_OPTIONS",
+               "detect_leaks=0:handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0:"
+               "use_sigaltstack=0:verify_asan_link_order=0");
     return env;
+}
+
+bool TestCrashRuns::startProgram(QProcess& program, const QProcessEnvironment& env)
+{
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(folder);
+    program.start(QUORBILAN_EXE, QStringList{});
+    if (!program.waitForStarted())
+        return false;
+    return QTest::qWaitFor([&] { return catchesSignal(program.processId(), SIGSEGV); }, 60000);
 }
 
 QString TestCrashRuns::startCrash(QProcess& program, const QString& mode)
@@ -167,20 +282,84 @@ void TestCrashRuns::guiRunHitBySigsegvReportsIt()
 
     const QString text = dumpText();
     QVERIFY(text.startsWith("Quorbilan " QUORBILAN_PROJECT_VERSION " crash dump\n"));
-    QVERIFY(text.contains("Signal: 11 (SIGSEGV)"));
-    QVERIFY(text.contains(QRegularExpression("Fault address: 0x[0-9a-f]{16}\n")));
-    QVERIFY(
-        text.contains(QRegularExpression("Backtrace:\n.*quorbilan", QRegularExpression::DotMatchesEverythingOption)));
+    QVERIFY(text.contains("Signal: 11 (SIGSEGV), code 0\n"));
+    // A signal from another process names it; its pid is no fault address.
+    QVERIFY2(text.contains(
+                 QString("\nSent by process: %1 (user %2)\n").arg(QCoreApplication::applicationPid()).arg(getuid())),
+             qPrintable(text.left(400)));
+    QVERIFY(!text.contains("Fault address"));
+    const QString buildId = buildIdOf(QUORBILAN_EXE);
+    QVERIFY(!buildId.isEmpty());
+    QVERIFY(text.contains("\nBuild id: " + buildId + "\n"));
     QVERIFY(text.contains("Memory map:\n"));
     QVERIFY(text.contains(QRegularExpression("\n  rip 0x[0-9a-f]{16}\n")));
+    // The program's own frames by name: the signal came while the window waited.
+    const QString backtrace = text.mid(text.indexOf("\nBacktrace:\n"));
+    QVERIFY2(backtrace.contains("quorbilan(main+0x"), qPrintable(backtrace));
+    QVERIFY2(backtrace.contains(QRegularExpression(R"(quorbilan\(_Z6runGui\w*\+0x)")), qPrintable(backtrace));
 
     // Cancel sends nothing.
     QCOMPARE(fakes->calls("xdg-email").size(), 0);
     QCOMPARE(fakes->calls("xdg-open").size(), 0);
 }
 
+void TestCrashRuns::crashThatBreaksTheUnwinderIsReported_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("expected");
+    // A call through a dangling pointer: the unwinder faults reading the code
+    // at the wild address.
+    QTest::newRow("wild jump on a pool thread") << "wild"
+                                                << "Fault address: 0x00000000dead0000\n.*\n  rip 0x00000000dead0000\n.*"
+                                                   "Backtrace:\n  \\(cut short: reading the stack faulted\\)\n$";
+    // A thread without a signal stack of its own dies unreported.
+    QTest::newRow("stack overflow on a pool thread") << "overflow"
+                                                     << "Backtrace:\n.*crash_hooks.*\n$";
+}
+
+void TestCrashRuns::crashThatBreaksTheUnwinderIsReported()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, expected);
+    // Discovery lists the profiles' folders on a pool thread, where the hooks strike.
+    TestSupport::ProgramFixture fixture(world->filePath("programs"));
+    QVERIFY(fixture.buildStandardTree());
+    QProcessEnvironment env = environment();
+    env.insert("LOCALAPPDATA", fixture.localAppData());
+    env.insert("APPDATA", fixture.appData());
+    env.insert("LD_PRELOAD", CRASH_HOOKS);
+    env.insert("QUORBILAN_TEST_CRASH", mode);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(folder);
+    program.start(QUORBILAN_EXE, QStringList{});
+    const QStringList windows = waitForWindows(reportTitle);
+    QCOMPARE(windows.size(), 1);
+    answer(windows[0], false);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+
+    QCOMPARE(dumps().size(), 1);
+    const QString text = dumpText();
+    QVERIFY(text.contains("Signal: 11 (SIGSEGV), code "));
+    QVERIFY(text.contains("Memory map:\n"));
+    QVERIFY2(text.contains(QRegularExpression(expected, QRegularExpression::DotMatchesEverythingOption)),
+             qPrintable(text.mid(text.indexOf("Backtrace:"))));
+}
+
+void TestCrashRuns::workerThreadCrashSendsTheReport_data()
+{
+    QTest::addColumn<int>("emailExit");
+    QTest::newRow("xdg-email takes it") << 0;
+    // The link cannot carry the dump: its text asks for the file instead.
+    QTest::newRow("xdg-email fails: mailto link") << 3;
+}
+
 void TestCrashRuns::workerThreadCrashSendsTheReport()
 {
+    QFETCH(int, emailExit);
+    fakes->setExitCode("xdg-email", emailExit);
     QProcess program;
     const QString window = startCrash(program, "worker");
     QVERIFY(!window.isEmpty());
@@ -197,13 +376,59 @@ void TestCrashRuns::workerThreadCrashSendsTheReport()
     QVERIFY(text.contains("Fault address: 0x0000000000000000\n"));
     QVERIFY(text.contains("dereferenceNull"));
 
-    const QString body = expectedReportBody("CrashTest", dump, QString::fromStdWString(winverString()));
-    const QList<QStringList> calls = fakes->calls("xdg-email");
-    QCOMPARE(calls.size(), 1);
-    QCOMPARE(calls[0],
+    // The mail goes out from a process of its own, after the crashed one ended.
+    const QString winver = QString::fromStdWString(winverString());
+    const QString body = expectedReportBody("CrashTest", dump, winver);
+    QTRY_COMPARE_WITH_TIMEOUT(fakes->calls("xdg-email").size(), 1, 30000);
+    QCOMPARE(fakes->calls("xdg-email")[0],
              QStringList({"--subject", "CrashTest 1.2.3.4 Bug Report", "--body", body, "--attach", dump,
                           "reports@example.org"}));
-    QCOMPARE(fakes->calls("xdg-open").size(), 0);
+    if (emailExit == 0) {
+        QCOMPARE(fakes->calls("xdg-open").size(), 0);
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(fakes->calls("xdg-open").size(), 1, 30000);
+    QCOMPARE(fakes->calls("xdg-open")[0],
+             QStringList{QString::fromStdWString(
+                 mailtoLink(L"reports@example.org", L"CrashTest 1.2.3.4 Bug Report",
+                            expectedReportBodyToAttach("CrashTest", dump, winver).toStdWString()))});
+}
+
+void TestCrashRuns::mailProgramDoesNotHoldTheCrashedProgram()
+{
+    // xdg-email stays as long as the mail program it starts.
+    fakes->setSleep("xdg-email", 20);
+    QProcess program;
+    QVERIFY(startProgram(program, environment()));
+    ::kill(pid_t(program.processId()), SIGSEGV);
+    const QStringList windows = waitForWindows(reportTitle);
+    QCOMPARE(windows.size(), 1);
+    QElapsedTimer sinceSend;
+    sinceSend.start();
+    answer(windows[0], true);
+    QVERIFY(program.waitForFinished(60000));
+    const qint64 ended = sinceSend.elapsed();
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(fakes->lastPid("xdg-email") != 0, 30000);
+    const qint64 mailPid = fakes->lastPid("xdg-email");
+    // Ended while the mail program is still open.
+    QVERIFY(isAlive(mailPid));
+    qInfo("the crashed program ended %lld ms after Send", ended);
+
+    // A new start is a first instance again and shows its window.
+    QProcess again;
+    again.setProcessEnvironment(environment());
+    again.setWorkingDirectory(folder);
+    again.start(QUORBILAN_EXE, QStringList{});
+    QVERIFY(again.waitForStarted());
+    const QStringList mainWindows
+        = waitForWindows("Quorbilan " + QString(QUORBILAN_PROJECT_VERSION).section('.', 0, 2));
+    QCOMPARE(mainWindows.size(), 1);
+    QCOMPARE(again.state(), QProcess::Running);
+    again.kill();
+    again.waitForFinished(60000);
+    ::kill(pid_t(mailPid), SIGKILL);
 }
 
 void TestCrashRuns::escapedExceptionIsReported()
@@ -241,7 +466,30 @@ void TestCrashRuns::secondCrashIsNotReportedAgain()
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 1);
     QCOMPARE(dumps().size(), 1);
-    QCOMPARE(fakes->calls("xdg-email").size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(fakes->calls("xdg-email").size(), 1, 30000);
+}
+
+void TestCrashRuns::otherSignalWhileTheBoxIsOpen()
+{
+    QProcess program;
+    QVERIFY(startProgram(program, environment()));
+    ::kill(pid_t(program.processId()), SIGSEGV);
+    const QStringList windows = waitForWindows(reportTitle);
+    QCOMPARE(windows.size(), 1);
+
+    // Another fatal signal from outside does not end the report.
+    ::kill(pid_t(program.processId()), SIGBUS);
+    QTRY_VERIFY_WITH_TIMEOUT(signalTakenOrBlocked(program.processId(), SIGBUS) || program.state() != QProcess::Running,
+                             30000);
+    QCOMPARE(program.state(), QProcess::Running);
+    QCOMPARE(waitForWindows(reportTitle), windows);
+
+    answer(windows[0], false);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    QCOMPARE(dumps().size(), 1);
+    QVERIFY(dumpText().contains("Signal: 11 (SIGSEGV)"));
 }
 
 void TestCrashRuns::unwritableFolderGivesNoDumpAndNoBox()
@@ -263,6 +511,34 @@ void TestCrashRuns::unwritableFolderGivesNoDumpAndNoBox()
         QCOMPARE(program.exitStatus(), QProcess::CrashExit);
         QCOMPARE(QDir(where).entryList({"*.dmp"}, QDir::Files), QStringList());
     }
+    QCOMPARE(xdotool({"search", "--name", "Unhandled Exception"}), QString());
+    QCOMPARE(fakes->calls("xdg-email").size(), 0);
+}
+
+void TestCrashRuns::fullDiskGivesNoDumpAndNoBox_data()
+{
+    QTest::addColumn<qint64>("room");
+    QTest::newRow("no room at all") << qint64(0);
+    QTest::newRow("room for part of the dump") << qint64(16384);
+}
+
+void TestCrashRuns::fullDiskGivesNoDumpAndNoBox()
+{
+    QFETCH(qint64, room);
+    SmallDisk disk(world->filePath("disk"));
+    if (!disk.error().isEmpty())
+        QSKIP(qPrintable("cannot mount a tmpfs here (needs root or CAP_SYS_ADMIN): " + disk.error()));
+    QVERIFY(disk.fill(room));
+    folder = world->filePath("disk");
+
+    QProcess program;
+    QVERIFY(startProgram(program, environment()));
+    ::kill(pid_t(program.processId()), SIGSEGV);
+    QVERIFY(program.waitForFinished(60000));
+    // The default action: killed by the signal, no dump left behind, no report.
+    QCOMPARE(program.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(program.exitCode(), SIGSEGV);
+    QCOMPARE(dumps(), QStringList());
     QCOMPARE(xdotool({"search", "--name", "Unhandled Exception"}), QString());
     QCOMPARE(fakes->calls("xdg-email").size(), 0);
 }

@@ -1,10 +1,15 @@
 #include "WinTest.h"
 
 #include "CrashHandler.h"
+#include "CrashHandlerWin.h"
 #include "CrashTestSupport.h"
 #include "ReportMail.h"
 
+#include <dbghelp.h>
+
+#include <cwchar>
 #include <string>
+#include <vector>
 
 using namespace CrashTest;
 
@@ -82,6 +87,41 @@ WIN_TEST(crashtexts, namesTheDumpFromAFixedTime)
     CHECK(!formatDumpName(name, 20, L"app.exe", L"3.0.0.42", L"10.0_x64", time));
     // This system's text, as the dump name carries it.
     CHECK_EQ(winverShape(), std::wstring(L"_x64"));
+}
+
+WIN_TEST(crashtexts, dumpPathFromTheTimeGiven)
+{
+    RecordScope scope;
+    Folder folder;
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    CHECK(SetCurrentDirectoryW(folder.path().c_str()));
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    const std::wstring exeName = std::wcsrchr(exe, L'\\') + 1;
+    wchar_t current[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, current);
+
+    SYSTEMTIME time{};
+    time.wYear = 2026;
+    time.wMonth = 3;
+    time.wDay = 5;
+    time.wHour = 7;
+    time.wMinute = 8;
+    time.wSecond = 9;
+    time.wMilliseconds = 999;
+    const std::wstring path = miniDumpPath(time);
+    SYSTEMTIME late = time;
+    late.wMonth = 12;
+    late.wDay = 31;
+    late.wHour = 23;
+    late.wMinute = 59;
+    late.wSecond = 59;
+    const std::wstring latePath = miniDumpPath(late);
+    SetCurrentDirectoryW(previous);
+    CHECK_EQ(path, std::wstring(current) + L"\\" + exeName + L"_3.0.0.42_" + winverString() + L"_2026-3-5_7.8.9.dmp");
+    CHECK_EQ(latePath,
+             std::wstring(current) + L"\\" + exeName + L"_3.0.0.42_" + winverString() + L"_2026-12-31_23.59.59.dmp");
 }
 
 WIN_TEST(crashtexts, encodesTheMailtoLink)
@@ -190,16 +230,113 @@ WIN_TEST(mail, takesTheFirstRouteThatWorks)
 
 namespace {
 
-// The crash child's dump: one file of the expected name holding a minidump.
-void checkDump(const Folder& folder, std::wstring* path)
+std::wstring dumpNameAt(const SYSTEMTIME& time)
+{
+    wchar_t stamp[64];
+    std::swprintf(stamp, 64, L"%d-%d-%d_%d.%d.%d", time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute,
+                  time.wSecond);
+    return L"wintests_crash.exe_1.2.3.4_" + winverString() + L"_" + stamp + L".dmp";
+}
+
+// The name of a crash between the two moments, each second of them tried.
+bool nameOfATimeBetween(const std::wstring& name, SYSTEMTIME from, const SYSTEMTIME& to)
+{
+    FILETIME start;
+    FILETIME end;
+    SystemTimeToFileTime(&from, &start);
+    SystemTimeToFileTime(&to, &end);
+    ULARGE_INTEGER at{{start.dwLowDateTime, start.dwHighDateTime}};
+    const ULARGE_INTEGER last{{end.dwLowDateTime, end.dwHighDateTime}};
+    at.QuadPart -= at.QuadPart % 10000000;
+    for (; at.QuadPart <= last.QuadPart; at.QuadPart += 10000000) {
+        const FILETIME moment{at.LowPart, at.HighPart};
+        SYSTEMTIME time;
+        FileTimeToSystemTime(&moment, &time);
+        if (name == dumpNameAt(time))
+            return true;
+    }
+    return false;
+}
+
+std::vector<unsigned char> readBytes(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::vector<unsigned char> bytes(GetFileSize(file, nullptr));
+    DWORD got = 0;
+    ReadFile(file, bytes.data(), DWORD(bytes.size()), &got, nullptr);
+    CloseHandle(file);
+    bytes.resize(got);
+    return bytes;
+}
+
+// What the minidump says about the exception: "<thread id>|<code>|<thread listed>".
+std::wstring exceptionInDump(const std::vector<unsigned char>& dump)
+{
+    const auto at = [&](std::size_t offset, std::size_t size) {
+        return offset + size <= dump.size() ? dump.data() + offset : nullptr;
+    };
+    const auto* header = reinterpret_cast<const MINIDUMP_HEADER*>(at(0, sizeof(MINIDUMP_HEADER)));
+    // "MDMP" read as a little-endian number.
+    if (!header || header->Signature != 0x504D444Du)
+        return L"no minidump";
+    const MINIDUMP_EXCEPTION_STREAM* exception = nullptr;
+    const MINIDUMP_THREAD_LIST* threads = nullptr;
+    for (ULONG32 i = 0; i < header->NumberOfStreams; ++i) {
+        const auto* entry = reinterpret_cast<const MINIDUMP_DIRECTORY*>(
+            at(header->StreamDirectoryRva + i * sizeof(MINIDUMP_DIRECTORY), sizeof(MINIDUMP_DIRECTORY)));
+        if (!entry)
+            return L"cut directory";
+        const void* data = at(entry->Location.Rva, entry->Location.DataSize);
+        if (entry->StreamType == ExceptionStream && entry->Location.DataSize >= sizeof(MINIDUMP_EXCEPTION_STREAM))
+            exception = static_cast<const MINIDUMP_EXCEPTION_STREAM*>(data);
+        if (entry->StreamType == ThreadListStream && entry->Location.DataSize >= sizeof(ULONG32))
+            threads = static_cast<const MINIDUMP_THREAD_LIST*>(data);
+    }
+    if (!exception)
+        return L"no exception stream";
+    bool listed = false;
+    for (ULONG32 i = 0; threads && i < threads->NumberOfThreads; ++i) {
+        if (at(reinterpret_cast<const unsigned char*>(&threads->Threads[i]) - dump.data(), sizeof(MINIDUMP_THREAD))
+            && threads->Threads[i].ThreadId == exception->ThreadId)
+            listed = true;
+    }
+    wchar_t code[16];
+    std::swprintf(code, 16, L"%08X", unsigned(exception->ExceptionRecord.ExceptionCode));
+    return std::to_wstring(exception->ThreadId) + L"|" + code + L"|" + (listed ? L"listed" : L"not listed");
+}
+
+// The crash child's dump: one file named after the crash's time, holding a
+// minidump whose exception is the crashed thread's access violation.
+void checkDump(const Folder& folder, const SYSTEMTIME& before, const SYSTEMTIME& after, std::wstring* path)
 {
     int count = 0;
     const std::wstring name = findFile(folder.path(), L"*.dmp", &count);
     CHECK_EQ(count, 1);
-    const std::wstring prefix = L"wintests_crash.exe_1.2.3.4_" + winverString() + L"_";
-    CHECK_MSG(name.compare(0, prefix.size(), prefix) == 0, WinTest::utf8(name));
-    CHECK_EQ(head(folder.file(name)), std::string("MDMP"));
+    CHECK_MSG(nameOfATimeBetween(name, before, after), WinTest::utf8(name));
+    CHECK_EQ(exceptionInDump(readBytes(folder.file(name))), readWide(folder.file(L"thread.txt")) + L"|C0000005|listed");
     *path = folder.file(name);
+}
+
+// The report box's whole message for the dump.
+std::wstring expectedMessage(const std::wstring& dumpName)
+{
+    return L"We're sorry but an unhandled exception has occurred and \nCrashTest has become unstable. \nPlease "
+           L"send us an e-mail to 'reports@example.org'\nattaching the following crash dump file:\n\n'"
+        + dumpName
+        + L"'\n\nAfter pressing 'Send Report' button, a default mailer program \nwill be opened with composed "
+          L"message.";
+}
+
+// No debugger and no crash dialog for a crash left to the system.
+void quietDefaultHandling()
+{
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+    const DWORD off = 0;
+    RegSetValueExW(key, L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
+    RegCloseKey(key);
 }
 
 } // namespace
@@ -212,16 +349,23 @@ WIN_TEST(crash, reportEndsWithExitCode1)
         CHECK(copyAs(L"wintests_recorder.exe", outlook));
         MailtoHandler handler(L"\"" + outlook + L"\" /m \"%1\"");
 
+        SYSTEMTIME before;
+        GetSystemTime(&before);
         CHECK_EQ(run(exeFolder() + L"wintests_crash.exe", L"crash " + answer, folder.path()), 1);
-        // The filter stayed in place after another module tried to replace it.
+        SYSTEMTIME after;
+        GetSystemTime(&after);
+        // The filter stayed in place after another module tried to replace it,
+        // patched to return at once ("xor eax, eax; ret" on x64).
         CHECK_EQ(readWide(folder.file(L"filter.txt")), std::wstring(L"returned null"));
+        CHECK_EQ(readWide(folder.file(L"patch.txt")), std::wstring(L"33 C0 C3"));
         std::wstring dump;
-        checkDump(folder, &dump);
+        checkDump(folder, before, after, &dump);
         if (dump.empty())
             return;
         // Two buttons with the report's captions, the first the default; no close box.
         CHECK_EQ(readWide(folder.file(L"box.txt")),
                  std::wstring(L"Send Report (Recommended)|Cancel|(none)||close greyed|6"));
+        CHECK_EQ(readWide(folder.file(L"message.txt")), expectedMessage(dump.substr(dump.rfind(L'\\') + 1)));
         if (answer == L"cancel") {
             CHECK(!exists(outlook + L".txt"));
             continue;
@@ -238,15 +382,24 @@ WIN_TEST(crash, reportEndsWithExitCode1)
     }
 }
 
+WIN_TEST(crash, secondExceptionWaitsForTheReport)
+{
+    quietDefaultHandling();
+    Folder folder;
+    // Another thread crashes while the box is open: it waits, and the report
+    // ends the process as always.
+    CHECK_EQ(run(exeFolder() + L"wintests_crash.exe", L"twice cancel", folder.path()), 1);
+    CHECK(!readWide(folder.file(L"second.txt")).empty());
+    int count = 0;
+    findFile(folder.path(), L"*.dmp", &count);
+    CHECK_EQ(count, 1);
+}
+
 WIN_TEST(crash, unwritableFolderGivesNoDumpAndNoBox)
 {
     // No file can be made in /proc. Nobody would answer a box: a shown one
     // would hold the child until the timeout.
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-    const DWORD off = 0;
-    RegSetValueExW(key, L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
-    RegCloseKey(key);
+    quietDefaultHandling();
     const int code = run(exeFolder() + L"wintests_crash.exe", L"crash none", L"Z:\\proc", 60000);
     CHECK(code != -1);
     CHECK(code != 1);

@@ -84,3 +84,37 @@ WIN_TEST(resources, manifestAsksForCommonControls6)
     data.cbSize = sizeof(data);
     CHECK(FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, L"comctl32.dll", &data));
 }
+
+WIN_TEST(resources, versionStringsFromProductIdentity)
+{
+    // Read straight from the version resource, whatever the program's own reader makes of it.
+    const std::wstring path = ownPath();
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+    CHECK(size > 0);
+    std::string block(size, '\0');
+    CHECK(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+    struct Translation
+    {
+        WORD language;
+        WORD codePage;
+    };
+    Translation* translation = nullptr;
+    UINT length = 0;
+    CHECK(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+    CHECK(length >= sizeof(Translation));
+    wchar_t prefix[64];
+    wsprintfW(prefix, L"\\StringFileInfo\\%04x%04x\\", translation->language, translation->codePage);
+    const auto value = [&](const wchar_t* name) {
+        wchar_t* text = nullptr;
+        UINT chars = 0;
+        if (!VerQueryValueW(block.data(), (std::wstring(prefix) + name).c_str(), reinterpret_cast<void**>(&text),
+                            &chars)
+            || !text)
+            return std::wstring(L"(missing)");
+        return std::wstring(text);
+    };
+    CHECK_EQ(value(L"ProductName"), utf8ToWide(QUORBILAN_PRODUCT_NAME));
+    CHECK_EQ(value(L"ProductVersion"), utf8ToWide(QUORBILAN_FILE_VERSION_TEXT));
+    CHECK_EQ(value(L"FileVersion"), utf8ToWide(QUORBILAN_FILE_VERSION_TEXT));
+}

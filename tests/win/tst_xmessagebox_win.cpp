@@ -276,3 +276,85 @@ WIN_TEST(xmessagebox, customButtonsAndThePlatformBox)
     CHECK(driver.sawBox());
     CHECK(!ours);
 }
+
+WIN_TEST(xmessagebox, cancelIsPlainAndNeverRemembered)
+{
+    SavedAnswersKey cleanup;
+    XMessageBoxParams params;
+    lstrcpynW(params.companyName, L"Tulverhaven Software", 260);
+    params.module = L"tst_xmessagebox_win.cpp";
+    struct Case
+    {
+        UINT set;
+        bool escape; // Esc instead of the Cancel button
+        int line;
+    };
+    const Case cases[] = {
+        {MB_YESNOCANCEL, false, 100},
+        {MB_YESNOCANCEL, true, 101},
+        {MB_OKCANCEL, false, 102},
+        {MB_RETRYCANCEL, true, 103},
+    };
+    for (const Case& c : cases) {
+        params.line = c.line;
+        BoxDriver driver(L"Cancel", [&](HWND box) {
+            SendMessageW(GetDlgItem(box, XMSGBOX_IDCHECKBOX), BM_SETCHECK, BST_CHECKED, 0);
+            if (c.escape)
+                PostMessageW(GetDlgItem(box, IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0);
+            else
+                press(box, IDCANCEL);
+        });
+        CHECK_EQ(XMessageBox(nullptr, L"Text", L"Cancel", c.set | XMSGBOX_DONT_ASK_AGAIN | XMSGBOX_NO_SOUND, &params),
+                 IDCANCEL);
+        CHECK(driver.sawBox());
+        CHECK_EQ(readSavedAnswer(params.companyName, params.module, c.line), DWORD(0));
+    }
+}
+
+WIN_TEST(xmessagebox, defaultButtonOfSevenButtons)
+{
+    // Yes, Yes to All, No, No to All, Cancel, Help, Report.
+    XMessageBoxParams params;
+    params.reportCallback = [](const wchar_t*, DWORD) {};
+    struct Case
+    {
+        UINT bits;
+        int expected;
+    };
+    const Case cases[] = {
+        {0x000, IDYES}, {0x400, IDCANCEL}, {0x500, XMSGBOX_IDHELP}, {0x600, IDYES}, {0xF00, IDYES},
+    };
+    const UINT type = MB_YESNOCANCEL | XMSGBOX_YES_TO_ALL | XMSGBOX_NO_TO_ALL | MB_HELP | XMSGBOX_NO_SOUND;
+    for (const Case& c : cases) {
+        LRESULT defaultId = 0;
+        int buttons = 0;
+        BoxDriver driver(L"Seven", [&](HWND box) {
+            defaultId = SendMessageW(box, DM_GETDEFID, 0, 0);
+            const int ids[]
+                = {IDYES, XMSGBOX_IDYESTOALL, IDNO, XMSGBOX_IDNOTOALL, IDCANCEL, XMSGBOX_IDHELP, XMSGBOX_IDREPORT};
+            for (const int id : ids)
+                buttons += GetDlgItem(box, id) != nullptr;
+            press(box, IDNO);
+        });
+        CHECK_EQ(XMessageBox(nullptr, L"Text", L"Seven", type | c.bits, &params), IDNO);
+        CHECK_EQ(buttons, 7);
+        CHECK_EQ(int(LOWORD(defaultId)), c.expected);
+    }
+}
+
+WIN_TEST(xmessagebox, captionFromAStringIdKeeps99Characters)
+{
+    // String 9100 of this program has 120 characters.
+    XMessageBoxParams params;
+    params.reportCaptionId = 9100;
+    params.reportCallback = [](const wchar_t*, DWORD) {};
+    wchar_t full[200] = {};
+    CHECK_EQ(LoadStringW(GetModuleHandleW(nullptr), 9100, full, 200), 120);
+    std::wstring caption;
+    BoxDriver driver(L"Long caption", [&](HWND box) {
+        caption = itemText(box, XMSGBOX_IDREPORT);
+        press(box, IDOK);
+    });
+    CHECK_EQ(XMessageBox(nullptr, L"Text", L"Long caption", MB_OK | XMSGBOX_NO_SOUND, &params), IDOK);
+    CHECK_EQ(caption, std::wstring(full, 99));
+}
