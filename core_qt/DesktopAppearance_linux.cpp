@@ -3,10 +3,14 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include <optional>
+
+// GLib names a struct member "signals", which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <gio/gio.h>
+#pragma pop_macro("signals")
 
 namespace DesktopAppearance {
 
@@ -30,23 +34,28 @@ std::optional<QVariant> readPortal()
     return reply.arguments().constFirst();
 }
 
+const char interfaceSchema[] = "org.gnome.desktop.interface";
+
+// Read in process: no helper to start and nothing to wait for. Asking for a
+// key the schema lacks aborts the process, so both are looked up first.
 std::optional<QString> readGSettings()
 {
-    const QString gsettings = QStandardPaths::findExecutable(QStringLiteral("gsettings"));
-    if (gsettings.isEmpty())
+    GSettingsSchemaSource* schemas = g_settings_schema_source_get_default();
+    if (!schemas)
         return std::nullopt;
-    QProcess process;
-    process.start(
-        gsettings,
-        {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("color-scheme")});
-    if (!process.waitForFinished(answerTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
+    GSettingsSchema* schema = g_settings_schema_source_lookup(schemas, interfaceSchema, TRUE);
+    if (!schema)
         return std::nullopt;
+    std::optional<QString> value;
+    if (g_settings_schema_has_key(schema, colorSchemeKey)) {
+        GSettings* settings = g_settings_new_full(schema, nullptr, nullptr);
+        gchar* text = g_settings_get_string(settings, colorSchemeKey);
+        value = QString::fromUtf8(text);
+        g_free(text);
+        g_object_unref(settings);
     }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    g_settings_schema_unref(schema);
+    return value;
 }
 
 } // namespace
@@ -86,7 +95,7 @@ bool prefersDark()
         break;
     }
     case Source::GSettings:
-        dark = readGSettings().value_or(QString()) == QLatin1String("'prefer-dark'");
+        dark = readGSettings().value_or(QString()) == QLatin1String("prefer-dark");
         break;
     case Source::None:
         break;

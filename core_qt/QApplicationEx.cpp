@@ -7,9 +7,12 @@
 #include "QSystemNotification.h"
 #include "CrashHandler.h"
 
+#include <QLabel>
+#include <QPainter>
 #include <QPalette>
-#include <QStyle>
+#include <QProxyStyle>
 #include <QStyleFactory>
+#include <QStyleOption>
 #include <QThread>
 
 QApplicationEx::QApplicationEx(int& argc, char** argv, const QString& applicationName)
@@ -105,6 +108,56 @@ QPalette darkPalette()
     return palette;
 }
 
+// Fusion outlines an unticked box in a shade of the window colour, which on
+// the dark base all but vanishes; the outline here sits halfway between the
+// text and the base, so the box reads in every state. A keyboard-focus
+// outline stays Fusion's own.
+class DarkStyle : public QProxyStyle
+{
+public:
+    DarkStyle()
+        : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion")))
+    {
+    }
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        if (element != PE_IndicatorCheckBox || !option || option->rect.isEmpty()
+            || ((option->state & State_HasFocus) && (option->state & State_KeyboardFocusChange)))
+            return;
+        const QColor text = option->palette.text().color();
+        const QColor base = option->palette.base().color();
+        const QColor outline((text.red() + base.red()) / 2, (text.green() + base.green()) / 2,
+                             (text.blue() + base.blue()) / 2);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        painter->setBrush(Qt::NoBrush);
+        painter->setPen(QPen(outline, 1));
+        painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
+        painter->restore();
+    }
+};
+
+// A rich text's link colour is taken from the palette when the text is set;
+// setting it again gives its links the colour of the current mode.
+void recolourLinks()
+{
+    for (QWidget* widget : QApplication::allWidgets()) {
+        auto* label = qobject_cast<QLabel*>(widget);
+        if (!label || label->text().isEmpty())
+            continue;
+        const Qt::TextFormat format = label->textFormat();
+        if (format == Qt::PlainText || (format == Qt::AutoText && !Qt::mightBeRichText(label->text())))
+            continue;
+        const QString text = label->text();
+        // An unchanged text would not be taken again.
+        label->clear();
+        label->setText(text);
+    }
+}
+
 // With a style sheet the application's style is a wrapper without a name
 // around the real style, its child.
 QString styleName(const QStyle* style)
@@ -157,7 +210,7 @@ void QApplicationEx::applyDarkMode(QApplication* app, bool dark)
 
     DarkModePlatform::allowDarkModeForApp(dark);
     if (dark) {
-        app->setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        app->setStyle(new DarkStyle);
         QApplication::setPalette(darkPalette());
         app->setStyleSheet(
             QStringLiteral("QToolTip { color: #ffffff; background-color: #2a82da; border: 1px solid white; }"));
@@ -167,6 +220,7 @@ void QApplicationEx::applyDarkMode(QApplication* app, bool dark)
         QApplication::setPalette(lightPalette);
         app->setStyleSheet(lightStyleSheet);
     }
+    recolourLinks();
 }
 
 void QApplicationEx::setupCrashHandler(const QString& supportEmail, int iconId)

@@ -50,7 +50,8 @@ public:
     // Whether windows follow changes of the setting.
     static bool isDarkModeWatchChanges();
     // Dark: the "Fusion" style, a dark palette and a tool-tip style sheet.
-    // Light: the look that was in effect before the first switch. Does
+    // Light: the look that was in effect before the first switch. Either way
+    // the links of rich-text labels take the new palette's colour. Does
     // nothing where dark mode does not exist.
     static void applyDarkMode(QApplication* app, bool dark);
 

@@ -17,6 +17,8 @@ packages=(
     libsqlite3-dev
     libtinyxml2-dev libfmt-dev libspdlog-dev
     zlib1g-dev libbz2-dev liblzma-dev libssl-dev
+    # GSettings, read in process for the desktop's light/dark preference.
+    libglib2.0-dev
     # The update service's built-in root certificates are made from these.
     ca-certificates
 )

@@ -18,6 +18,7 @@
 #include <QDBusVariant>
 #include <QMetaEnum>
 #include <QSocketNotifier>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
 
@@ -32,12 +33,17 @@ void say(const QString& line)
     std::fflush(stdout);
 }
 
-// The real style's name, also when a style sheet wraps it.
+// The real style's name, also when a style sheet or a proxy wraps it.
 QString styleName()
 {
     const QStyle* style = qApp->style();
-    const QStyle* base = style->findChild<QStyle*>(QString(), Qt::FindDirectChildrenOnly);
-    return style->name().isEmpty() && base ? base->name() : style->name();
+    while (style && style->name().isEmpty()) {
+        if (const auto* proxy = qobject_cast<const QProxyStyle*>(style))
+            style = proxy->baseStyle();
+        else
+            style = style->findChild<QStyle*>(QString(), Qt::FindDirectChildrenOnly);
+    }
+    return style ? style->name() : QString();
 }
 
 struct LightLook

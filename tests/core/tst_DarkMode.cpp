@@ -131,7 +131,8 @@ private:
     QTemporaryDir root;
     std::unique_ptr<PrivateBus> bus;
 
-    QProcessEnvironment environment(bool withSchemas) const
+    // With `schemaDir`, the only GSettings schemas are the ones compiled there.
+    QProcessEnvironment environment(bool withSchemas, const QString& schemaDir = QString()) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         // The portal picks its GTK backend for this desktop.
@@ -143,6 +144,9 @@ private:
         // The private world hides the machine's data folders; the desktop
         // schemas are the one thing wanted from them.
         env.insert("XDG_DATA_DIRS", withSchemas ? QString("/usr/local/share:/usr/share") : root.filePath("empty"));
+        env.remove("GSETTINGS_SCHEMA_DIR");
+        if (!schemaDir.isEmpty())
+            env.insert("GSETTINGS_SCHEMA_DIR", schemaDir);
         return env;
     }
 
@@ -153,9 +157,10 @@ private:
         QVERIFY(portal.waitForLine("ready"));
     }
 
-    void startHelper(Child& helper, bool withSchemas, const QString& expectedStart)
+    void startHelper(Child& helper, bool withSchemas, const QString& expectedStart,
+                     const QString& schemaDir = QString())
     {
-        helper.process.setProcessEnvironment(environment(withSchemas));
+        helper.process.setProcessEnvironment(environment(withSchemas, schemaDir));
         QVERIFY(helper.start({}));
         QCOMPARE(helper.take("start "), expectedStart);
     }
@@ -315,12 +320,42 @@ private slots:
     }
 
     // No portal: GSettings' setting decides the start; nothing follows changes.
+    // An older desktop's schema without the key counts as no source.
+    void gsettingsFallback_data()
+    {
+        QTest::addColumn<QByteArray>("scheme");
+        QTest::addColumn<bool>("keyInSchema");
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("prefer-dark") << QByteArray("prefer-dark") << true << true;
+        QTest::newRow("prefer-light") << QByteArray("prefer-light") << true << false;
+        QTest::newRow("default") << QByteArray("default") << true << false;
+        QTest::newRow("schema without the key") << QByteArray("prefer-dark") << false << false;
+    }
     void gsettingsFallback()
     {
-        writeColorScheme("prefer-dark");
+        QFETCH(QByteArray, scheme);
+        QFETCH(bool, keyInSchema);
+        QFETCH(bool, dark);
+        writeColorScheme(scheme);
+        QString schemaDir;
+        if (!keyInSchema) {
+            schemaDir = root.filePath("old-schemas");
+            QDir().mkpath(schemaDir);
+            QFile schema(schemaDir + "/org.gnome.desktop.interface.gschema.xml");
+            QVERIFY(schema.open(QIODevice::WriteOnly));
+            schema.write("<schemalist><schema id=\"org.gnome.desktop.interface\" "
+                         "path=\"/org/gnome/desktop/interface/\"><key name=\"gtk-theme\" type=\"s\">"
+                         "<default>'Adwaita'</default></key></schema></schemalist>\n");
+            schema.close();
+            QCOMPARE(QProcess::execute("glib-compile-schemas", {schemaDir}), 0);
+        }
         Child helper(DARK_MODE_HELPER);
-        startHelper(helper, true, "start support=1 watching=0");
-        verifyDarkLook(readLook(helper));
+        startHelper(helper, keyInSchema, "start support=1 watching=0", schemaDir);
+        const Look look = readLook(helper);
+        if (dark)
+            verifyDarkLook(look);
+        else
+            verifyLightLook(look);
         helper.stop();
     }
 
