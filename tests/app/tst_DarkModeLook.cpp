@@ -3,14 +3,14 @@
 // their contrast (relative luminance) against what lies around them. The
 // desktop's preference comes from a portal settings service of the test's
 // own on a private session bus, so the mode flips as a desktop flips it.
-#include "../core/PrivateBus.h"
 #include "AboutDialog.h"
 #include "AppSettings.h"
+#include "IsolatedTestMain.h"
 #include "MainWindowDriver.h"
+#include "PrivateBus.h"
 #include "ProgramFixture.h"
 #include "QUpdateChecker.h"
 #include "QuorbilanApp.h"
-#include "RunGuiTest.h"
 #include "SettingsKeys.h"
 
 #include <QDBusConnection>
@@ -291,7 +291,7 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    return runGuiTest<DarkModeLookTest>(argc, argv);
+    return runIsolatedTest<DarkModeLookTest, QuorbilanApp>(argc, argv, AppArguments::None);
 }
 
 #include "tst_DarkModeLook.moc"
