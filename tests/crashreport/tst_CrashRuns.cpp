@@ -1,6 +1,7 @@
 #include "CrashHandler.h"
 #include "FakeMailPrograms.h"
 #include "ProgramFixture.h"
+#include "SmallDisk.h"
 #include "ReportMail.h"
 #include "TestWorld.h"
 #include "XdoTool.h"
@@ -17,7 +18,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/mount.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -137,41 +137,6 @@ QString buildIdOf(const QString& executable)
         = QRegularExpression(R"(Build ID: ([0-9a-f]+))").match(QString::fromUtf8(readelf.readAllStandardOutput()));
     return match.captured(1);
 }
-
-// A small tmpfs for as long as it lives; empty error() when mounted.
-class SmallDisk
-{
-public:
-    explicit SmallDisk(const QString& where)
-        : where(where)
-    {
-        QDir().mkpath(where);
-        if (::mount("tmpfs", where.toUtf8().constData(), "tmpfs", 0, "size=256k") != 0)
-            failure = QString::fromLocal8Bit(strerror(errno));
-    }
-    ~SmallDisk()
-    {
-        if (failure.isEmpty())
-            ::umount2(where.toUtf8().constData(), MNT_DETACH);
-    }
-    QString error() const { return failure; }
-
-    // Fills the disk, then frees the last `room` bytes again.
-    bool fill(qint64 room)
-    {
-        QFile filler(where + "/filler");
-        if (!filler.open(QIODevice::WriteOnly))
-            return false;
-        const QByteArray chunk(4096, 'f');
-        while (filler.write(chunk) == chunk.size() && filler.flush()) { }
-        filler.close();
-        return filler.resize(qMax<qint64>(0, filler.size() - room));
-    }
-
-private:
-    QString where;
-    QString failure;
-};
 
 // Send is the default button; Tab moves to Cancel.
 void answer(const QString& window, bool send)
@@ -525,7 +490,7 @@ void TestCrashRuns::fullDiskGivesNoDumpAndNoBox_data()
 void TestCrashRuns::fullDiskGivesNoDumpAndNoBox()
 {
     QFETCH(qint64, room);
-    SmallDisk disk(world->filePath("disk"));
+    SmallDisk disk(world->filePath("disk"), "256k");
     if (!disk.error().isEmpty())
         QSKIP(qPrintable("cannot mount a tmpfs here (needs root or CAP_SYS_ADMIN): " + disk.error()));
     QVERIFY(disk.fill(room));

@@ -10,6 +10,7 @@
 #include "Optimizer.h"
 #include "ProgramFixture.h"
 #include "RegularFile.h"
+#include "SmallDisk.h"
 #include "SqliteFixture.h"
 #include "TestBrowser.h"
 
@@ -21,7 +22,6 @@
 #include <QTest>
 
 #include <fcntl.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -305,14 +305,9 @@ void TestHostileFiles::fullDiskIsOneFilesError()
 {
     // A small file system of its own, nearly filled.
     const QString mountPoint = m_dir.filePath("small-disk");
-    QVERIFY(QDir().mkpath(mountPoint));
-    if (::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, "size=4m") != 0)
-        QSKIP("cannot mount a small tmpfs here (needs root and the right to mount)");
-    struct Unmount
-    {
-        QByteArray path;
-        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
-    } unmount{QFile::encodeName(mountPoint)};
+    SmallDisk disk(mountPoint, "4m");
+    if (!disk.error().isEmpty())
+        QSKIP(qPrintable("cannot mount a small tmpfs here: " + disk.error()));
 
     const QString full = mountPoint + "/profile";
     const QString roomy = m_dir.filePath("roomy");
@@ -321,12 +316,7 @@ void TestHostileFiles::fullDiskIsOneFilesError()
     QVERIFY(createBloatedDatabase(roomy + "/places.sqlite", 300, 500, 20));
     const QByteArray fullHash = fileHash(full + "/places.sqlite");
     // Leave a few KiB: far less than the journal of a VACUUM.
-    QFile filler(mountPoint + "/filler");
-    QVERIFY(filler.open(QIODevice::WriteOnly));
-    const QByteArray block(4096, 'x');
-    while (filler.write(block) == block.size() && filler.flush()) { }
-    filler.close();
-    QVERIFY(filler.resize(filler.size() - 8 * 4096));
+    QVERIFY(disk.fill(8 * 4096));
 
     TestBrowser browser;
     std::vector<BrowserProfile*> profiles = {browser.addProfile("Full", full), browser.addProfile("Roomy", roomy)};

@@ -9,6 +9,7 @@
 #include "ModalDriver.h"
 #include "QDownloadProgressDlg.h"
 #include "QUpdateChecker.h"
+#include "SmallDisk.h"
 #include "UpdateInstaller.h"
 
 #include <QDir>
@@ -22,6 +23,7 @@
 
 #include <csignal>
 #include <memory>
+#include <optional>
 #include <sys/resource.h>
 
 namespace {
@@ -338,14 +340,11 @@ void tst_DownloadDialog::installerOutcome()
 
     const QString folder = downloadsFolder();
     QDir().mkpath(folder);
-    bool mounted = false;
+    std::optional<SmallDisk> disk;
     if (QTest::currentDataTag() == QByteArray("full disk")) {
-        QProcess mount;
-        mount.setProcessChannelMode(QProcess::MergedChannels);
-        mount.start("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder});
-        mounted = mount.waitForFinished(30000) && mount.exitStatus() == QProcess::NormalExit && mount.exitCode() == 0;
-        if (!mounted)
-            QSKIP(qPrintable("cannot mount a small tmpfs: " + QString::fromLocal8Bit(mount.readAll()).trimmed()));
+        disk.emplace(folder, "64k");
+        if (!disk->error().isEmpty())
+            QSKIP(qPrintable("cannot mount a small tmpfs: " + disk->error()));
     }
     QString errorText;
     const int outcome = runDialog(
@@ -358,8 +357,7 @@ void tst_DownloadDialog::installerOutcome()
         },
         &errorText);
     const QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    if (mounted)
-        QProcess::execute("umount", {folder});
+    disk.reset();
 
     QCOMPARE(outcome, result);
     QCOMPARE(errorText, error);
