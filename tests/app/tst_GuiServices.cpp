@@ -70,13 +70,22 @@ void TestGuiServices::firstFrameFollowsTheSystemsLook()
                                     "--name", "^Quorbilan "})
                                .split('\n')
                                .value(0);
-    const QImage frame = QGuiApplication::primaryScreen()->grabWindow(window.toULongLong()).toImage();
+    // The window is mapped before the program paints it: until then X shows
+    // it black. The first colour it takes is the one that counts.
+    QColor background;
+    const bool painted = QTest::qWaitFor(
+        [&] {
+            const QImage frame = QGuiApplication::primaryScreen()->grabWindow(window.toULongLong()).toImage();
+            if (frame.isNull())
+                return false;
+            // The window's own background, just inside its bottom-left corner.
+            background = frame.pixelColor(2, frame.height() - 3);
+            return background != QColor(Qt::black);
+        },
+        60000);
     ::kill(pid_t(program.processId()), SIGTERM);
     QVERIFY(program.waitForFinished(60000));
-    QVERIFY(!frame.isNull());
-
-    // The window's own background, just inside its bottom-left corner.
-    const QColor background = frame.pixelColor(2, frame.height() - 3);
+    QVERIFY2(painted, "the window was never painted");
     if (dark)
         QCOMPARE(background, QColor(45, 45, 45));
     else
