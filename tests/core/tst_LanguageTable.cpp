@@ -1,9 +1,11 @@
 #include "LanguageTable.h"
+#include "PrivateCopy.h"
 #include "TestWorld.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -21,6 +23,12 @@ const char* const cancelKey = "core/QMessageBoxEx/buttonCancel";
 QString languagesDir()
 {
     return QCoreApplication::applicationDirPath() + "/languages";
+}
+
+// The helper runs from this program's folder, so it sees the same languages/.
+QString coreTestHelper()
+{
+    return QCoreApplication::applicationDirPath() + "/" + QFileInfo(CORE_TEST_HELPER).fileName();
 }
 
 void writeLanguageFile(const QString& fileName, const QByteArray& xml)
@@ -331,7 +339,7 @@ private slots:
         env.insert("LC_ALL", "fr_FR.UTF-8");
         env.insert("LANG", "fr_FR.UTF-8");
         child.setProcessEnvironment(env);
-        child.start(CORE_TEST_HELPER, {"language", "", okKey});
+        child.start(coreTestHelper(), {"language", "", okKey});
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitCode(), 0);
         const QJsonObject out = QJsonDocument::fromJson(child.readAllStandardOutput()).object();
@@ -353,5 +361,14 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestLanguageTable)
+int main(int argc, char** argv)
+{
+    const int copyResult = rerunFromPrivateCopy(argv, {CORE_TEST_HELPER});
+    if (copyResult >= 0)
+        return copyResult;
+    QCoreApplication app(argc, argv);
+    TestLanguageTable test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_LanguageTable.moc"

@@ -4,6 +4,7 @@
 
 #include "LanguageTable.h"
 #include "OsVersion.h"
+#include "PrivateCopy.h"
 #include "ProcessHelpers.h"
 
 #include <QCoreApplication>
@@ -342,5 +343,14 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_AvailableUpdate)
+int main(int argc, char** argv)
+{
+    const int copyResult = rerunFromPrivateCopy(argv);
+    if (copyResult >= 0)
+        return copyResult;
+    QCoreApplication app(argc, argv);
+    tst_AvailableUpdate test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_AvailableUpdate.moc"
