@@ -22,25 +22,32 @@ constexpr quint64 moreFollows = 0x01000000;
 
 // One decoding library behind the shared block loop: init, input and output
 // windows, one step (1 at the end of the stream, 0 for progress, -1 on an
-// error) and end.
-struct ZlibDecoder
+// error) and end. The three libraries' streams name their windows alike and
+// differ only in the byte type.
+template <typename Stream, typename Byte>
+struct StreamWindows
 {
-    z_stream s{};
-    bool gzip;
+    Stream s{};
 
-    void init() { gzip ? inflateInit2(&s, 31) : inflateInit(&s); }
     void setInput(char* in, unsigned n)
     {
-        s.next_in = reinterpret_cast<Bytef*>(in);
+        s.next_in = reinterpret_cast<Byte*>(in);
         s.avail_in = n;
     }
     void setOutput(char* out, unsigned n)
     {
-        s.next_out = reinterpret_cast<Bytef*>(out);
+        s.next_out = reinterpret_cast<Byte*>(out);
         s.avail_out = n;
     }
     bool inputPending() const { return s.avail_in > 0; }
-    unsigned outputFree() const { return s.avail_out; }
+    unsigned outputFree() const { return unsigned(s.avail_out); }
+};
+
+struct ZlibDecoder : StreamWindows<z_stream, Bytef>
+{
+    bool gzip = false;
+
+    void init() { gzip ? inflateInit2(&s, 31) : inflateInit(&s); }
     int step(bool)
     {
         const int r = inflate(&s, Z_NO_FLUSH);
@@ -49,23 +56,9 @@ struct ZlibDecoder
     void end() { inflateEnd(&s); }
 };
 
-struct Bzip2Decoder
+struct Bzip2Decoder : StreamWindows<bz_stream, char>
 {
-    bz_stream s{};
-
     void init() { BZ2_bzDecompressInit(&s, 0, 0); }
-    void setInput(char* in, unsigned n)
-    {
-        s.next_in = in;
-        s.avail_in = n;
-    }
-    void setOutput(char* out, unsigned n)
-    {
-        s.next_out = out;
-        s.avail_out = n;
-    }
-    bool inputPending() const { return s.avail_in > 0; }
-    unsigned outputFree() const { return s.avail_out; }
     int step(bool)
     {
         const int r = BZ2_bzDecompress(&s);
@@ -74,25 +67,12 @@ struct Bzip2Decoder
     void end() { BZ2_bzDecompressEnd(&s); }
 };
 
-struct LzmaAloneDecoder
+// A zero-filled lzma_stream is LZMA_STREAM_INIT.
+struct LzmaAloneDecoder : StreamWindows<lzma_stream, uint8_t>
 {
-    lzma_stream s = LZMA_STREAM_INIT;
-
     // A failed init makes the first step fail.
     void init() { initResult = lzma_alone_decoder(&s, decoderMemoryLimit); }
     lzma_ret initResult = LZMA_OK;
-    void setInput(char* in, unsigned n)
-    {
-        s.next_in = reinterpret_cast<uint8_t*>(in);
-        s.avail_in = n;
-    }
-    void setOutput(char* out, unsigned n)
-    {
-        s.next_out = reinterpret_cast<uint8_t*>(out);
-        s.avail_out = n;
-    }
-    bool inputPending() const { return s.avail_in > 0; }
-    unsigned outputFree() const { return unsigned(s.avail_out); }
     int step(bool finish)
     {
         const lzma_ret r = lzma_code(&s, finish ? LZMA_FINISH : LZMA_RUN);

@@ -102,26 +102,24 @@ WIN_TEST(crashtexts, dumpPathFromTheTimeGiven)
     wchar_t current[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, current);
 
-    SYSTEMTIME time{};
-    time.wYear = 2026;
-    time.wMonth = 3;
-    time.wDay = 5;
-    time.wHour = 7;
-    time.wMinute = 8;
-    time.wSecond = 9;
-    time.wMilliseconds = 999;
-    const std::wstring path = miniDumpPath(time);
-    SYSTEMTIME late = time;
-    late.wMonth = 12;
-    late.wDay = 31;
-    late.wHour = 23;
-    late.wMinute = 59;
-    late.wSecond = 59;
-    const std::wstring latePath = miniDumpPath(late);
+    // Milliseconds never show; no part is padded with zeros.
+    const auto at = [](WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+        SYSTEMTIME time{};
+        time.wYear = year;
+        time.wMonth = month;
+        time.wDay = day;
+        time.wHour = hour;
+        time.wMinute = minute;
+        time.wSecond = second;
+        time.wMilliseconds = 999;
+        return time;
+    };
+    const std::wstring path = miniDumpPath(at(2026, 3, 5, 7, 8, 9));
+    const std::wstring latePath = miniDumpPath(at(2026, 12, 31, 23, 59, 59));
     SetCurrentDirectoryW(previous);
-    CHECK_EQ(path, std::wstring(current) + L"\\" + exeName + L"_3.0.0.42_" + winverString() + L"_2026-3-5_7.8.9.dmp");
-    CHECK_EQ(latePath,
-             std::wstring(current) + L"\\" + exeName + L"_3.0.0.42_" + winverString() + L"_2026-12-31_23.59.59.dmp");
+    const std::wstring expectedStem = std::wstring(current) + L"\\" + exeName + L"_3.0.0.42_" + winverString();
+    CHECK_EQ(path, expectedStem + L"_2026-3-5_7.8.9.dmp");
+    CHECK_EQ(latePath, expectedStem + L"_2026-12-31_23.59.59.dmp");
 }
 
 WIN_TEST(crashtexts, encodesTheMailtoLink)
