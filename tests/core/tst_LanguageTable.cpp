@@ -363,12 +363,6 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    const int copyResult = rerunFromPrivateCopy(argv, {CORE_TEST_HELPER});
-    if (copyResult >= 0)
-        return copyResult;
-    QCoreApplication app(argc, argv);
-    TestLanguageTable test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    return runGuilessTestFromPrivateCopy<TestLanguageTable>(argc, argv, {CORE_TEST_HELPER});
 }
 #include "tst_LanguageTable.moc"

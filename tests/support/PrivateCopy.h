@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QCoreApplication>
+#include <QTest>
+
 #include <initializer_list>
 
 // The program reads some files beside its executable (languages/). A test
@@ -11,3 +14,15 @@
 // the same arguments and returns its exit code (128 + signal when it was
 // killed) once the folder is removed again.
 int rerunFromPrivateCopy(char** argv, std::initializer_list<const char*> companions = {});
+
+// main() of a Qt test without windows that runs from a private copy.
+template <typename Test>
+int runGuilessTestFromPrivateCopy(int argc, char** argv, std::initializer_list<const char*> companions = {})
+{
+    const int copyResult = rerunFromPrivateCopy(argv, companions);
+    if (copyResult >= 0)
+        return copyResult;
+    QCoreApplication app(argc, argv);
+    Test test;
+    return QTest::qExec(&test, argc, argv);
+}

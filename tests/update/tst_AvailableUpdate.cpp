@@ -345,12 +345,6 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    const int copyResult = rerunFromPrivateCopy(argv);
-    if (copyResult >= 0)
-        return copyResult;
-    QCoreApplication app(argc, argv);
-    tst_AvailableUpdate test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    return runGuilessTestFromPrivateCopy<tst_AvailableUpdate>(argc, argv);
 }
 #include "tst_AvailableUpdate.moc"
