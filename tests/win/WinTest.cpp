@@ -1,6 +1,7 @@
 #include "WinTest.h"
 
 #include "ProcessHelpers.h"
+#include "StringHelpers.h"
 #include "WideUtf8.h"
 
 #include <cstdio>
@@ -57,6 +58,30 @@ std::wstring exeFolder()
 {
     const std::wstring path = ProcessHelpers::moduleFileName(nullptr);
     return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+bool sameNoCase(const std::wstring& a, const std::wstring& b)
+{
+    return a.size() == b.size() && findNoCase(a, b, 0) == 0;
+}
+
+ChildProcess::ChildProcess(const std::wstring& path)
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    std::wstring commandLine = L"\"" + path + L"\"";
+    started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &info);
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (started) {
+        TerminateProcess(info.hProcess, 0);
+        WaitForSingleObject(info.hProcess, 10000);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
 }
 
 } // namespace WinTest

@@ -47,6 +47,22 @@ std::string utf8(const std::wstring& text);
 // The folder of the running test executable, with a trailing backslash.
 std::wstring exeFolder();
 
+// Whether two names are equal but for case, as Windows compares file names.
+bool sameNoCase(const std::wstring& a, const std::wstring& b);
+
+// A started child process, ended when the object goes.
+class ChildProcess
+{
+public:
+    explicit ChildProcess(const std::wstring& path);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    BOOL started = FALSE;
+    PROCESS_INFORMATION info{};
+};
+
 } // namespace WinTest
 
 #define WIN_TEST(group, name)                                                                        \

@@ -2,7 +2,6 @@
 
 #include "FileVersionInfo.h"
 #include "ProcessHelpers.h"
-#include "StringHelpers.h"
 
 #include <tlhelp32.h>
 
@@ -12,41 +11,10 @@ using ProcessHelpers::Process;
 
 namespace {
 
-bool sameTextNoCase(const std::wstring& a, const std::wstring& b)
-{
-    return a.size() == b.size() && findNoCase(a, b, 0) == 0;
-}
-
 std::wstring withoutLongPathPrefix(const std::wstring& path)
 {
     return path.rfind(L"\\\\?\\", 0) == 0 ? path.substr(4) : path;
 }
-
-// A started child process, ended when the object goes.
-class Child
-{
-public:
-    explicit Child(const std::wstring& path)
-    {
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        std::wstring commandLine = L"\"" + path + L"\"";
-        started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                 &startup, &info);
-    }
-    ~Child()
-    {
-        if (started) {
-            TerminateProcess(info.hProcess, 0);
-            WaitForSingleObject(info.hProcess, 10000);
-            CloseHandle(info.hThread);
-            CloseHandle(info.hProcess);
-        }
-    }
-
-    BOOL started = FALSE;
-    PROCESS_INFORMATION info{};
-};
 
 } // namespace
 
@@ -55,7 +23,7 @@ WIN_TEST(processes, childListedWithPathAndParent)
     const std::wstring childPath = WinTest::exeFolder() + L"wintests_child.exe";
     FILETIME before{};
     GetSystemTimeAsFileTime(&before);
-    Child child(childPath);
+    WinTest::ChildProcess child(childPath);
     CHECK(child.started);
 
     const DWORD childId = child.info.dwProcessId;
@@ -63,7 +31,7 @@ WIN_TEST(processes, childListedWithPathAndParent)
         = ProcessHelpers::runningProcesses([childId](const Process& p) { return p.processId == childId; });
     CHECK_EQ(found.size(), std::size_t(1));
     const Process& p = found.front();
-    CHECK_MSG(sameTextNoCase(p.imagePath, childPath), WinTest::show(p.imagePath));
+    CHECK_MSG(WinTest::sameNoCase(p.imagePath, childPath), WinTest::show(p.imagePath));
     CHECK_EQ(p.parentProcessId, uint32_t(GetCurrentProcessId()));
     const uint64_t created = p.creationTime;
     const uint64_t start = (uint64_t(before.dwHighDateTime) << 32) | before.dwLowDateTime;
@@ -88,7 +56,8 @@ WIN_TEST(processes, filterAndFirstEntry)
     for (const Process& p : all) {
         if (p.processId == selfId) {
             selfFound = true;
-            CHECK_MSG(sameTextNoCase(p.imagePath, ProcessHelpers::moduleFileName(nullptr)), WinTest::show(p.imagePath));
+            CHECK_MSG(WinTest::sameNoCase(p.imagePath, ProcessHelpers::moduleFileName(nullptr)),
+                      WinTest::show(p.imagePath));
         }
     }
     CHECK(selfFound);
@@ -108,8 +77,8 @@ WIN_TEST(processes, filterAndFirstEntry)
 WIN_TEST(processes, moduleNameBeyondMaxPath)
 {
     const std::wstring own = ProcessHelpers::moduleFileName(ProcessHelpers::currentModule());
-    CHECK(sameTextNoCase(own, ProcessHelpers::moduleFileName(nullptr)));
-    CHECK(own.size() > 12 && sameTextNoCase(own.substr(own.size() - 12), L"wintests.exe"));
+    CHECK(WinTest::sameNoCase(own, ProcessHelpers::moduleFileName(nullptr)));
+    CHECK(own.size() > 12 && WinTest::sameNoCase(own.substr(own.size() - 12), L"wintests.exe"));
 
     // A folder deep enough that the module's path passes MAX_PATH.
     wchar_t temp[MAX_PATH + 1] = {};
@@ -140,7 +109,7 @@ WIN_TEST(processes, moduleNameBeyondMaxPath)
 
     CHECK(module);
     CHECK_MSG(name.size() > MAX_PATH, WinTest::show(name));
-    CHECK_MSG(sameTextNoCase(withoutLongPathPrefix(name), withoutLongPathPrefix(copy)), WinTest::show(name));
+    CHECK_MSG(WinTest::sameNoCase(withoutLongPathPrefix(name), withoutLongPathPrefix(copy)), WinTest::show(name));
 }
 
 WIN_TEST(processes, threadDescription)

@@ -1,7 +1,6 @@
 #include "WinTest.h"
 
 #include "ProcessHelpers.h"
-#include "StringHelpers.h"
 
 #include <string>
 
@@ -16,48 +15,40 @@ std::wstring baseName(const std::wstring& path)
     return dot == std::wstring::npos ? name : name.substr(0, dot);
 }
 
-bool sameNoCase(const std::wstring& a, const std::wstring& b)
+// A copy of the child executable under another name, removed with the object.
+struct ChildCopy
 {
-    return a.size() == b.size() && findNoCase(a, b, 0) == 0;
-}
-
-// A copy of the child executable under another name, started and ended with the object.
-struct NamedChild
-{
-    explicit NamedChild(const std::wstring& fileName)
+    explicit ChildCopy(const std::wstring& fileName)
     {
         wchar_t temp[MAX_PATH + 1] = {};
         GetTempPathW(MAX_PATH + 1, temp);
         path = std::wstring(temp) + L"qb-" + std::to_wstring(GetCurrentProcessId()) + L"-" + fileName;
-        if (!CopyFileW((WinTest::exeFolder() + L"wintests_child.exe").c_str(), path.c_str(), FALSE))
-            return;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        std::wstring commandLine = L"\"" + path + L"\"";
-        started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                 &startup, &info);
+        copied = CopyFileW((WinTest::exeFolder() + L"wintests_child.exe").c_str(), path.c_str(), FALSE);
     }
-    ~NamedChild()
-    {
-        if (started) {
-            TerminateProcess(info.hProcess, 0);
-            WaitForSingleObject(info.hProcess, 10000);
-            CloseHandle(info.hThread);
-            CloseHandle(info.hProcess);
-        }
-        DeleteFileW(path.c_str());
-    }
+    ~ChildCopy() { DeleteFileW(path.c_str()); }
 
     std::wstring path;
-    BOOL started = FALSE;
-    PROCESS_INFORMATION info{};
+    BOOL copied = FALSE;
+};
+
+// That copy started; the process ends before its file is removed.
+struct NamedChild
+{
+    explicit NamedChild(const std::wstring& fileName)
+        : file(fileName)
+        , process(file.copied ? file.path : std::wstring())
+    {
+    }
+
+    ChildCopy file;
+    WinTest::ChildProcess process;
 };
 
 int countNamed(const std::wstring& name)
 {
     int count = 0;
     for (const ProcessHelpers::Process& process : ProcessHelpers::runningProcesses({})) {
-        if (sameNoCase(baseName(process.imagePath), name))
+        if (WinTest::sameNoCase(baseName(process.imagePath), name))
             ++count;
     }
     return count;
@@ -69,17 +60,17 @@ WIN_TEST(runningprograms, childFoundByItsFileName)
 {
     NamedChild firefox(L"firefox.exe");
     NamedChild similar(L"firefox-bin.exe");
-    CHECK(firefox.started && similar.started);
+    CHECK(firefox.process.started && similar.process.started);
     const std::wstring prefix = L"qb-" + std::to_wstring(GetCurrentProcessId()) + L"-";
     CHECK_EQ(countNamed(prefix + L"FIREFOX"), 1);
     CHECK_EQ(countNamed(prefix + L"firefox-bin"), 1);
     CHECK_EQ(countNamed(prefix + L"firefox-"), 0);
 
-    const DWORD id = firefox.info.dwProcessId;
+    const DWORD id = firefox.process.info.dwProcessId;
     const auto found
         = ProcessHelpers::runningProcesses([id](const ProcessHelpers::Process& p) { return p.processId == id; });
     CHECK_EQ(found.size(), std::size_t(1));
-    CHECK_MSG(sameNoCase(found.front().imagePath, firefox.path), WinTest::show(found.front().imagePath));
+    CHECK_MSG(WinTest::sameNoCase(found.front().imagePath, firefox.file.path), WinTest::show(found.front().imagePath));
 }
 
 // The user's own processes, the program itself and a child it started, share
@@ -87,8 +78,8 @@ WIN_TEST(runningprograms, childFoundByItsFileName)
 WIN_TEST(runningprograms, ownProcessesRunAsTheCurrentUser)
 {
     NamedChild child(L"session-child.exe");
-    CHECK(child.started);
+    CHECK(child.process.started);
     CHECK(ProcessHelpers::runsAsCurrentUser(GetCurrentProcessId()));
-    CHECK(ProcessHelpers::runsAsCurrentUser(child.info.dwProcessId));
+    CHECK(ProcessHelpers::runsAsCurrentUser(child.process.info.dwProcessId));
     CHECK(ProcessHelpers::runsAsCurrentUser(0xFFFFFFF0u));
 }
