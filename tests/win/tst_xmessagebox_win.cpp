@@ -74,6 +74,51 @@ struct SavedAnswersKey
     ~SavedAnswersKey() { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tulverhaven Software\\wintests.exe"); }
 };
 
+// Records, on the box's own thread, the first caption of the OK button that
+// shows a countdown: reading it from the driver's thread could miss the first
+// tick on a busy machine.
+class CountdownRecorder
+{
+public:
+    CountdownRecorder()
+    {
+        ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        current = this;
+        hook = SetWindowsHookExW(WH_CALLWNDPROC, &CountdownRecorder::onMessage, nullptr, GetCurrentThreadId());
+    }
+    ~CountdownRecorder()
+    {
+        if (hook)
+            UnhookWindowsHookEx(hook);
+        current = nullptr;
+        CloseHandle(ready);
+    }
+    bool hooked() const { return hook != nullptr; }
+    bool waitForCaption() const { return WaitForSingleObject(ready, 30000) == WAIT_OBJECT_0; }
+    // Valid once waitForCaption() returned true.
+    std::wstring caption;
+
+private:
+    static LRESULT CALLBACK onMessage(int code, WPARAM wParam, LPARAM lParam)
+    {
+        const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        CountdownRecorder* self = current;
+        if (code == HC_ACTION && self && message->message == WM_SETTEXT && GetDlgCtrlID(message->hwnd) == IDOK
+            && WaitForSingleObject(self->ready, 0) == WAIT_TIMEOUT) {
+            const std::wstring text = reinterpret_cast<const wchar_t*>(message->lParam);
+            if (text.find(L" = ") != std::wstring::npos) {
+                self->caption = text;
+                SetEvent(self->ready);
+            }
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    static inline CountdownRecorder* current = nullptr;
+    HHOOK hook = nullptr;
+    HANDLE ready = nullptr;
+};
+
 } // namespace
 
 WIN_TEST(xmessagebox, crashReportBox)
@@ -165,18 +210,18 @@ WIN_TEST(xmessagebox, defaultButtonAndCountdown)
     // 1000 seconds become 10; the button counts down in its caption.
     XMessageBoxParams params;
     params.timeoutSeconds = 1000;
-    std::wstring caption;
+    CountdownRecorder recorder;
+    CHECK(recorder.hooked());
+    bool captionSeen = false;
     {
         BoxDriver driver(L"Countdown", [&](HWND box) {
-            for (int i = 0; i < 100 && caption.find(L" = ") == std::wstring::npos; ++i) {
-                Sleep(50);
-                caption = itemText(box, IDOK);
-            }
+            captionSeen = recorder.waitForCaption();
             press(box, IDOK);
         });
         CHECK_EQ(XMessageBox(nullptr, L"Text", L"Countdown", MB_OK | XMSGBOX_NO_SOUND, &params), IDOK);
     }
-    CHECK_EQ(caption, std::wstring(L"OK = 10"));
+    CHECK(captionSeen);
+    CHECK_EQ(recorder.caption, std::wstring(L"OK = 10"));
 
     // Left alone, the countdown presses the default button.
     params.timeoutSeconds = 1;
