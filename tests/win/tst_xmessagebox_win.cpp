@@ -271,7 +271,7 @@ WIN_TEST(xmessagebox, ctrlCCopiesTheText)
         keys[VK_CONTROL] = 0x80;
         SetKeyboardState(keys);
         PostMessageW(GetDlgItem(box, IDOK), WM_KEYDOWN, 'C', 0);
-        for (int i = 0; i < 100 && copied.empty(); ++i) {
+        for (int i = 0; i < 600 && copied.empty(); ++i) {
             Sleep(50);
             if (OpenClipboard(nullptr)) {
                 if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
