@@ -159,12 +159,12 @@ void TestAboutDialogs::helpDialogLayout()
     // Resizable; narrowed, the long lines scroll sideways instead of wrapping.
     const int lines = edit->document()->blockCount();
     dialog.resize(300, 300);
-    QTRY_COMPARE(dialog.size(), QSize(300, 300));
-    QTRY_VERIFY(edit->horizontalScrollBar()->maximum() > 0);
+    QTRY_COMPARE_WITH_TIMEOUT(dialog.size(), QSize(300, 300), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(edit->horizontalScrollBar()->maximum() > 0, 60000);
     QCOMPARE(edit->document()->blockCount(), lines);
     QCOMPARE(edit->document()->lineCount(), lines);
     dialog.resize(900, 500);
-    QTRY_COMPARE(dialog.size(), QSize(900, 500));
+    QTRY_COMPARE_WITH_TIMEOUT(dialog.size(), QSize(900, 500), 60000);
     QVERIFY(edit->width() > 850);
 }
 

@@ -75,12 +75,12 @@ void TestGuiStart::laterStartsBringTheWindowForward()
     // Each start finds the window minimised and leaves it restored and active.
     for (int round = 1; round <= 3; ++round) {
         window->showMinimized();
-        QTRY_VERIFY(window->isMinimized());
+        QTRY_VERIFY_WITH_TIMEOUT(window->isMinimized(), 60000);
         QCOMPARE(startProgram({}), 0);
-        QTRY_COMPARE(starts.size(), round);
-        QTRY_VERIFY(!window->isMinimized());
+        QTRY_COMPARE_WITH_TIMEOUT(starts.size(), round, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isMinimized(), 60000);
         QVERIFY(window->isVisible());
-        QTRY_VERIFY(window->isActiveWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(window->isActiveWindow(), 60000);
     }
 
     // Nothing else changed in this instance.
@@ -99,7 +99,7 @@ void TestGuiStart::windowGoesWithItsConnection()
     createMainWindow(*app).reset();
     QSignalSpy starts(app, &QApplicationExSingle::anotherInstanceStarted);
     QCOMPARE(startProgram({}), 0);
-    QTRY_COMPARE(starts.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(starts.size(), 1, 60000);
 }
 
 void TestGuiStart::guiRunsUntilItsWindowCloses_data()
@@ -219,7 +219,7 @@ void TestGuiStart::staleLockOfACrashedStartIsTakenOver()
     QVERIFY(first.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(world.filePath("tmp/quorbilan_single_instance")), 60000);
     // It took the lock over and gave it back once it served.
-    QTRY_VERIFY(!QFileInfo::exists(lockPath));
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(lockPath), 60000);
     QCOMPARE(startProgram({}, env), 0);
     QCOMPARE(first.state(), QProcess::Running);
     first.kill();

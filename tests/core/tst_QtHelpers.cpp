@@ -105,7 +105,7 @@ void TestQtHelpers::showInExplorerSelectsAnExistingFile()
     const QString file = dir.filePath("History #1 & more.sqlite");
     QVERIFY(QFile(file).open(QIODevice::WriteOnly));
     showInExplorer(file, true);
-    QTRY_COMPARE(fileManager.shownItems.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(fileManager.shownItems.size(), 1, 60000);
     QCOMPARE(QUrl(fileManager.shownItems.first()).toLocalFile(), file);
     QVERIFY(catcher.opened.isEmpty());
 
@@ -123,7 +123,7 @@ void TestQtHelpers::showInExplorerFallsBackToTheFolder()
     const QString file = dir.filePath("Profile/places.sqlite");
     QVERIFY(QFile(file).open(QIODevice::WriteOnly));
     showInExplorer(file, false);
-    QTRY_COMPARE(catcher.opened.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(catcher.opened.size(), 1, 60000);
     QCOMPARE(catcher.opened.first(), QUrl::fromLocalFile(dir.filePath("Profile")));
 }
 

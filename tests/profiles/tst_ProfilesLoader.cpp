@@ -85,7 +85,7 @@ void TestProfilesLoader::oneJobOneFinished()
     gate.release();
     loader.waitForFinished();
     QVERIFY(!loader.isRunning());
-    QTRY_COMPARE(finished, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(finished, 1, 60000);
     // A second job would have been queued behind the first.
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents();
@@ -111,7 +111,7 @@ void TestProfilesLoader::restartAfterFinished()
             loader.start(&list, store.get());
     });
     loader.start(&list, store.get());
-    QTRY_COMPARE(finished, 2);
+    QTRY_COMPARE_WITH_TIMEOUT(finished, 2, 60000);
     loader.waitForFinished();
     QCOMPARE(list.allProfiles().size(), fixture->expected().size() + 1);
 }

@@ -196,10 +196,10 @@ void TestRunningPrograms::onlyTheUsersLiveProcessesCount()
     const pid_t pid = startRaw(command);
     QVERIFY(pid > 0);
     if (kind == "zombie") {
-        QTRY_COMPARE(processState(pid), 'Z');
+        QTRY_COMPARE_WITH_TIMEOUT(processState(pid), 'Z', 60000);
     } else {
         // Running the copy itself, after setpriv's exec.
-        QTRY_COMPARE(QFileInfo(QString("/proc/%1/exe").arg(pid)).symLinkTarget(), copy);
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(QString("/proc/%1/exe").arg(pid)).symLinkTarget(), copy, 60000);
     }
 
     const QStringList running = runningPrograms(pairsFor({"Vivaldi", "Firefox"}));

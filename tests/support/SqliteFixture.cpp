@@ -98,12 +98,13 @@ LockHolder::LockHolder(const QString& path, const QString& transaction)
     if (shell.isEmpty())
         return;
     m_process.start(shell, {path});
-    if (!m_process.waitForStarted(5000))
+    // Generous: the waits end as soon as the shell answers, and a busy machine is slow to start one.
+    if (!m_process.waitForStarted(60000))
         return;
     // The table read makes the shell really take the lock before it answers.
     m_process.write(transaction.toUtf8() + ";\nSELECT count(*) FROM sqlite_master;\nSELECT 'holding';\n");
     QByteArray out;
-    while (!out.contains("holding") && m_process.waitForReadyRead(5000))
+    while (!out.contains("holding") && m_process.waitForReadyRead(60000))
         out += m_process.readAllStandardOutput();
     m_holding = out.contains("holding");
 }

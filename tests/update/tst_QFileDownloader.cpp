@@ -246,8 +246,8 @@ private slots:
             running = nullptr;
         }));
         job->start();
-        QTRY_VERIFY(running.load() && running.load()->isRunning());
-        QTRY_COMPARE(requests().size(), 1); // the server holds the request
+        QTRY_VERIFY_WITH_TIMEOUT(running.load() && running.load()->isRunning(), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(requests().size(), 1, 60000); // the server holds the request
 
         QElapsedTimer clock;
         clock.start();
