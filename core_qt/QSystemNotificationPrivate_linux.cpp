@@ -8,9 +8,10 @@
 
 namespace {
 
-// How long the system bus may take to confirm the subscription: long enough
-// for a busy machine, short enough not to be noticed when a window opens.
-constexpr int busAnswerTimeoutMs = 1000;
+// How long the bus daemon may take to confirm the subscription. It is the bus
+// itself that answers, so only a stuck bus makes this wait; a busy machine
+// can take longer than a second.
+constexpr int busAnswerTimeoutMs = 5000;
 
 // Relays logind's PrepareForSleep(true/false) as sleep and wake; QtDBus
 // needs a slot for it. A child of the notification, so it goes with it.

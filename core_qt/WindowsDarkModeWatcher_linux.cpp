@@ -8,6 +8,11 @@
 
 namespace System {
 
+// How long the bus daemon may take to confirm the subscription. It is the bus
+// itself that answers, not the portal, so only a stuck bus makes this wait;
+// the portal's own short limit lost the rule on a busy machine.
+constexpr int busAnswerTimeoutMs = 5000;
+
 // Receives the portal's SettingChanged signal; QtDBus needs a slot for it.
 class PortalSettingsReceiver : public QObject
 {
@@ -31,7 +36,7 @@ public:
                                                                           QStringLiteral("/org/freedesktop/DBus"),
                                                                           QStringLiteral("org.freedesktop.DBus.Peer"),
                                                                           QStringLiteral("Ping")),
-                                           QDBus::Block, DesktopAppearance::answerTimeoutMs);
+                                           QDBus::Block, busAnswerTimeoutMs);
         return true;
     }
     void disconnectFromPortal() { follow(false); }
