@@ -1,5 +1,6 @@
 #include "QSystemNotificationPrivate.h"
 
+#include "BusRoundTrip.h"
 #include "QSystemNotification.h"
 #include "SessionEndWatcher.h"
 
@@ -7,11 +8,6 @@
 #include <QDBusMessage>
 
 namespace {
-
-// How long the bus daemon may take to confirm the subscription. It is the bus
-// itself that answers, so only a stuck bus makes this wait; a busy machine
-// can take longer than a second.
-constexpr int busAnswerTimeoutMs = 5000;
 
 // Relays logind's PrepareForSleep(true/false) as sleep and wake; QtDBus
 // needs a slot for it. A child of the notification, so it goes with it.
@@ -30,14 +26,8 @@ public:
     {
         if (!follow(true))
             return;
-        // QtDBus sends the match rule without waiting for the bus to take it;
-        // a sleep announced before the bus has it would be lost. A round trip
-        // on the same connection comes back only after the rule is in.
-        QDBusConnection::systemBus().call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-                                                                         QStringLiteral("/org/freedesktop/DBus"),
-                                                                         QStringLiteral("org.freedesktop.DBus.Peer"),
-                                                                         QStringLiteral("Ping")),
-                                          QDBus::Block, busAnswerTimeoutMs);
+        // A sleep announced before the bus has the rule would be lost.
+        confirmSubscriptions(QDBusConnection::systemBus());
     }
     void disconnectFromLogind() { follow(false); }
 

@@ -1,5 +1,6 @@
 #include "WindowsDarkModeWatcher.h"
 
+#include "BusRoundTrip.h"
 #include "DesktopAppearance.h"
 
 #include <QDBusConnection>
@@ -7,11 +8,6 @@
 #include <QDBusVariant>
 
 namespace System {
-
-// How long the bus daemon may take to confirm the subscription. It is the bus
-// itself that answers, not the portal, so only a stuck bus makes this wait;
-// the portal's own short limit lost the rule on a busy machine.
-constexpr int busAnswerTimeoutMs = 5000;
 
 // Receives the portal's SettingChanged signal; QtDBus needs a slot for it.
 class PortalSettingsReceiver : public QObject
@@ -29,14 +25,8 @@ public:
         lastDarkMode = DesktopAppearance::lastKnownDark();
         if (!follow(true))
             return false;
-        // QtDBus sends the match rule without waiting for the bus to take it;
-        // a change announced before the bus has it would be lost. A round
-        // trip on the same connection comes back only after the rule is in.
-        QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-                                                                          QStringLiteral("/org/freedesktop/DBus"),
-                                                                          QStringLiteral("org.freedesktop.DBus.Peer"),
-                                                                          QStringLiteral("Ping")),
-                                           QDBus::Block, busAnswerTimeoutMs);
+        // A change announced before the bus has the rule would be lost.
+        confirmSubscriptions(QDBusConnection::sessionBus());
         return true;
     }
     void disconnectFromPortal() { follow(false); }
