@@ -1,5 +1,7 @@
 #include "DesktopAppearance.h"
 
+#include "BusDaemonCalls.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
@@ -19,7 +21,7 @@ namespace {
 // GUI thread only.
 std::optional<bool> lastSeen;
 
-std::optional<QVariant> readPortal()
+std::optional<QVariant> readPortal(int timeoutMs)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
@@ -28,7 +30,7 @@ std::optional<QVariant> readPortal()
         = QDBusMessage::createMethodCall(QString::fromLatin1(portalService), QString::fromLatin1(portalPath),
                                          QString::fromLatin1(settingsInterface), QStringLiteral("Read"));
     call << QString::fromLatin1(appearanceNamespace) << QString::fromLatin1(colorSchemeKey);
-    const QDBusMessage reply = bus.call(call, QDBus::Block, answerTimeoutMs);
+    const QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
     return reply.arguments().constFirst();
@@ -74,7 +76,8 @@ bool portalValueIsDark(const QVariant& value)
 Source source()
 {
     static const Source decided = [] {
-        if (const std::optional<QVariant> value = readPortal()) {
+        const bool running = nameHasOwner(QDBusConnection::sessionBus(), QString::fromLatin1(portalService));
+        if (const std::optional<QVariant> value = readPortal(running ? runningAnswerTimeoutMs : answerTimeoutMs)) {
             lastSeen = portalValueIsDark(*value);
             return Source::Portal;
         }
@@ -90,8 +93,11 @@ bool prefersDark()
     bool dark = false;
     switch (source()) {
     case Source::Portal: {
-        const std::optional<QVariant> value = readPortal();
-        dark = value && portalValueIsDark(*value);
+        // A portal that answered before and is slow or stuck now has not
+        // changed its mind: keep what it said last, which is what a change
+        // it announced has just told.
+        const std::optional<QVariant> value = readPortal(answerTimeoutMs);
+        dark = value ? portalValueIsDark(*value) : lastSeen.value_or(false);
         break;
     }
     case Source::GSettings:

@@ -1,6 +1,6 @@
 #include "QSystemNotificationPrivate.h"
 
-#include "BusRoundTrip.h"
+#include "BusDaemonCalls.h"
 #include "QSystemNotification.h"
 #include "SessionEndWatcher.h"
 

@@ -1,6 +1,6 @@
 #include "WindowsDarkModeWatcher.h"
 
-#include "BusRoundTrip.h"
+#include "BusDaemonCalls.h"
 #include "DesktopAppearance.h"
 
 #include <QDBusConnection>

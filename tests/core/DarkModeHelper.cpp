@@ -9,12 +9,12 @@
 //   palette GROUP:ROLE=#AARRGGBB ... every entry of the application palette
 //   marker                           the test's own setting changed
 // after "start", each change and each marker. Ends when standard input closes.
+#include "BusDelivery.h"
 #include "QApplicationEx.h"
 #include "QSystemNotification.h"
 #include "QSystemNotificationPrivate.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusVariant>
 #include <QMetaEnum>
 #include <QSocketNotifier>
@@ -129,10 +129,13 @@ int main(int argc, char** argv)
         reportLook(light);
     });
     MarkerListener marker(light);
-    // Every match rule of this process is sent without waiting for the bus to
-    // take it; once a call made after them is answered, the bus has them all,
-    // so no change the test announces from now on can pass unseen.
-    QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.freedesktop.portal.Desktop"));
+    // From here on the bus has every match rule of this process and delivers
+    // in order, so no change the test announces can pass unseen or overtake
+    // the marker sent after it.
+    if (!waitUntilDeliveryIsLive(QDBusConnection::sessionBus())) {
+        say("no live delivery");
+        return 1;
+    }
     say(QString("start support=%1 watching=%2")
             .arg(QApplicationEx::isDarkModeSupport() ? 1 : 0)
             .arg(notification->d_func()->darkModeWatcher.isRunning() ? 1 : 0));

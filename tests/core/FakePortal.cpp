@@ -2,8 +2,10 @@
 // it: org.freedesktop.portal.Settings on /org/freedesktop/portal/desktop with
 // Read and SettingChanged. The test drives it through standard input:
 //   set NAMESPACE KEY NUMBER   store the value and announce the change
+//   mute                       answer no call from now on (still announce)
 // --color-scheme N sets the appearance's colour scheme before the service
-// shows up; with --silent it takes the name but never answers a call.
+// shows up; with --silent it takes the name but never answers a call, with
+// --slow MS it answers each call that much later.
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
@@ -11,6 +13,7 @@
 #include <QDBusVariant>
 #include <QHash>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cstdio>
 #include <unistd.h>
@@ -22,13 +25,15 @@ class PortalSettings : public QDBusAbstractAdaptor
     Q_PROPERTY(uint version READ version)
 
 public:
-    PortalSettings(QObject* parent, bool silent)
+    PortalSettings(QObject* parent, bool silent, int answerDelayMs)
         : QDBusAbstractAdaptor(parent)
         , silent(silent)
+        , answerDelayMs(answerDelayMs)
     {
     }
 
     uint version() const { return 1; }
+    void mute() { silent = true; }
 
     void set(const QString& group, const QString& key, uint value)
     {
@@ -52,7 +57,15 @@ public slots:
             return {};
         }
         // Wrapped twice, as the portal does.
-        return QDBusVariant(QVariant::fromValue(QDBusVariant(*found)));
+        const QDBusVariant value(QVariant::fromValue(QDBusVariant(*found)));
+        if (answerDelayMs > 0) {
+            message.setDelayedReply(true);
+            QTimer::singleShot(answerDelayMs, this, [message, value] {
+                QDBusConnection::sessionBus().send(message.createReply(QVariant::fromValue(value)));
+            });
+            return {};
+        }
+        return value;
     }
 
 signals:
@@ -60,6 +73,7 @@ signals:
 
 private:
     bool silent;
+    int answerDelayMs;
     QHash<QString, uint> values;
     QList<QDBusMessage> pending;
 };
@@ -70,7 +84,9 @@ int main(int argc, char** argv)
     const bool silent = app.arguments().contains("--silent");
     qRegisterMetaType<QDBusVariant>();
     QObject root;
-    auto* settings = new PortalSettings(&root, silent);
+    const int slow = app.arguments().indexOf("--slow");
+    const int answerDelayMs = slow > 0 && slow + 1 < app.arguments().size() ? app.arguments().at(slow + 1).toInt() : 0;
+    auto* settings = new PortalSettings(&root, silent, answerDelayMs);
     const int scheme = app.arguments().indexOf("--color-scheme");
     if (scheme > 0 && scheme + 1 < app.arguments().size())
         settings->set("org.freedesktop.appearance", "color-scheme", app.arguments().at(scheme + 1).toUInt());
@@ -97,6 +113,8 @@ int main(int argc, char** argv)
             buffer.remove(0, end + 1);
             if (words.size() == 4 && words[0] == "set")
                 settings->set(QString::fromUtf8(words[1]), QString::fromUtf8(words[2]), words[3].toUInt());
+            else if (words.size() == 1 && words[0] == "mute")
+                settings->mute();
         }
     });
     std::printf("ready\n");

@@ -319,6 +319,37 @@ private slots:
         portal.stop();
     }
 
+    // A running portal slower than a moment to answer at start, as on a busy
+    // machine, is still the source: its dark start shows, and changes follow.
+    void slowPortalAtStart()
+    {
+        Child portal(FAKE_PORTAL), helper(DARK_MODE_HELPER);
+        startPortal(portal, 1, {"--slow", QString::number(2 * DesktopAppearance::answerTimeoutMs)});
+        startHelper(helper, false, "start support=1 watching=1");
+        verifyDarkLook(readLook(helper));
+        portal.say("set org.freedesktop.appearance color-scheme 0");
+        expectAfterMarker(portal, helper, false, 1);
+        helper.stop();
+        portal.stop();
+    }
+
+    // A portal that stops answering calls but still announces: the look
+    // follows what it announced, in both directions, not a read that failed.
+    void portalStuckAfterStart()
+    {
+        Child portal(FAKE_PORTAL), helper(DARK_MODE_HELPER);
+        startBoth(portal, helper, 0);
+        verifyLightLook(readLook(helper));
+
+        portal.say("mute");
+        portal.say("set org.freedesktop.appearance color-scheme 1");
+        expectAfterMarker(portal, helper, true, 1);
+        portal.say("set org.freedesktop.appearance color-scheme 0");
+        expectAfterMarker(portal, helper, false, 2);
+        helper.stop();
+        portal.stop();
+    }
+
     // No portal: GSettings' setting decides the start; nothing follows changes.
     // An older desktop's schema without the key counts as no source.
     void gsettingsFallback_data()
@@ -360,7 +391,8 @@ private slots:
     }
 
     // No portal, or one that never answers, and no GSettings schema: the
-    // properties are set, the look stays, and nothing waits.
+    // properties are set, the look stays, and the program goes on after its
+    // limit rather than waiting for ever.
     void noSource_data()
     {
         QTest::addColumn<bool>("silentPortal");

@@ -1,6 +1,7 @@
 // System notifications and the window bases' dark-mode mix-in: what starts
 // when, one notification per window, and the Linux sources of the events
 // (the session end, logind on a private system bus, the power supplies).
+#include "BusDelivery.h"
 #include "PowerSupplyFolder.h"
 #include "PrivateBus.h"
 #include "QDialogEx.h"
@@ -114,13 +115,9 @@ private slots:
         QSignalSpy sleep(&notification, &QSystemNotification::enterSleepMode);
         QSignalSpy wake(&notification, &QSystemNotification::wakeUp);
         // The notification's own round trip may give up early on a slow bus;
-        // this one, on the same connection, waits until the bus holds its
-        // match rule, so the signals below cannot pass unseen.
-        const QDBusMessage ping = QDBusConnection::systemBus().call(
-            QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.Peer",
-                                           "Ping"),
-            QDBus::Block, 60000);
-        QCOMPARE(ping.type(), QDBusMessage::ReplyMessage);
+        // this one waits until the bus holds its match rule and delivers in
+        // order, so the signals below can neither pass unseen nor swap places.
+        QVERIFY(waitUntilDeliveryIsLive(QDBusConnection::systemBus()));
         for (bool sleeping : {true, false}) {
             QDBusMessage signal = QDBusMessage::createSignal("/org/freedesktop/login1",
                                                              "org.freedesktop.login1.Manager", "PrepareForSleep");
