@@ -93,9 +93,9 @@ bool prefersDark()
     bool dark = false;
     switch (source()) {
     case Source::Portal: {
-        // A portal that answered before and is slow or stuck now has not
-        // changed its mind: keep what it said last, which is what a change
-        // it announced has just told.
+        // A portal that answered at start and gives no answer now (slow,
+        // stuck or gone) tells nothing new: keep what it said last, which
+        // after a change it announced is that change.
         const std::optional<QVariant> value = readPortal(answerTimeoutMs);
         dark = value ? portalValueIsDark(*value) : lastSeen.value_or(false);
         break;

@@ -36,7 +36,7 @@ struct Child : GuiChild
                 if (line == "changed")
                     ++changes;
             }
-            if (!process.canReadLine() && !process.waitForReadyRead(30000))
+            if (!process.canReadLine() && !process.waitForReadyRead(60000))
                 return {};
             readLines();
         }

@@ -2,7 +2,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 #include <zlib.h>
@@ -127,11 +127,15 @@ QByteArray exampleFeed(const QString& installerUrl, const QString& extraVersionA
         .toUtf8();
 }
 
+// A port merely freed again could go to another test's server started
+// meanwhile; a socket bound to it that never listens keeps it refusing, and
+// keeps every other program off it. Kept for the life of the process.
 int closedPort()
 {
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    const int port = server.serverPort();
-    server.close();
-    return port;
+    static QTcpSocket* const holder = [] {
+        auto* socket = new QTcpSocket;
+        socket->bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress);
+        return socket;
+    }();
+    return holder->localPort();
 }

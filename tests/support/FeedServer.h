@@ -55,5 +55,5 @@ QByteArray gzipped(const QByteArray& data);
 // at `installerUrl`; `extraVersionAttributes` goes into the 3.2 element.
 QByteArray exampleFeed(const QString& installerUrl, const QString& extraVersionAttributes = QString());
 
-// A port on 127.0.0.1 where nothing listens.
+// A port on 127.0.0.1 that refuses connections for as long as the test runs.
 int closedPort();
