@@ -81,15 +81,18 @@ private:
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const bool silent = app.arguments().contains("--silent");
+    const QStringList arguments = app.arguments();
+    // The word after `option`, null without one.
+    const auto optionValue = [&arguments](const QString& option) {
+        const int at = arguments.indexOf(option);
+        return at > 0 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
+    };
     qRegisterMetaType<QDBusVariant>();
     QObject root;
-    const int slow = app.arguments().indexOf("--slow");
-    const int answerDelayMs = slow > 0 && slow + 1 < app.arguments().size() ? app.arguments().at(slow + 1).toInt() : 0;
-    auto* settings = new PortalSettings(&root, silent, answerDelayMs);
-    const int scheme = app.arguments().indexOf("--color-scheme");
-    if (scheme > 0 && scheme + 1 < app.arguments().size())
-        settings->set("org.freedesktop.appearance", "color-scheme", app.arguments().at(scheme + 1).toUInt());
+    auto* settings = new PortalSettings(&root, arguments.contains("--silent"), optionValue("--slow").toInt());
+    const QString scheme = optionValue("--color-scheme");
+    if (!scheme.isNull())
+        settings->set("org.freedesktop.appearance", "color-scheme", scheme.toUInt());
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerObject("/org/freedesktop/portal/desktop", &root)
         || !bus.registerService("org.freedesktop.portal.Desktop")) {
