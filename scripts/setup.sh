@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs. Safe to run again: it only calls
 # apt-get when something is missing.
-#   scripts/setup.sh [run|screenshot|bench|test]
+#   scripts/setup.sh [run|screenshot|bench|windows|test]
 #     run         building and running the program (scripts/run.sh)
 #     screenshot  that, Xvfb and GSettings (scripts/screenshot.sh)
 #     bench       that and the sqlite3 shell the benchmarks compare with
+#     windows     that, mingw-w64, Wine and the tools that build Qt and the
+#                 other libraries for Windows (scripts/build-windows.sh)
 #     test        everything the tests need: also Xvfb, openssl, D-Bus,
 #                 mingw-w64 and Wine (the default)
 set -euo pipefail
@@ -31,11 +33,10 @@ screenshot)
 bench)
     packages+=(sqlite3)
     ;;
+windows) ;;
 test)
     packages+=(
         sqlite3 openssl
-        xvfb xauth xdotool
-        g++-mingw-w64-x86-64-posix wine64 wine
         # The fuzz targets' compiler and its sanitizer runtime.
         clang-14 libclang-rt-14-dev
         # The layout check of every source.
@@ -48,10 +49,20 @@ test)
     )
     ;;
 *)
-    echo "usage: $0 [run|screenshot|bench|test]" >&2
+    echo "usage: $0 [run|screenshot|bench|windows|test]" >&2
     exit 2
     ;;
 esac
+
+if [ "$profile" = windows ] || [ "$profile" = test ]; then
+    packages+=(
+        g++-mingw-w64-x86-64-posix wine64 wine libz-mingw-w64-dev
+        # Wine's own fonts: without them Qt falls back to a serif face.
+        fonts-wine
+        # Unpacking Debian's source packages; SQLite's amalgamation is made with tclsh.
+        dpkg-dev patch tcl zip xvfb xauth xdotool
+    )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
