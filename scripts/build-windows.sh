@@ -130,6 +130,8 @@ qtOptions=(
     -DFEATURE_dbus=OFF
     -DFEATURE_sql=OFF
     -DFEATURE_printsupport=OFF
+    # The Direct2D platform plugin: not used, and it builds the Wintab sources too.
+    -DFEATURE_direct2d=OFF
     -DFEATURE_xml=OFF
     -DFEATURE_zstd=OFF
     -DFEATURE_freetype=OFF
@@ -146,10 +148,18 @@ qtPrefix=$cache/qt-$qtVersion-$(recipeHash "${qtOptions[@]}" "$(cat "$qtPatch")"
 if [ -f "$qtPrefix/.complete" ]; then
     stage "Qt $qtVersion for Windows: in the cache ($qtPrefix)"
 else
-    stage "Qt $qtVersion for Windows: unpacking"
     work=$cache/work/qtbase
-    unpack qt6-base "$work/src"
-    logged patch -d "$work/src" -p1 -i "$qtPatch"
+    # An interrupted build of the same sources goes on where it stopped.
+    sourceKey="$qtVersion $(sha256sum "$qtPatch" | cut -c1-12)"
+    if [ -f "$work/source-key" ] && [ "$(cat "$work/source-key")" = "$sourceKey" ]; then
+        stage "Qt $qtVersion for Windows: resuming the build in $work"
+    else
+        stage "Qt $qtVersion for Windows: unpacking"
+        rm -rf "$work"
+        unpack qt6-base "$work/src"
+        logged patch -d "$work/src" -p1 -i "$qtPatch"
+        echo "$sourceKey" >"$work/source-key"
+    fi
     stage "Qt $qtVersion for Windows: configuring"
     rm -rf "$qtPrefix"
     logged cmake -S "$work/src" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
