@@ -115,7 +115,8 @@ recipeHash() {
 }
 
 # --- Qt -------------------------------------------------------------------------
-qtPatch=$root/scripts/windows/qtbase-optional-wintab.patch
+# Our patches of Qt for this build, applied in name order.
+qtPatches=("$root"/scripts/windows/qtbase-*.patch)
 qtOptions=(
     -DCMAKE_BUILD_TYPE=Release
     -DBUILD_SHARED_LIBS=ON
@@ -143,23 +144,30 @@ qtOptions=(
     -DFEATURE_system_doubleconversion=OFF
 )
 qtVersion=$(versionOf qt6-base)
-qtPrefix=$cache/qt-$qtVersion-$(recipeHash "${qtOptions[@]}" "$(cat "$qtPatch")")
+qtPrefix=$cache/qt-$qtVersion-$(recipeHash "${qtOptions[@]}" "$(cat "${qtPatches[@]}")")
 
 if [ -f "$qtPrefix/.complete" ]; then
     stage "Qt $qtVersion for Windows: in the cache ($qtPrefix)"
 else
     work=$cache/work/qtbase
-    # An interrupted build of the same sources goes on where it stopped.
-    sourceKey="$qtVersion $(sha256sum "$qtPatch" | cut -c1-12)"
-    if [ -f "$work/source-key" ] && [ "$(cat "$work/source-key")" = "$sourceKey" ]; then
+    # An interrupted build of the same sources goes on where it stopped; a
+    # patch added since is applied on top.
+    if [ -f "$work/source-version" ] && [ "$(cat "$work/source-version")" = "$qtVersion" ]; then
         stage "Qt $qtVersion for Windows: resuming the build in $work"
     else
         stage "Qt $qtVersion for Windows: unpacking"
         rm -rf "$work"
         unpack qt6-base "$work/src"
-        logged patch -d "$work/src" -p1 -i "$qtPatch"
-        echo "$sourceKey" >"$work/source-key"
+        echo "$qtVersion" >"$work/source-version"
+        : >"$work/patches-applied"
     fi
+    for qtPatch in "${qtPatches[@]}"; do
+        patchName=$(basename "$qtPatch")
+        if ! grep -qxF "$patchName" "$work/patches-applied"; then
+            logged patch -d "$work/src" -p1 -i "$qtPatch"
+            echo "$patchName" >>"$work/patches-applied"
+        fi
+    done
     stage "Qt $qtVersion for Windows: configuring"
     rm -rf "$qtPrefix"
     logged cmake -S "$work/src" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
