@@ -223,6 +223,13 @@ bool sentByProcess(const siginfo_t* info)
     return info && (info->si_code == SI_USER || info->si_code == SI_TKILL || info->si_code == SI_QUEUE);
 }
 
+// abort(), and so qFatal and std::terminate, sends the signal to the program's
+// own thread: no other process had a hand in it.
+bool raisedBySelf(const siginfo_t* info)
+{
+    return sentByProcess(info) && info->si_pid == pid_t(syscall(SYS_getpid));
+}
+
 void setFaultSignalsBlocked(bool blocked)
 {
     sigset_t set;
@@ -267,7 +274,9 @@ void writeDump(int fd, int signal, const siginfo_t* info, const void* context, l
     writeText(fd, "\n");
     if (terminateCalled.load())
         writeText(fd, "Reason: std::terminate\n");
-    if (sentByProcess(info)) {
+    if (raisedBySelf(info)) {
+        writeText(fd, "Raised by: the program itself\n");
+    } else if (sentByProcess(info)) {
         writeText(fd, "Sent by process: ");
         writeNumber(fd, info->si_pid);
         writeText(fd, " (user ");

@@ -39,6 +39,8 @@ private slots:
     void workerThreadCrashSendsTheReport();
     void mailProgramDoesNotHoldTheCrashedProgram();
     void escapedExceptionIsReported();
+    void selfRaisedAbortIsNoSender_data();
+    void selfRaisedAbortIsNoSender();
     void secondCrashIsNotReportedAgain();
     void otherSignalWhileTheBoxIsOpen();
     void unwritableFolderGivesNoDumpAndNoBox();
@@ -430,7 +432,49 @@ void TestCrashRuns::escapedExceptionIsReported()
     const QString text = dumpText();
     QVERIFY(text.contains("Signal: 6 (SIGABRT)"));
     QVERIFY(text.contains("Reason: std::terminate\n"));
+    QVERIFY2(text.contains("\nRaised by: the program itself\n"), qPrintable(text.left(400)));
+    QVERIFY(!text.contains("Sent by process"));
     QCOMPARE(fakes->calls("xdg-email").size(), 0);
+}
+
+void TestCrashRuns::selfRaisedAbortIsNoSender_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("abort() on a pool thread") << "abort";
+    QTest::newRow("qFatal on a pool thread") << "qfatal";
+}
+
+void TestCrashRuns::selfRaisedAbortIsNoSender()
+{
+    QFETCH(QString, mode);
+    // Discovery lists the profiles' folders on a pool thread, where the hooks strike.
+    TestSupport::ProgramFixture fixture(world->filePath("programs"));
+    QVERIFY(fixture.buildStandardTree());
+    QProcessEnvironment env = environment();
+    env.insert("LOCALAPPDATA", fixture.localAppData());
+    env.insert("APPDATA", fixture.appData());
+    env.insert("LD_PRELOAD", CRASH_HOOKS);
+    env.insert("QUORBILAN_TEST_CRASH", mode);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(folder);
+    program.start(QUORBILAN_EXE, QStringList{});
+    const QStringList windows = waitForWindows(reportTitle);
+    QCOMPARE(windows.size(), 1);
+    answer(windows[0], false);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+
+    QCOMPARE(dumps().size(), 1);
+    const QString text = dumpText();
+    // abort() sends the signal to its own thread: no other process, no address.
+    QVERIFY2(text.contains("Signal: 6 (SIGABRT), code " + QString::number(SI_TKILL) + "\n"),
+             qPrintable(text.left(400)));
+    QVERIFY2(text.contains("\nRaised by: the program itself\n"), qPrintable(text.left(400)));
+    QVERIFY(!text.contains("Sent by process"));
+    QVERIFY(!text.contains("Fault address"));
+    QVERIFY(text.contains("crash_hooks"));
 }
 
 void TestCrashRuns::secondCrashIsNotReportedAgain()
