@@ -447,13 +447,13 @@ WIN_TEST(crash, secondExceptionWaitsForTheReport)
 WIN_TEST(crash, takenNamesAreLeftAlone)
 {
     Folder folder;
-    // Files of their own under the coming names, a second apart, for longer
-    // than a busy machine takes to start the child and crash it.
+    // Files of their own under the coming names, a second apart, for far
+    // longer than a busy machine takes to start the child and crash it.
     SYSTEMTIME before;
     GetSystemTime(&before);
     const SYSTEMTIME from = secondsLater(before, -1);
     std::vector<std::wstring> planted;
-    for (int second = 0; second <= 180; ++second) {
+    for (int second = 0; second <= 600; ++second) {
         const std::wstring path = folder.file(dumpNameAt(secondsLater(from, second)));
         HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         CHECK(file != INVALID_HANDLE_VALUE);
