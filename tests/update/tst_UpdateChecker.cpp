@@ -824,7 +824,7 @@ void tst_UpdateChecker::versionNames_data()
     QTest::newRow("65 characters") << "3." + QByteArray(63, '1') << parseError;
     QTest::newRow("33 parts") << mostParts + "1" << parseError;
     QTest::newRow("64 KiB") << "3." + QByteArray(64 * 1024, '1') << parseError;
-    QTest::newRow("1 MiB") << "3." + QByteArray(1024 * 1024, 'x') << parseError;
+    QTest::newRow("1 MiB") << "4." + QByteArray(1024 * 1024, 'x') << parseError;
     QTest::newRow("15 MiB of dotted parts") << "3" + QByteArray(".1").repeated(15 * 512 * 1024) << parseError;
 }
 
