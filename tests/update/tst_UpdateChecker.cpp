@@ -7,6 +7,7 @@
 #include "IsolatedTestMain.h"
 #include "LanguageTable.h"
 #include "ModalDriver.h"
+#include "QCompress.h"
 #include "QDownloadProgressDlg.h"
 #include "QUpdateChecker.h"
 #include "QUpdatesDialog.h"
@@ -30,6 +31,7 @@
 #include <limits>
 #include <memory>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -64,6 +66,15 @@ qint64 statusKiB(const char* field)
     return -1;
 }
 
+// CPU time of this process so far, all its threads, in milliseconds.
+qint64 cpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return qint64(t.tv_sec) * 1000 + t.tv_usec / 1000; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
 // Sets the peak resident size back to the present one.
 bool resetPeakRss()
 {
@@ -78,6 +89,20 @@ QByteArray feedWithNotes(const QByteArray& version, const QByteArray& type, cons
            "<version name=\""
         + version + "\" date=\"5.3.2026\"><item type=\"" + type + "\"><html lang=\"en\">" + notes
         + "</html></item></version></history></quorbilan>";
+}
+
+// A feed whose history holds `versions`.
+QByteArray feedOfVersions(const QByteArray& versions)
+{
+    return "<?xml version=\"1.0\"?><quorbilan><download windows=\"https://127.0.0.1/x.exe\"/><history>" + versions
+        + "</history></quorbilan>";
+}
+
+// `unit` repeated to fill a feed to just under the unpacked cap.
+QByteArray fillingFeed(const QByteArray& before, const QByteArray& unit, const QByteArray& after)
+{
+    const qsizetype room = QCompress::defaultOutputLimit - 1024 - feedOfVersions(before + after).size();
+    return feedOfVersions(before + unit.repeated(room / unit.size()) + after);
 }
 
 // The point of the browser's viewport where the link to `href` is drawn.
@@ -125,6 +150,8 @@ private slots:
     void hostileReleaseNotes();
     void boundedFeed_data();
     void boundedFeed();
+    void versionNames_data();
+    void versionNames();
     void stalledServer_data();
     void stalledServer();
 
@@ -135,6 +162,9 @@ private:
     Message manualCheckMessage(QUpdateChecker* checker);
     // Runs a manual check to the update dialog and lets `answer` end it.
     bool manualCheckDialog(QUpdateChecker* checker, std::function<void(QUpdatesDialog*)> answer);
+    // Runs a manual check to whatever it shows: the message box's text as
+    // read, or the update dialog's text; either is answered.
+    QString manualCheckOutcome(QUpdateChecker* checker);
 
     QTemporaryDir root;
     TestCertificates certificates;
@@ -156,6 +186,8 @@ void tst_UpdateChecker::initTestCase()
 
     server.put(feedPath, gzipped(exampleFeed(server.url("/download/quorbilan-3.2-setup.sh"))));
     server.put("/uptodate.xml.gz", gzipped(upToDateFeed()));
+    // Split into two gzip members, as gzip -d reads them.
+    server.put("/members.xml.gz", gzipped(upToDateFeed().left(70)) + gzipped(upToDateFeed().mid(70)));
     server.put("/plain.xml.gz", exampleFeed(server.url("/download/quorbilan-3.2-setup.sh")));
     server.put("/garbage.xml.gz", gzipped("this is <not xml"));
     server.put("/stallinstaller.xml.gz", gzipped(exampleFeed(server.url("/download/stall.exe"))));
@@ -224,6 +256,28 @@ bool tst_UpdateChecker::manualCheckDialog(QUpdateChecker* checker, std::function
     return QTest::qWaitFor([&] { return shown && !checker->openDialog; }, 20000);
 }
 
+QString tst_UpdateChecker::manualCheckOutcome(QUpdateChecker* checker)
+{
+    QObject context;
+    QString outcome;
+    whenShown<QMessageBox>(&context, [&](QMessageBox* box) {
+        outcome = QTextDocumentFragment::fromHtml(box->text()).toPlainText();
+        box->accept();
+    });
+    whenShown<QUpdatesDialog>(&context, [&](QUpdatesDialog* dialog) {
+        outcome = dialog->findChild<QLabel*>("textLabel")->text();
+        dialog->findChild<QPushButton*>("remindButton")->click();
+    });
+    checker->setSilent(false);
+    checker->setSilentMessages(false);
+    checker->checkForUpdate(true, 0);
+    if (!QTest::qWaitFor([&] { return !outcome.isEmpty() && !checker->openDialog; }, 60000))
+        outcome = "nothing shown";
+    // Only one of the two showed.
+    PendingAnswer::dropWaiting(&context);
+    return outcome;
+}
+
 void tst_UpdateChecker::manualCheckMessages_data()
 {
     QTest::addColumn<QString>("url");
@@ -232,6 +286,8 @@ void tst_UpdateChecker::manualCheckMessages_data()
 
     QTest::newRow("up to date") << server.url("/uptodate.xml.gz") << "You're up to date!"
                                 << "Quorbilan 3.0.0 is currently the newest version available.";
+    QTest::newRow("two gzip members") << server.url("/members.xml.gz") << "You're up to date!"
+                                      << "Quorbilan 3.0.0 is currently the newest version available.";
     QTest::newRow("connection refused") << QString("https://127.0.0.1:%1%2").arg(closedPort()).arg(feedPath)
                                         << "An error occurred while downloading the update. Please try again later."
                                         << "QNetworkReply::ConnectionRefusedError: Connection refused";
@@ -628,7 +684,8 @@ void tst_UpdateChecker::hostileReleaseNotes()
 void tst_UpdateChecker::boundedFeed_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("dialog");
+    // Text of the notes when the dialog shows; empty for the parse error.
+    QTest::addColumn<QString>("notesText");
 
     const qsizetype hundredMiB = 100 * 1024 * 1024;
     {
@@ -639,28 +696,62 @@ void tst_UpdateChecker::boundedFeed_data()
     }
     server.put("/huge.xml.gz", QByteArray(hundredMiB, '<'));
     server.put("/markup.xml.gz", gzipped(feedWithNotes("3.2", "new", QByteArray("**a** [b](c) ").repeated(160000))));
+    {
+        QByteArray attributes;
+        for (int i = 0; i < 600000; ++i)
+            attributes += " a" + QByteArray::number(i) + "=\"\"";
+        server.put("/attributes.xml.gz", gzipped(feedOfVersions("<version name=\"3.2\"" + attributes + "/>")));
+    }
+    server.put("/tiny.xml.gz", gzipped(fillingFeed("", "<x/>", "")));
+    server.put("/versions.xml.gz", gzipped(fillingFeed("", "<version name=\"2.9\"/>", "")));
+    server.put("/items.xml.gz",
+               gzipped(fillingFeed("<version name=\"3.2\">", "<item type=\"new\"><html lang=\"en\">x</html></item>",
+                                   "</version>")));
+    // Six tags a version: just under the limit of the feed's tags.
+    server.put("/newer.xml.gz",
+               gzipped(feedOfVersions(
+                   QByteArray("<version name=\"3.1\"><item type=\"new\"><html lang=\"en\">n</html></item></version>")
+                       .repeated(8000))));
 
     // A 100 MiB feed, unpacked from a small gzip file: past the unpacked limit.
-    QTest::newRow("gzip of 100 MiB whitespace") << "/whitespace.xml.gz" << false;
+    QTest::newRow("gzip of 100 MiB whitespace") << "/whitespace.xml.gz"
+                                                << "";
     // 100 MiB on the wire: past the body's limit.
-    QTest::newRow("100 MiB plain body") << "/huge.xml.gz" << false;
+    QTest::newRow("100 MiB plain body") << "/huge.xml.gz"
+                                        << "";
     // 2 MiB of notes markup: cut short, the dialog shows the rest.
-    QTest::newRow("2 MiB of notes markup") << "/markup.xml.gz" << true;
+    QTest::newRow("2 MiB of notes markup") << "/markup.xml.gz"
+                                           << "a b a b";
+    // Under both caps, yet past what a feed holds: refused before the parse.
+    QTest::newRow("600,000 attributes in a version") << "/attributes.xml.gz"
+                                                     << "";
+    QTest::newRow("16 MiB of <x/>") << "/tiny.xml.gz"
+                                    << "";
+    QTest::newRow("16 MiB of older versions") << "/versions.xml.gz"
+                                              << "";
+    QTest::newRow("16 MiB of notes items") << "/items.xml.gz"
+                                           << "";
+    // The most the limits let through: the dialog, its notes cut.
+    QTest::newRow("8,000 newer versions") << "/newer.xml.gz"
+                                          << "3.1";
 }
 
 void tst_UpdateChecker::boundedFeed()
 {
     QFETCH(QString, path);
-    QFETCH(bool, dialog);
+    QFETCH(QString, notesText);
+    const bool dialog = !notesText.isEmpty();
 
     auto checker = makeChecker(server.url(path));
     QVERIFY(resetPeakRss());
     const qint64 baseKiB = statusKiB("VmRSS");
+    const qint64 cpuBefore = cpuMs();
     QElapsedTimer clock;
     clock.start();
     qint64 shownMs = -1;
     qint64 layoutMs = -1;
     QString notes;
+    QString outcome;
     if (dialog) {
         QVERIFY(manualCheckDialog(checker.get(), [&](QUpdatesDialog* shown) {
             shownMs = clock.elapsed();
@@ -673,16 +764,24 @@ void tst_UpdateChecker::boundedFeed()
             shown->findChild<QPushButton*>("remindButton")->click();
         }));
     } else {
-        const Message message = manualCheckMessage(checker.get());
+        // Whatever shows is answered, so that the figures below come out.
+        outcome = manualCheckOutcome(checker.get());
         shownMs = clock.elapsed();
-        QCOMPARE(message.text, QStringLiteral("An error occurred while parsing the update feed."));
+    }
+    const qint64 peakKiB = statusKiB("VmHWM");
+    const qint64 cpu = cpuMs() - cpuBefore;
+    qInfo("%s: answer after %lld ms, %lld ms CPU (notes laid out in %lld ms), peak RSS %lld KiB above the %lld KiB "
+          "before",
+          QTest::currentDataTag(), shownMs, cpu, layoutMs, peakKiB - baseKiB, baseKiB);
+    if (!dialog) {
+        QCOMPARE(outcome, QStringLiteral("An error occurred while parsing the update feed."));
         // Nothing of a refused feed is kept.
         QVERIFY(checker->cachedFeed.isEmpty());
         QVERIFY(!checker->feedLastModified.isValid());
     }
-    const qint64 peakKiB = statusKiB("VmHWM");
-    qInfo("%s: answer after %lld ms (notes laid out in %lld ms), peak RSS %lld KiB above the %lld KiB before",
-          QTest::currentDataTag(), shownMs, layoutMs, peakKiB - baseKiB, baseKiB);
+    // A few seconds of CPU even in a sanitized build; a feed that slips past
+    // the limits takes many times that.
+    QVERIFY2(cpu <= 8000, qPrintable(QString::number(cpu)));
 #ifdef __SANITIZE_ADDRESS__
     // ASan keeps freed memory in quarantine, where it would count as the program's.
     if (!qEnvironmentVariable("ASAN_OPTIONS").contains("quarantine_size_mb=0"))
@@ -693,9 +792,57 @@ void tst_UpdateChecker::boundedFeed()
     if (dialog) {
         // Cut, visibly.
         QVERIFY2(notes.size() < 64 * 1024, qPrintable(QString::number(notes.size())));
-        QVERIFY(notes.contains("a b a b"));
+        QVERIFY(notes.contains(notesText));
         QVERIFY(notes.trimmed().endsWith(QChar(0x2026)));
     }
+}
+
+void tst_UpdateChecker::versionNames_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    // The text of the message box, or of the dialog for the version it names.
+    QTest::addColumn<QString>("outcome");
+
+    const QString upToDate = "You're up to date!";
+    const QString parseError = "An error occurred while parsing the update feed.";
+    const auto offered = [](const QByteArray& version) {
+        return QString("Quorbilan %1 is now available - you have 3.0.0. Would you like to download it now?")
+            .arg(QString::fromUtf8(version));
+    };
+    // White space around a name and trailing separators are not part of it.
+    QTest::newRow("trailing blank") << QByteArray("3.0.0 ") << upToDate;
+    QTest::newRow("trailing line feed") << QByteArray("3.0.0&#10;") << upToDate;
+    QTest::newRow("trailing tab, CR, LF") << QByteArray("3.0.0&#9;&#13;&#10;") << upToDate;
+    QTest::newRow("trailing dot") << QByteArray("3.0.0.") << upToDate;
+    QTest::newRow("newer, in white space") << QByteArray(" 3.2&#10;") << offered("3.2");
+    // Names the dialog can show, up to the limits.
+    const QByteArray longest = "3." + QByteArray(62, '1');
+    QTest::newRow("64 characters") << longest << offered(longest);
+    const QByteArray mostParts = "4" + QByteArray("a1").repeated(15) + "a";
+    QTest::newRow("32 parts") << mostParts << offered(mostParts);
+    // Beyond them the feed is not used.
+    QTest::newRow("65 characters") << "3." + QByteArray(63, '1') << parseError;
+    QTest::newRow("33 parts") << mostParts + "1" << parseError;
+    QTest::newRow("64 KiB") << "3." + QByteArray(64 * 1024, '1') << parseError;
+    QTest::newRow("1 MiB") << "4." + QByteArray(1024 * 1024, 'x') << parseError;
+    QTest::newRow("15 MiB of dotted parts") << "3" + QByteArray(".1").repeated(15 * 512 * 1024) << parseError;
+}
+
+void tst_UpdateChecker::versionNames()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QString, outcome);
+
+    const QString path = QString("/name-%1.xml.gz").arg(QTest::currentDataTag()).replace(' ', '-');
+    server.put(path, gzipped(feedOfVersions("<version name=\"" + name + "\" date=\"1.2.2026\"/>")));
+    auto checker = makeChecker(server.url(path));
+    const qint64 cpuBefore = cpuMs();
+    const QString shown = manualCheckOutcome(checker.get());
+    const qint64 cpu = cpuMs() - cpuBefore;
+    qInfo("%s: answer after %lld ms CPU", QTest::currentDataTag(), cpu);
+    QCOMPARE(shown, outcome);
+    // A refused name is never laid out, and a shown one is short.
+    QVERIFY2(cpu <= 8000, qPrintable(QString::number(cpu)));
 }
 
 void tst_UpdateChecker::stalledServer_data()
