@@ -150,4 +150,3 @@ void UpdateCheckJob::run()
     found = parsed->newestVersionName() != request.skipVersion && parsed->hasUpdate();
     update = std::move(parsed);
 }
-

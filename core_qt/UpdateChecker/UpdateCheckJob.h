@@ -93,4 +93,3 @@ private:
     std::function<void(std::shared_ptr<UpdateCheckJob>)> report;
     std::weak_ptr<UpdateCheckJob> self;
 };
-
