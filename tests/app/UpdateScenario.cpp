@@ -11,6 +11,7 @@
 #include "QUpdatesDialog.h"
 #include "QuorbilanApp.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QTextBrowser>
@@ -185,12 +186,24 @@ void releaseTrustStore()
     fifo.write(source.readAll());
 }
 
+// Whether a thread of this process waits in open() for a FIFO's writer, as
+// the kernel names the wait.
+bool stuckInFifo()
+{
+    for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile wchan("/proc/self/task/" + task + "/wchan");
+        if (wchan.open(QIODevice::ReadOnly) && wchan.readAll() == "wait_for_partner")
+            return true;
+    }
+    return false;
+}
+
 // The user's check while the start-up check is stuck: the menu answers at
 // once, says the check runs, and the user's check gets its dialog.
 void manualDuringSlowCheck(MainWindow* window, QUpdateChecker* checker)
 {
-    if (!QTest::qWaitFor([&] { return checker->isChecking(); }, 30000))
-        say("no start-up check");
+    if (!QTest::qWaitFor([&] { return checker->isChecking() && stuckInFifo(); }, 30000))
+        say("no stuck start-up check");
     QAction* action = MainWindowDriver{window}.action("Check for updates...");
     answerUpdateDialog("remindButton");
     action->trigger();
@@ -206,8 +219,8 @@ void manualDuringSlowCheck(MainWindow* window, QUpdateChecker* checker)
 // The quit while the start-up check is stuck for good.
 void quitDuringSlowCheck(MainWindow* window, QUpdateChecker* checker)
 {
-    if (!QTest::qWaitFor([&] { return checker->isChecking(); }, 30000))
-        say("no start-up check");
+    if (!QTest::qWaitFor([&] { return checker->isChecking() && stuckInFifo(); }, 30000))
+        say("no stuck start-up check");
     say("closing");
     window->close();
 }

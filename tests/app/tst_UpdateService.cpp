@@ -209,6 +209,7 @@ void tst_UpdateService::quitDuringStalledCheck()
     qInfo("the whole run with its quit took %lld ms", took);
     QVERIFY2(exitCode == 0, qPrintable(lines.join('\n')));
     QVERIFY2(lines.contains("closing"), qPrintable(lines.join('\n')));
+    QVERIFY(!lines.contains("no stuck start-up check"));
     QVERIFY(lines.contains("event loop ended"));
     QVERIFY2(!lines.join('\n').contains("signal "), qPrintable(lines.join('\n')));
     QCOMPARE(server.requests().mid(before), QStringList{"/stall.xml.gz stall -"});
@@ -251,6 +252,7 @@ void tst_UpdateService::manualCheckDuringSlowCheck()
         QVERIFY2(next > at, qPrintable(line + "\n---\n" + lines.join('\n')));
         at = next;
     }
+    QVERIFY(!lines.contains("no stuck start-up check"));
     // The stuck check it replaced reported nothing.
     QCOMPARE(lines.filter("signal ").size(), 1);
 }
@@ -269,6 +271,7 @@ void tst_UpdateService::quitDuringSlowCheck()
     // The check never ends; the process does, with the event loop's exit code.
     QVERIFY2(exitCode == 0, qPrintable(lines.join('\n')));
     QVERIFY2(lines.contains("closing"), qPrintable(lines.join('\n')));
+    QVERIFY(!lines.contains("no stuck start-up check"));
     QVERIFY(lines.contains("event loop ended"));
     QVERIFY2(lines.filter("signal ").isEmpty(), qPrintable(lines.join('\n')));
 }
