@@ -4,6 +4,7 @@
 #include "AvailableUpdate.h"
 #include "FeedServer.h"
 #include "FormatByteSize.h"
+#include "QFileDownloader.h"
 #include "IsolatedTestMain.h"
 #include "LanguageTable.h"
 #include "ModalDriver.h"
@@ -531,6 +532,14 @@ void tst_DownloadDialog::installerSizeLimit()
     QFETCH(QString, installer);
     QFETCH(bool, fits);
 
+    // The first download of a process sets up TLS and its roots: done before
+    // the peak is measured, which is the transfer's alone.
+    {
+        std::unique_ptr<QFileDownloader> warmUp(
+            createFileDownloader(server.url("/download/quorbilan-3.2-setup.sh"), nullptr, "QFileDownloader"));
+        warmUp->download();
+        QCOMPARE(warmUp->networkError, 0);
+    }
     const qint64 normalLimit = maxInstallerBytes;
     maxInstallerBytes = testLimit;
     auto checker = makeChecker(installer, true);
