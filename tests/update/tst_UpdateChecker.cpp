@@ -154,6 +154,7 @@ private slots:
     void versionNames();
     void stalledServer_data();
     void stalledServer();
+    void dribblingFeed();
 
 private:
     // A checker of the feed at `path` on the trusted server, with its own settings.
@@ -220,6 +221,9 @@ std::unique_ptr<QUpdateChecker> tst_UpdateChecker::makeChecker(const QString& ur
 {
     auto checker = std::make_unique<QUpdateChecker>(url, QStringLiteral("Quorbilan"), QStringLiteral("3.0.0"),
                                                     settings.get(), language.get(), nullptr, window.get());
+    // As the main window sets it up: the schedule's checks are silent.
+    checker->setSilent(true);
+    checker->setSilentMessages(true);
     checker->initialDelaySec = 1;
     return checker;
 }
@@ -235,10 +239,9 @@ Message tst_UpdateChecker::manualCheckMessage(QUpdateChecker* checker)
         shown = true;
         box->accept();
     });
-    checker->setSilent(false);
-    checker->setSilentMessages(false);
+    // What "Check for updates..." calls.
     checker->checkForUpdate(true, 0);
-    if (!QTest::qWaitFor([&] { return shown; }, 20000))
+    if (!QTest::qWaitFor([&] { return shown; }, 60000))
         message.title = "no message box";
     return message;
 }
@@ -250,8 +253,6 @@ bool tst_UpdateChecker::manualCheckDialog(QUpdateChecker* checker, std::function
         shown = true;
         answer(dialog);
     });
-    checker->setSilent(false);
-    checker->setSilentMessages(false);
     checker->checkForUpdate(true, 0);
     return QTest::qWaitFor([&] { return shown && !checker->openDialog; }, 20000);
 }
@@ -332,34 +333,49 @@ void tst_UpdateChecker::manualCheckMessages()
 
 void tst_UpdateChecker::storedNextCheck_data()
 {
-    QTest::addColumn<qint64>("aheadSecs");
+    QTest::addColumn<QDateTime>("stored");
     QTest::addColumn<bool>("kept");
     QTest::addColumn<qint64>("minDelayMs");
     QTest::addColumn<qint64>("maxDelayMs");
 
-    QTest::newRow("5 hours ahead") << qint64(5 * 3600) << true << qint64(5 * 3600 - 60) * 1000
+    const QDateTime now = QDateTime::currentDateTime();
+    const qint64 day = 24 * 3600;
+    QTest::newRow("5 hours ahead") << now.addSecs(5 * 3600) << true << qint64(5 * 3600 - 60) * 1000
                                    << qint64(5 * 3600) * 1000;
-    QTest::newRow("in the past") << qint64(-3600) << false << qint64(1000) << qint64(1000);
-    // More than the timer's int can hold: it waits as long as it can.
-    const qint64 maxInt = std::numeric_limits<int>::max();
-    QTest::newRow("60 days ahead") << qint64(60 * 24 * 3600) << true << maxInt << maxInt;
+    QTest::newRow("in the past") << now.addSecs(-3600) << false << qint64(1000) << qint64(1000);
+    // Further ahead than one interval is a wrong clock or a hand-edited
+    // setting: the check comes one interval from now, and that is stored.
+    QTest::newRow("25 hours ahead") << now.addSecs(25 * 3600) << false << (day - 60) * 1000 << day * 1000;
+    QTest::newRow("60 days ahead") << now.addSecs(60 * day) << false << (day - 60) * 1000 << day * 1000;
+    QTest::newRow("end of time") << QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59)) << false << (day - 60) * 1000
+                                 << day * 1000;
 }
 
 void tst_UpdateChecker::storedNextCheck()
 {
-    QFETCH(qint64, aheadSecs);
+    QFETCH(QDateTime, stored);
     QFETCH(bool, kept);
     QFETCH(qint64, minDelayMs);
     QFETCH(qint64, maxDelayMs);
 
     auto checker = makeChecker(server.url(feedPath));
-    settings->setValueDateTime(SettingUpdateCheckerNextCheck, QDateTime::currentDateTime().addSecs(aheadSecs));
+    settings->setValueDateTime(SettingUpdateCheckerNextCheck, stored);
     checker->checkForUpdate(false, 24);
 
     QVERIFY(checker->timer->isActive());
     QVERIFY2(checker->timer->interval() >= minDelayMs && checker->timer->interval() <= maxDelayMs,
              qPrintable(QString::number(checker->timer->interval())));
-    QCOMPARE(settings->valueDateTime(SettingUpdateCheckerNextCheck).isValid(), kept);
+    const QDateTime after = settings->valueDateTime(SettingUpdateCheckerNextCheck);
+    if (kept) {
+        // Stored in whole seconds.
+        QCOMPARE(after.secsTo(stored), 0);
+    } else if (stored > QDateTime::currentDateTime()) {
+        // The time the timer aims at is the one stored, for the next start.
+        const qint64 ahead = QDateTime::currentDateTime().secsTo(after);
+        QVERIFY2(ahead > 23 * 3600 && ahead <= 24 * 3600, qPrintable(after.toString(Qt::ISODate)));
+    } else {
+        QVERIFY(!after.isValid());
+    }
     QCOMPARE(checker->intervalHours, 24);
 }
 
@@ -538,9 +554,8 @@ void tst_UpdateChecker::stopDuringStalledCheck()
 
     // The server never answers: stop aborts the request instead of waiting for it.
     checker->stop();
-    QVERIFY(!checker->checkFuture.valid()
-            || checker->checkFuture.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
-    // The job has ended: whatever it reported is queued by now.
+    QVERIFY(!checker->isChecking());
+    // Whatever the abandoned job might still post is dropped.
     QCoreApplication::processEvents();
     QCOMPARE(available.count(), 0);
     QCOMPARE(notAvailable.count(), 0);
@@ -870,6 +885,42 @@ void tst_UpdateChecker::stalledServer()
     qunsetenv("QUORBILAN_UPDATE_TIMEOUT_MS");
     QCOMPARE(message.text, QStringLiteral("An error occurred while downloading the update. Please try again later."));
     QVERIFY2(message.informative.startsWith("QNetworkReply::TimeoutError: "), qPrintable(message.informative));
+}
+
+void tst_UpdateChecker::dribblingFeed()
+{
+    // One byte a second never trips the time-out without bytes; the deadline,
+    // cut to 3 s, ends the check all the same.
+    server.put("/dribble.xml.gz", gzipped(upToDateFeed()));
+    server.dribble("/dribble.xml.gz");
+    qputenv("QUORBILAN_UPDATE_DEADLINE_MS", "3000");
+    auto checker = makeChecker(server.url("/dribble.xml.gz"));
+    QSignalSpy running(checker.get(), SIGNAL(manualCheckRunning(bool)));
+    const int before = server.requests().size();
+
+    Message message;
+    bool shown = false;
+    whenShown<QMessageBox>(window.get(), [&](QMessageBox* box) {
+        message
+            = {box->windowTitle(), QTextDocumentFragment::fromHtml(box->text()).toPlainText(), box->informativeText()};
+        shown = true;
+        box->accept();
+    });
+    checker->checkForUpdate(true, 0);
+    QVERIFY(server.waitForRequests(before + 1));
+    // A second click while the user's check runs starts nothing new.
+    checker->checkForUpdate(true, 0);
+    QVERIFY(QTest::qWaitFor([&] { return shown; }, 60000));
+    qunsetenv("QUORBILAN_UPDATE_DEADLINE_MS");
+
+    QCOMPARE(message.text, QStringLiteral("An error occurred while downloading the update. Please try again later."));
+    QCOMPARE(message.informative,
+             QStringLiteral("QNetworkReply::TimeoutError: The download did not finish within 3 seconds"));
+    QCOMPARE(server.requests().mid(before).filter("/dribble.xml.gz").size(), 1);
+    // The check said that it ran, and that it ended.
+    QCOMPARE(running.size(), 2);
+    QCOMPARE(running.at(0).at(0).toBool(), true);
+    QCOMPARE(running.at(1).at(0).toBool(), false);
 }
 
 int main(int argc, char** argv)
