@@ -15,7 +15,9 @@ namespace {
 // link could be repointed), ours, and not writable by group or others.
 bool isPrivateFolder(const QString& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
         return false;
     return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;

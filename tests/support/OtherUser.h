@@ -71,8 +71,7 @@ public:
         const QStringList full = asNobody ? OtherUser::asNobody(command) : command;
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(full.first(), full.mid(1));
-        while (!process.canReadLine() && process.waitForReadyRead(60000)) {
-        }
+        while (!process.canReadLine() && process.waitForReadyRead(60000)) { }
         listening = process.readLine().trimmed() == "listening";
     }
     ~Listener()
