@@ -2,7 +2,9 @@
 // real quorbilan.exe checks a local HTTPS server whose certificate the test's
 // CA signed (QUORBILAN_UPDATE_URL, QUORBILAN_UPDATE_CA). Help > "Check for
 // updates..." finds the newer version and shows the update dialog; "Install
-// Update" downloads the installer into a temporary folder of the prefix.
+// Update" downloads the installer into a temporary folder of the prefix. The
+// test CA is trusted through the prefix's root store: Wine cannot take it the
+// program's way (trust_ca.cpp says why).
 #include "FeedServer.h"
 #include "ProductIdentity.h"
 #include "WineDesktop.h"
@@ -73,6 +75,10 @@ void TestWinUpdate::manualCheckFindsTheUpdateAndDownloadsIt()
     server.put(QStringLiteral("/download/QuorbilanSetup.exe"), installer);
     server.put(QStringLiteral("/update/quorbilan.xml.gz"),
                gzipped(exampleFeed(server.url(QStringLiteral("/download/QuorbilanSetup.exe")))));
+    // Wine's schannel trusts only CAs in the prefix's certificate stores (see trust_ca.cpp).
+    const WineRun trusted = prefix.run(WinePrefix::windowsBuildDir() + QStringLiteral("/tests/windows/certs/trust_ca.exe"),
+                                       {WinePrefix::windowsPath(certificates.caFile)});
+    QVERIFY2(trusted.finished && trusted.exitCode == 0, trusted.standardError.constData());
     // Only the user's check runs.
     QVERIFY(WineDesktop::setSetting(prefix, QStringLiteral("UpdateChecker_Auto"), QStringLiteral("REG_DWORD"),
                                     QStringLiteral("0")));
