@@ -28,9 +28,9 @@ bool setSetting(const WinePrefix& prefix, const QString& name, const QString& ty
 {
     const QString key = QStringLiteral("HKCU\\Software\\%1\\%2")
                             .arg(QStringLiteral(QUORBILAN_ORGANIZATION), QStringLiteral(QUORBILAN_PRODUCT_NAME));
-    const WineRun run = prefix.run(QStringLiteral("reg"), {QStringLiteral("add"), key, QStringLiteral("/v"), name,
-                                                           QStringLiteral("/t"), type, QStringLiteral("/d"), data,
-                                                           QStringLiteral("/f")});
+    const WineRun run = prefix.run(QStringLiteral("reg"),
+                                   {QStringLiteral("add"), key, QStringLiteral("/v"), name, QStringLiteral("/t"), type,
+                                    QStringLiteral("/d"), data, QStringLiteral("/f")});
     return run.finished && run.exitCode == 0;
 }
 

@@ -100,9 +100,8 @@ void TestWinCrash::faultWritesTheDumpAndShowsTheBox()
 
     // Writing the minidump of a Qt process takes Wine up to about 40 s.
     QStringList boxes;
-    QTRY_VERIFY_WITH_TIMEOUT(!(boxes = WineDesktop::windows(boxTitle)).isEmpty()
-                                 || program.state() == QProcess::NotRunning,
-                             240000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !(boxes = WineDesktop::windows(boxTitle)).isEmpty() || program.state() == QProcess::NotRunning, 240000);
     const QDateTime after = utcNowToTheSecond();
     QCOMPARE(boxes.size(), 1);
 

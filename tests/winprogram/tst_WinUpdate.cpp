@@ -76,17 +76,19 @@ void TestWinUpdate::manualCheckFindsTheUpdateAndDownloadsIt()
     server.put(QStringLiteral("/update/quorbilan.xml.gz"),
                gzipped(exampleFeed(server.url(QStringLiteral("/download/QuorbilanSetup.exe")))));
     // Wine's schannel trusts only CAs in the prefix's certificate stores (see trust_ca.cpp).
-    const WineRun trusted = prefix.run(WinePrefix::windowsBuildDir() + QStringLiteral("/tests/windows/certs/trust_ca.exe"),
-                                       {WinePrefix::windowsPath(certificates.caFile)});
+    const WineRun trusted
+        = prefix.run(WinePrefix::windowsBuildDir() + QStringLiteral("/tests/windows/certs/trust_ca.exe"),
+                     {WinePrefix::windowsPath(certificates.caFile)});
     QVERIFY2(trusted.finished && trusted.exitCode == 0, trusted.standardError.constData());
     // Only the user's check runs.
     QVERIFY(WineDesktop::setSetting(prefix, QStringLiteral("UpdateChecker_Auto"), QStringLiteral("REG_DWORD"),
                                     QStringLiteral("0")));
 
     QProcess program;
-    WineDesktop::start(program, prefix, WinePrefix::programPath(), world.path(),
-                       {QStringLiteral("QUORBILAN_UPDATE_URL=") + server.url(QStringLiteral("/update/quorbilan.xml.gz")),
-                        QStringLiteral("QUORBILAN_UPDATE_CA=") + WinePrefix::windowsPath(certificates.caFile)});
+    WineDesktop::start(
+        program, prefix, WinePrefix::programPath(), world.path(),
+        {QStringLiteral("QUORBILAN_UPDATE_URL=") + server.url(QStringLiteral("/update/quorbilan.xml.gz")),
+         QStringLiteral("QUORBILAN_UPDATE_CA=") + WinePrefix::windowsPath(certificates.caFile)});
     QVERIFY(program.waitForStarted(60000));
     QStringList windows;
     QTRY_VERIFY_WITH_TIMEOUT(!(windows = WineDesktop::windows(mainTitle)).isEmpty(), 120000);
@@ -103,16 +105,23 @@ void TestWinUpdate::manualCheckFindsTheUpdateAndDownloadsIt()
     // "Install Update" is the default button.
     WineDesktop::keys(windows.first(), {QStringLiteral("Return")});
     QTRY_VERIFY_WITH_TIMEOUT(!WineDesktop::windows(QStringLiteral("Updating ") + product).isEmpty(), 120000);
+    QTRY_VERIFY2_WITH_TIMEOUT(server.requests().size() == 2, qPrintable(server.requests().join(QLatin1Char('\n'))),
+                              60000);
     // Saved under the name in the URL, in a temporary folder of the user's.
     QStringList saved;
-    const QString temp = prefix.localAppData() + QStringLiteral("/Temp");
-    QTRY_VERIFY_WITH_TIMEOUT((saved = filesNamed(temp, QStringLiteral("QuorbilanSetup.exe"))).size() == 1
+    QTRY_VERIFY_WITH_TIMEOUT((saved = filesNamed(prefix.path(), QStringLiteral("QuorbilanSetup.exe"))).size() == 1
                                  && contents(saved.first()) == installer,
-                             120000);
+                             100000);
+    // A new folder of the toolkit's pattern in the user's temp folder (Wine's
+    // is %USERPROFILE%\Temp).
+    const QFileInfo folder(QFileInfo(saved.first()).path());
+    QVERIFY2(folder.fileName().startsWith(product + QLatin1Char('-'))
+                 && folder.path() == prefix.userProfile() + QStringLiteral("/Temp"),
+             qPrintable(saved.first()));
     QCOMPARE(server.requests().last(), QStringLiteral("/download/QuorbilanSetup.exe 200 -"));
 
     program.kill();
-    program.waitForFinished(60000);
+    QVERIFY(program.waitForFinished(60000));
 }
 
 QTEST_GUILESS_MAIN(TestWinUpdate)
