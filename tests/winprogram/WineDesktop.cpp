@@ -1,0 +1,67 @@
+#include "WineDesktop.h"
+
+#include "ProductIdentity.h"
+#include "XdoTool.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace WineDesktop {
+
+bool makeProgramFolder(const QString& folder, const QString& exe)
+{
+    const QDir deploy(WinePrefix::deployDir());
+    if (!QDir().mkpath(folder) || !deploy.exists())
+        return false;
+    for (const QFileInfo& entry : deploy.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        if (entry.fileName().compare(QStringLiteral("quorbilan.exe"), Qt::CaseInsensitive) == 0)
+            continue;
+        if (!QFile::link(entry.absoluteFilePath(), folder + QLatin1Char('/') + entry.fileName()))
+            return false;
+    }
+    return QFile::copy(exe, folder + QStringLiteral("/quorbilan.exe"));
+}
+
+bool setSetting(const WinePrefix& prefix, const QString& name, const QString& type, const QString& data)
+{
+    const QString key = QStringLiteral("HKCU\\Software\\%1\\%2")
+                            .arg(QStringLiteral(QUORBILAN_ORGANIZATION), QStringLiteral(QUORBILAN_PRODUCT_NAME));
+    const WineRun run = prefix.run(QStringLiteral("reg"),
+                                   {QStringLiteral("add"), key, QStringLiteral("/v"), name, QStringLiteral("/t"), type,
+                                    QStringLiteral("/d"), data, QStringLiteral("/f")});
+    return run.finished && run.exitCode == 0;
+}
+
+void start(QProcess& process, const WinePrefix& prefix, const QString& program, const QString& workingDir,
+           const QStringList& extra)
+{
+    QProcessEnvironment environment = prefix.environment();
+    for (const QString& assignment : extra) {
+        const qsizetype equals = assignment.indexOf(QLatin1Char('='));
+        environment.insert(assignment.left(equals), assignment.mid(equals + 1));
+    }
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingDir);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(QStringLiteral("wine"), {program});
+}
+
+QStringList windows(const QString& title)
+{
+    return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                    QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')})
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void keys(const QString& window, const QStringList& keyNames)
+{
+    xdotool(QStringList{QStringLiteral("windowfocus"), QStringLiteral("--sync"), window, QStringLiteral("key"),
+                        QStringLiteral("--delay"), QStringLiteral("100")}
+            + keyNames);
+}
+
+} // namespace WineDesktop

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "WineProgram.h"
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// What the GUI tests of the Windows program share: the program started in a
+// prefix without waiting for it, its settings set beforehand, and its windows
+// found and driven with xdotool on the test's X display (xvfb-run).
+namespace WineDesktop {
+
+// A folder holding the deployed program's DLLs and plugins (linked, not
+// copied) with `exe` as its quorbilan.exe: a test build of the program runs
+// there as the real one would. False when the folder cannot be made.
+bool makeProgramFolder(const QString& folder, const QString& exe);
+
+// Sets a value of the program's settings in the prefix's registry
+// (HKCU\Software\<organisation>\<product>); type as `reg add` takes it.
+bool setSetting(const WinePrefix& prefix, const QString& name, const QString& type, const QString& data);
+
+// Starts `program` under Wine in the prefix, in `workingDir`, with `extra`
+// added to the prefix's environment.
+void start(QProcess& process, const WinePrefix& prefix, const QString& program, const QString& workingDir,
+           const QStringList& extra = {});
+
+// The visible windows whose whole title is `title`, now.
+QStringList windows(const QString& title);
+
+// Gives a window the keyboard focus and types the keys (xdotool key names).
+void keys(const QString& window, const QStringList& keyNames);
+
+} // namespace WineDesktop
