@@ -12,6 +12,7 @@
 #include "QUpdatesDialog.h"
 #include "UpdateInstaller.h"
 #include "UpdateLog.h"
+#include "WorkerThread.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -211,7 +212,7 @@ void QUpdateChecker::slotCheckForUpdate()
     if (checkFuture.valid())
         checkFuture.wait();
     jobReported.store(false);
-    checkFuture = std::async(std::launch::async, [this] {
+    checkFuture = startWorkerThread([this] {
         CrashHandler::prepareThread();
         updateCheckThread();
     });
