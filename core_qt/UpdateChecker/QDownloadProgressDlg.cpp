@@ -9,6 +9,7 @@
 #include "QUpdateChecker.h"
 #include "UpdateInstaller.h"
 #include "UpdateLog.h"
+#include "WorkerThread.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -181,7 +182,7 @@ QDownloadProgressDlg::QDownloadProgressDlg(QUpdateChecker* checker, QWidget* par
     connect(this, &QDownloadProgressDlg::progressUnpacking, this, &QDownloadProgressDlg::slotStatusUnpacking);
     connect(this, &QDownloadProgressDlg::progressReady, this, &QDownloadProgressDlg::slotStatusReady);
     connect(this, &QDownloadProgressDlg::progressError, this, &QDownloadProgressDlg::slotProgressError);
-    downloadJob = std::async(std::launch::async, [this] {
+    downloadJob = startWorkerThread([this] {
         CrashHandler::prepareThread();
         downloadThread();
     });

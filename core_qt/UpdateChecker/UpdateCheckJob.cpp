@@ -6,12 +6,12 @@
 #include "QCompress.h"
 #include "QFileDownloader.h"
 #include "UpdateLog.h"
+#include "WorkerThread.h"
 
 #include <QMetaObject>
 #include <QObject>
 
 #include <condition_variable>
-#include <thread>
 
 namespace {
 
@@ -56,16 +56,16 @@ std::shared_ptr<UpdateCheckJob> UpdateCheckJob::start(Request request, QObject* 
     job->report = std::move(report);
     job->self = job;
     ++threadsRunning;
-    // Detached: nothing ever waits for it; the shared pointer keeps the job
-    // alive for as long as its thread needs it.
-    std::thread([job] {
+    // Nothing ever waits for it; the shared pointer keeps the job alive for as
+    // long as its thread needs it.
+    startWorkerThread([job] {
         CrashHandler::prepareThread();
         job->run();
         job->deliver();
         std::lock_guard<std::mutex> lock(threadsMutex);
         --threadsRunning;
         threadsEnded.notify_all();
-    }).detach();
+    });
     return job;
 }
 
