@@ -24,10 +24,42 @@ bool makeProgramFolder(const QString& folder, const QString& exe)
     return QFile::copy(exe, folder + QStringLiteral("/quorbilan.exe"));
 }
 
+namespace {
+
+QString settingsKey()
+{
+    return QStringLiteral("HKCU\\Software\\%1\\%2")
+        .arg(QStringLiteral(QUORBILAN_ORGANIZATION), QStringLiteral(QUORBILAN_PRODUCT_NAME));
+}
+
+} // namespace
+
+QString setting(const WinePrefix& prefix, const QString& name)
+{
+    const WineRun run
+        = prefix.run(QStringLiteral("reg"), {QStringLiteral("query"), settingsKey(), QStringLiteral("/v"), name});
+    if (!run.finished || run.exitCode != 0)
+        return {};
+    // "    NAME    REG_TYPE    DATA"
+    for (const QString& line : QString::fromLocal8Bit(run.standardOutput).split(QLatin1Char('\n'))) {
+        const QStringList fields = line.trimmed().split(QRegularExpression(QStringLiteral("\\s{2,}|\\t")));
+        if (fields.size() >= 2 && fields.first() == name)
+            return fields.size() >= 3 ? fields.at(2).trimmed() : QString();
+    }
+    return {};
+}
+
+bool removeSetting(const WinePrefix& prefix, const QString& name)
+{
+    const WineRun run
+        = prefix.run(QStringLiteral("reg"),
+                     {QStringLiteral("delete"), settingsKey(), QStringLiteral("/v"), name, QStringLiteral("/f")});
+    return run.finished;
+}
+
 bool setSetting(const WinePrefix& prefix, const QString& name, const QString& type, const QString& data)
 {
-    const QString key = QStringLiteral("HKCU\\Software\\%1\\%2")
-                            .arg(QStringLiteral(QUORBILAN_ORGANIZATION), QStringLiteral(QUORBILAN_PRODUCT_NAME));
+    const QString key = settingsKey();
     const WineRun run = prefix.run(QStringLiteral("reg"),
                                    {QStringLiteral("add"), key, QStringLiteral("/v"), name, QStringLiteral("/t"), type,
                                     QStringLiteral("/d"), data, QStringLiteral("/f")});

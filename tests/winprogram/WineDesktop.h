@@ -20,6 +20,10 @@ bool makeProgramFolder(const QString& folder, const QString& exe);
 // (HKCU\Software\<organisation>\<product>); type as `reg add` takes it.
 bool setSetting(const WinePrefix& prefix, const QString& name, const QString& type, const QString& data);
 
+// A value of the program's settings as `reg query` shows it; empty when absent.
+QString setting(const WinePrefix& prefix, const QString& name);
+bool removeSetting(const WinePrefix& prefix, const QString& name);
+
 // Starts `program` under Wine in the prefix, in `workingDir`, with `extra`
 // added to the prefix's environment.
 void start(QProcess& process, const WinePrefix& prefix, const QString& program, const QString& workingDir,

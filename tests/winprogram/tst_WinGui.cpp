@@ -1,0 +1,125 @@
+// The Windows program's window under Wine: it opens and stays up while the
+// update check it runs at start comes and goes (a check ended on a worker
+// thread used to crash the program as that thread ended), a second start hands
+// over to it and exits 0, and closing it keeps the window's state in the
+// registry.
+#include "ProductIdentity.h"
+#include "WineDesktop.h"
+#include "WineProgram.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString mainTitle = QStringLiteral(QUORBILAN_PRODUCT_NAME " " QUORBILAN_VERSION_TEXT);
+
+// An address on this machine where nothing answers: the start-up check fails
+// at once, silently, and schedules the next one.
+QString refusedFeedUrl()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return QStringLiteral("https://127.0.0.1:%1/update/quorbilan.xml.gz").arg(port);
+}
+
+} // namespace
+
+class TestWinGui : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void staysUpAcrossStartsWithAnUpdateCheckDue();
+    void secondStartHandsOverAndClosingKeepsTheWindowState();
+
+private:
+    void startProgram(QProcess& program, const WinePrefix& prefix, const QString& cwd);
+    void closeByMenu(QProcess& program);
+};
+
+void TestWinGui::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        QSKIP("needs an X display (ctest runs this under xvfb-run)");
+    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        QSKIP("needs xdotool (scripts/setup.sh installs it)");
+}
+
+void TestWinGui::startProgram(QProcess& program, const WinePrefix& prefix, const QString& cwd)
+{
+    WineDesktop::start(program, prefix, WinePrefix::programPath(), cwd,
+                       {QStringLiteral("QUORBILAN_UPDATE_URL=") + refusedFeedUrl()});
+    QVERIFY(program.waitForStarted(60000));
+    QTRY_VERIFY_WITH_TIMEOUT(WineDesktop::windows(mainTitle).size() == 1 || program.state() == QProcess::NotRunning,
+                             120000);
+    QCOMPARE(WineDesktop::windows(mainTitle).size(), 1);
+}
+
+// File > Exit: the orderly way out, which saves the window's state.
+void TestWinGui::closeByMenu(QProcess& program)
+{
+    const QStringList windows = WineDesktop::windows(mainTitle);
+    QCOMPARE(windows.size(), 1);
+    WineDesktop::keys(windows.first(), {QStringLiteral("alt+f"), QStringLiteral("x")});
+    QVERIFY(program.waitForFinished(120000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+}
+
+void TestWinGui::staysUpAcrossStartsWithAnUpdateCheckDue()
+{
+    WinePrefix prefix;
+    QVERIFY2(prefix.isValid(), qPrintable(prefix.errorString()));
+    QTemporaryDir cwd;
+    QVERIFY(cwd.isValid());
+    for (int start = 1; start <= 10; ++start) {
+        // No next check stored: the silent check runs a second after the window opens.
+        WineDesktop::removeSetting(prefix, QStringLiteral("UpdateChecker_NextCheck"));
+        QProcess program;
+        startProgram(program, prefix, cwd.path());
+        // The check has ended once it has stored when the next one is due.
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            QDateTime::fromString(WineDesktop::setting(prefix, QStringLiteral("UpdateChecker_NextCheck")), Qt::ISODate)
+                    .isValid()
+                || program.state() == QProcess::NotRunning,
+            qPrintable(QStringLiteral("start %1: no check ended").arg(start)), 120000);
+        QVERIFY2(program.state() == QProcess::Running, qPrintable(QStringLiteral("start %1 ended").arg(start)));
+        closeByMenu(program);
+        // A crash on the check's thread would have left a dump here.
+        QCOMPARE(QDir(cwd.path()).entryList({QStringLiteral("*.dmp")}, QDir::Files), QStringList());
+    }
+}
+
+void TestWinGui::secondStartHandsOverAndClosingKeepsTheWindowState()
+{
+    WinePrefix prefix;
+    QVERIFY2(prefix.isValid(), qPrintable(prefix.errorString()));
+    QTemporaryDir cwd;
+    QVERIFY(cwd.isValid());
+    WineDesktop::removeSetting(prefix, QStringLiteral("WindowGeometry"));
+    QProcess first;
+    startProgram(first, prefix, cwd.path());
+
+    // A second start finds the first, brings it forward and ends at once.
+    const WineRun second = prefix.run(WinePrefix::programPath(), {}, cwd.path());
+    QVERIFY(second.finished);
+    QCOMPARE(second.exitCode, 0);
+    QCOMPARE(first.state(), QProcess::Running);
+    QCOMPARE(WineDesktop::windows(mainTitle).size(), 1);
+
+    closeByMenu(first);
+    QVERIFY(!WineDesktop::setting(prefix, QStringLiteral("WindowGeometry")).isEmpty());
+    QVERIFY(!WineDesktop::setting(prefix, QStringLiteral("WindowState")).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestWinGui)
+#include "tst_WinGui.moc"
