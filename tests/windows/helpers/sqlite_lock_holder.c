@@ -23,8 +23,7 @@ int main(int argc, char** argv)
     }
     fputs("holding\n", stdout);
     fflush(stdout);
-    while (getchar() != EOF) {
-    }
+    while (getchar() != EOF) { }
     sqlite3_exec(db, "ROLLBACK", NULL, NULL, NULL);
     sqlite3_close(db);
     return 0;

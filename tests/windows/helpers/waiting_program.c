@@ -5,7 +5,6 @@ int main(void)
 {
     fputs("running\n", stdout);
     fflush(stdout);
-    while (getchar() != EOF) {
-    }
+    while (getchar() != EOF) { }
     return 0;
 }
