@@ -31,7 +31,7 @@ CrashReportBox::CrashReportBox(QWidget* parent)
         : style()->standardIcon(QStyle::SP_MessageBoxCritical, nullptr, this);
     icon->setPixmap(shown.pixmap(iconSize, iconSize));
     icon->setAlignment(Qt::AlignTop);
-    auto* text = new QLabel(QString::fromStdWString(expandPlaceholders(record.message, true)), messageArea);
+    auto* text = new QLabel(QString::fromStdWString(reportBoxMessage()), messageArea);
     text->setTextFormat(Qt::PlainText);
     text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* messageLayout = new QHBoxLayout(messageArea);

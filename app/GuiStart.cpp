@@ -19,6 +19,7 @@ int runGui(QuorbilanApp& app)
     std::unique_ptr<MainWindow> window = createMainWindow(app);
     window->show();
     const int result = QApplication::exec();
+    app.exitCode = result;
     // Waits for a running compaction and profile search.
     window.reset();
     return result;

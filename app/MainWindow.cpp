@@ -369,8 +369,8 @@ void MainWindow::slotCheckUpdates()
     QUpdateChecker* checker = updateChecker();
     if (!checker)
         return;
-    checker->setSilent(false);
-    checker->setSilentMessages(false);
+    // The user's check shows its dialog and messages by itself; the
+    // schedule's checks stay silent.
     checker->checkForUpdate(true, 0);
 }
 
@@ -392,6 +392,8 @@ void MainWindow::setupUpdateChecker()
     connect(checker, &QUpdateChecker::updateAvailable, this, &MainWindow::slotNewVersionAvailable);
     // A skipped version is no longer announced; the next one shows the link again.
     connect(checker, &QUpdateChecker::versionSkipped, updateLabel, &QLabel::hide);
+    // The user's check is under way: the menu says so instead of starting it again.
+    connect(checker, &QUpdateChecker::manualCheckRunning, checkForUpdatesAction, &QAction::setDisabled);
     // Checks of the schedule are silent: only the link tells of a new version.
     checker->setSilent(true);
     checker->setSilentMessages(true);

@@ -1,13 +1,18 @@
 # Lays out the Windows program as it ships: quorbilan.exe, the Qt plugins it
 # loads and every DLL any of them needs that is not part of Windows, then zips
 # the folder. Run in script mode by the Windows build's "deploy" target:
-#   cmake -DEXE=... -DQT_PREFIX=... -DOBJDUMP=... -DSEARCH_DIRS=a;b -DDEPLOY_DIR=...
+#   cmake -DEXE=... -DQT_PREFIX=... -DOBJDUMP=... -DSEARCH_DIRS=a|b -DDEPLOY_DIR=...
 #         -DZIP=... -DZIP_FOLDER=... -P WindowsDeploy.cmake
+cmake_minimum_required(VERSION 3.25)
+
 foreach(var EXE QT_PREFIX OBJDUMP SEARCH_DIRS DEPLOY_DIR ZIP ZIP_FOLDER)
     if(NOT DEFINED ${var})
         message(FATAL_ERROR "WindowsDeploy.cmake needs ${var}")
     endif()
 endforeach()
+
+# The folders come separated by "|": a ";" does not survive the build tool.
+string(REPLACE "|" ";" SEARCH_DIRS "${SEARCH_DIRS}")
 
 file(REMOVE_RECURSE ${DEPLOY_DIR})
 file(MAKE_DIRECTORY ${DEPLOY_DIR})

@@ -34,7 +34,7 @@ QApplicationEx::~QApplicationEx()
 {
     releaseVersionInfo();
     if (updateChecker && releaseUpdateChecker)
-        releaseUpdateChecker(updateChecker);
+        releaseUpdateChecker(updateChecker, exitCode);
     updateChecker = nullptr;
     delete languageTable;
     languageTable = nullptr;

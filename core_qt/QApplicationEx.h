@@ -59,6 +59,9 @@ public:
     AppSettings* settings = nullptr;
     LanguageTable* languageTable = nullptr;
     QUpdateChecker* updateChecker = nullptr;
+    // What the event loop returned, for a teardown that has to end the
+    // process itself (see releaseUpdateChecker).
+    int exitCode = 0;
 
 private:
     // The four numbers of the program's own file version.
@@ -76,8 +79,9 @@ private:
     void releaseVersionInfo();
 
     VersionNumbers* versionInfo = nullptr;
-    // Stops the checker, starts an armed installer and deletes the checker.
-    // Set by createUpdateChecker: the framework itself does not link the
-    // update service.
-    void (*releaseUpdateChecker)(QUpdateChecker* checker) = nullptr;
+    // Stops the checker, starts an armed installer and deletes the checker;
+    // ends the process with `exitCode` when a check it abandoned is still
+    // running. Set by createUpdateChecker: the framework itself does not link
+    // the update service.
+    void (*releaseUpdateChecker)(QUpdateChecker* checker, int exitCode) = nullptr;
 };

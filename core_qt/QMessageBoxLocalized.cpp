@@ -81,6 +81,9 @@ int QMessageBoxLocalized::showModal(QWidget* parent, QMessageBox::Icon icon, con
     QMessageBoxLocalized box(parent);
     box.setIcon(icon);
     box.setWindowTitle(title);
+    // The texts carry names, paths and messages from outside: a name that
+    // looks like a tag is shown as typed, never drawn as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     box.setStandardButtons(buttons);
     box.setDefaultButton(defaultButton);

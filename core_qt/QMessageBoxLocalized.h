@@ -14,6 +14,7 @@ public:
 
     int exec() override;
 
+    // Modal boxes of one call; the text is plain text, shown as written.
     static int critical(QWidget* parent, const QString& title, const QString& text,
                         QMessageBox::StandardButtons buttons,
                         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);

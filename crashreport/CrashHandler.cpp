@@ -43,6 +43,12 @@ std::wstring expandPlaceholders(const std::wstring& text, bool fileNameOnly)
     return result;
 }
 
+std::wstring reportBoxMessage()
+{
+    const CrashHandler& record = CrashHandler::instance();
+    return expandPlaceholders(record.message, isInCurrentFolder(record.dumpFilePath));
+}
+
 std::wstring reportMailBody(bool dumpAttached)
 {
     const CrashHandler& record = CrashHandler::instance();
@@ -127,7 +133,7 @@ bool appendNumber(Char* out, std::size_t capacity, std::size_t& length, int valu
 
 template <typename Char>
 bool formatName(Char* out, std::size_t capacity, const Char* exe, const Char* version, const Char* winver,
-                const CrashTime& time)
+                const CrashTime& time, int variant)
 {
     if (capacity == 0)
         return false;
@@ -145,21 +151,23 @@ bool formatName(Char* out, std::size_t capacity, const Char* exe, const Char* ve
         && appendNumber(out, capacity, length, time.day) && appendChars(out, capacity, length, underscore)
         && appendNumber(out, capacity, length, time.hour) && appendChars(out, capacity, length, dot)
         && appendNumber(out, capacity, length, time.minute) && appendChars(out, capacity, length, dot)
-        && appendNumber(out, capacity, length, time.second) && appendChars(out, capacity, length, extension);
+        && appendNumber(out, capacity, length, time.second)
+        && (variant < 2 || (appendChars(out, capacity, length, dash) && appendNumber(out, capacity, length, variant)))
+        && appendChars(out, capacity, length, extension);
 }
 
 } // namespace
 
 bool formatDumpName(char* out, std::size_t capacity, const char* exe, const char* version, const char* winver,
-                    const CrashTime& time)
+                    const CrashTime& time, int variant)
 {
-    return formatName(out, capacity, exe, version, winver, time);
+    return formatName(out, capacity, exe, version, winver, time, variant);
 }
 
 bool formatDumpName(wchar_t* out, std::size_t capacity, const wchar_t* exe, const wchar_t* version,
-                    const wchar_t* winver, const CrashTime& time)
+                    const wchar_t* winver, const CrashTime& time, int variant)
 {
-    return formatName(out, capacity, exe, version, winver, time);
+    return formatName(out, capacity, exe, version, winver, time, variant);
 }
 
 bool appendText(char* out, std::size_t capacity, std::size_t& length, const char* text)

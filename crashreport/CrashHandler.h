@@ -5,8 +5,9 @@
 #include <string>
 
 // The crash reporter of a GUI run: once installed, the first fatal fault of any
-// thread writes a dump into the current folder, offers to mail it to support
-// and ends the process with exit code 1. A console run never installs it.
+// thread writes a dump into the current folder (the user's temporary folder
+// when that cannot take it), offers to mail it to support and ends the process
+// with exit code 1. A console run never installs it.
 class CrashHandler
 {
 public:
@@ -54,6 +55,14 @@ std::wstring winverString();
 // The file-name part of a path.
 std::wstring pathFileName(const std::wstring& path);
 
+// Whether the file lies directly in the process's current folder.
+bool isInCurrentFolder(const std::wstring& path);
+
+// The report box's text about the record's dump: its file name alone when it
+// lies in the current folder, as the user expects it there; its whole path
+// when it had to go elsewhere.
+std::wstring reportBoxMessage();
+
 // The report mail's body about the record's dump, the additional info
 // appended. A mail that cannot carry the dump asks for the file to be attached
 // instead of saying that it is.
@@ -84,14 +93,19 @@ struct CrashTime
 // The UTC calendar time of seconds since 1970; safe inside a signal handler.
 CrashTime crashTimeFromEpoch(std::int64_t seconds);
 
+// How many names a dump tries in one folder before it goes on to the next:
+// the plain name, then "-2" ... "-9" before the extension.
+inline constexpr int dumpNameVariants = 9;
+
 // Writes "<exe>_<version>_<winver>_<Y>-<M>-<D>_<h>.<m>.<s>.dmp" into out, which
-// holds capacity characters with the terminator. False, with nothing promised
-// about out, when the name would not fit. No allocation: safe inside a signal
+// holds capacity characters with the terminator; a variant from 2 on goes
+// before the extension as "-<variant>". False, with nothing promised about
+// out, when the name would not fit. No allocation: safe inside a signal
 // handler.
 bool formatDumpName(char* out, std::size_t capacity, const char* exe, const char* version, const char* winver,
-                    const CrashTime& time);
+                    const CrashTime& time, int variant = 1);
 bool formatDumpName(wchar_t* out, std::size_t capacity, const wchar_t* exe, const wchar_t* version,
-                    const wchar_t* winver, const CrashTime& time);
+                    const wchar_t* winver, const CrashTime& time, int variant = 1);
 
 // Appends text at out[length]; false when it and the terminator would not fit.
 bool appendText(char* out, std::size_t capacity, std::size_t& length, const char* text);

@@ -14,14 +14,17 @@ extern volatile LONG reportingThread;
 // The process's top-level exception filter once the handler is installed.
 LONG WINAPI crashExceptionFilter(EXCEPTION_POINTERS* exception);
 
-// Writes the minidump of the first crash into the current folder and runs the
-// report; false for every later call and whenever no dump could be written.
+// Writes the minidump of the first crash into the current folder, else into
+// the user's temporary folder, and runs the report; false for every later call
+// and whenever no folder took the dump.
 bool writeMiniDump(EXCEPTION_POINTERS* exception);
 
 // The dump's full path for a crash at that UTC time: the current folder, the
 // executable's name, the version, the system and the time. Empty when it would
 // not fit the path buffer.
 std::wstring miniDumpPath(const SYSTEMTIME& time);
+// The same in another folder, the name's variant (2 and on) before the extension.
+std::wstring miniDumpPath(const SYSTEMTIME& time, const std::wstring& folder, int variant);
 
 // Makes every later SetUnhandledExceptionFilter call of the process return null
 // and change nothing.

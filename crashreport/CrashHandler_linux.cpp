@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <exception>
@@ -55,6 +56,8 @@ struct Prepared
     char appName[bufferSize];
     char appVersion[bufferSize];
     char supportEmail[bufferSize];
+    // Where the dump goes when the current folder cannot take it.
+    char tempFolder[bufferSize];
     char winver[256];
     char iconId[16];
     char buildId[2 * 64 + 1];
@@ -223,6 +226,13 @@ bool sentByProcess(const siginfo_t* info)
     return info && (info->si_code == SI_USER || info->si_code == SI_TKILL || info->si_code == SI_QUEUE);
 }
 
+// abort(), and so qFatal and std::terminate, sends the signal to the program's
+// own thread: no other process had a hand in it.
+bool raisedBySelf(const siginfo_t* info)
+{
+    return sentByProcess(info) && info->si_pid == pid_t(syscall(SYS_getpid));
+}
+
 void setFaultSignalsBlocked(bool blocked)
 {
     sigset_t set;
@@ -267,7 +277,9 @@ void writeDump(int fd, int signal, const siginfo_t* info, const void* context, l
     writeText(fd, "\n");
     if (terminateCalled.load())
         writeText(fd, "Reason: std::terminate\n");
-    if (sentByProcess(info)) {
+    if (raisedBySelf(info)) {
+        writeText(fd, "Raised by: the program itself\n");
+    } else if (sentByProcess(info)) {
         writeText(fd, "Sent by process: ");
         writeNumber(fd, info->si_pid);
         writeText(fd, " (user ");
@@ -291,20 +303,72 @@ void writeDump(int fd, int signal, const siginfo_t* info, const void* context, l
     writeBacktrace(fd);
 }
 
-// <current folder>/<dump name>; false when the path would not fit.
-bool buildDumpPath(char* path)
+// The current folder into folder; false when it is gone or its path would not
+// fit. The system call itself: the C library's getcwd falls back to reading
+// directories, with malloc, for a folder outside the process's root.
+bool currentFolder(char* folder)
 {
-    if (!getcwd(path, bufferSize))
+    const long length = syscall(SYS_getcwd, folder, bufferSize);
+    return length > 0 && folder[0] == '/';
+}
+
+// <folder>/<dump name>; false when the path would not fit.
+bool buildDumpPath(char* path, const char* folder, const CrashTime& time, int variant)
+{
+    std::size_t length = 0;
+    path[0] = 0;
+    if (!appendText(path, bufferSize, length, folder))
         return false;
-    std::size_t length = std::strlen(path);
     if (length == 0 || path[length - 1] != '/') {
         if (!appendText(path, bufferSize, length, "/"))
             return false;
     }
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
     return formatDumpName(path + length, bufferSize - length, prepared.exeName, prepared.appVersion, prepared.winver,
-                          crashTimeFromEpoch(now.tv_sec));
+                          time, variant);
+}
+
+// A new file of the dump's name in folder, its path in path; -1 when the
+// folder takes none. The name is predictable, so whatever already has it (a
+// link planted to be written through, a FIFO that would block the open for
+// good, an earlier dump) is never opened: the next variant is tried instead.
+int createDumpFile(char* path, const char* folder, const CrashTime& time)
+{
+    for (int variant = 1; variant <= dumpNameVariants; ++variant) {
+        if (!buildDumpPath(path, folder, time, variant))
+            return -1;
+        for (;;) {
+            // For the user's eyes only: it holds the process's memory layout,
+            // and the temporary folder is shared.
+            const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+            if (fd >= 0)
+                return fd;
+            if (errno != EINTR)
+                break;
+        }
+        if (errno != EEXIST && errno != ELOOP)
+            return -1;
+    }
+    return -1;
+}
+
+// Writes the whole dump into a new file in folder; false, leaving nothing
+// behind, when the folder cannot take it.
+bool writeDumpInto(char* path, const char* folder, const CrashTime& time, int signal, const siginfo_t* info,
+                   const void* context, long thread)
+{
+    const int fd = createDumpFile(path, folder, time);
+    if (fd < 0)
+        return false;
+    writeFailed = false;
+    writeDump(fd, signal, info, context, thread);
+    if (close(fd) != 0)
+        writeFailed = true;
+    if (writeFailed) {
+        // A full disk: a cut dump would only mislead, and the box would offer it.
+        unlink(path);
+        return false;
+    }
+    return true;
 }
 
 // The report box runs in a fresh start of the program; this thread waits for it.
@@ -368,27 +432,21 @@ void onFatalSignal(int signal, siginfo_t* info, void* context)
     }
     reportingThread.store(self);
 
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const CrashTime time = crashTimeFromEpoch(now.tv_sec);
+    // The current folder first; a program started from / or from a folder
+    // since deleted still has its report in the temporary folder.
+    char current[bufferSize];
+    const char* folders[] = {currentFolder(current) ? current : nullptr, prepared.tempFolder};
     char path[bufferSize];
-    if (!buildDumpPath(path)) {
-        fallBackToDefault(signal);
-        return;
+    for (const char* folder : folders) {
+        if (folder && writeDumpInto(path, folder, time, signal, info, context, self)) {
+            startReportProcess(path);
+            _exit(1);
+        }
     }
-    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        fallBackToDefault(signal);
-        return;
-    }
-    writeDump(fd, signal, info, context, self);
-    if (close(fd) != 0)
-        writeFailed = true;
-    if (writeFailed) {
-        // A full disk: a cut dump would only mislead, and the box would offer it.
-        unlink(path);
-        fallBackToDefault(signal);
-        return;
-    }
-    startReportProcess(path);
-    _exit(1);
+    fallBackToDefault(signal);
 }
 
 void onTerminate()
@@ -454,6 +512,20 @@ std::wstring pathFileName(const std::wstring& path)
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
+bool isInCurrentFolder(const std::wstring& path)
+{
+    char folder[bufferSize];
+    if (!currentFolder(folder))
+        return false;
+    const std::wstring::size_type slash = path.find_last_of(L'/');
+    if (slash == std::wstring::npos)
+        return false;
+    std::wstring current = utf8ToWide(folder);
+    if (current.size() > 1 && current.back() == L'/')
+        current.pop_back();
+    return path.substr(0, slash == 0 ? 1 : slash) == current;
+}
+
 void onDumpWritten(const wchar_t* dumpPath)
 {
     CrashHandler::instance().dumpFilePath = dumpPath ? dumpPath : L"";
@@ -470,6 +542,10 @@ void CrashHandler::install()
     copyText(prepared.appName, bufferSize, wideToUtf8(record.appName));
     copyText(prepared.appVersion, bufferSize, wideToUtf8(record.appVersion));
     copyText(prepared.supportEmail, bufferSize, wideToUtf8(record.supportEmail));
+    // The user's temporary folder as the environment names it now: the
+    // handler cannot read the environment safely.
+    const char* temp = std::getenv("TMPDIR");
+    copyText(prepared.tempFolder, bufferSize, temp && temp[0] == '/' ? temp : "/tmp");
     copyText(prepared.winver, sizeof prepared.winver, wideToUtf8(winverString()));
     copyText(prepared.iconId, sizeof prepared.iconId, std::to_string(record.iconId));
     prepared.buildId[0] = 0;

@@ -20,6 +20,64 @@ DumpWrittenCallback dumpWrittenCallback = nullptr;
 using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE, PMINIDUMP_EXCEPTION_INFORMATION,
                                                 PMINIDUMP_USER_STREAM_INFORMATION, PMINIDUMP_CALLBACK_INFORMATION);
 
+// The current folder; empty when it does not fit the path buffer.
+std::wstring currentFolder()
+{
+    wchar_t folder[bufferSize];
+    const DWORD length = GetCurrentDirectoryW(bufferSize, folder);
+    return length == 0 || length >= bufferSize ? std::wstring() : std::wstring(folder, length);
+}
+
+// The user's temporary folder (TMP, TEMP, the profile or the Windows folder).
+std::wstring tempFolder()
+{
+    wchar_t folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    return length == 0 || length > MAX_PATH ? std::wstring() : std::wstring(folder, length);
+}
+
+// A new file of the dump's name in folder, its path in path. The name is
+// predictable, so whatever already has it is never opened, let alone
+// replaced, and no link is followed: the next variant is tried instead.
+HANDLE createDumpFile(const std::wstring& folder, const SYSTEMTIME& time, std::wstring& path)
+{
+    for (int variant = 1; variant <= dumpNameVariants; ++variant) {
+        path = miniDumpPath(time, folder, variant);
+        if (path.empty())
+            return INVALID_HANDLE_VALUE;
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            return file;
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            return INVALID_HANDLE_VALUE;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+// The dump's path once written whole into a new file in folder; empty, with
+// nothing left behind, when the folder cannot take it.
+std::wstring writeDumpInto(const std::wstring& folder, const SYSTEMTIME& time, MiniDumpWriteDumpFunction writeDump,
+                           MINIDUMP_EXCEPTION_INFORMATION& information)
+{
+    std::wstring path;
+    HANDLE file = createDumpFile(folder, time, path);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    // No callback record at all: a zeroed one makes some implementations call
+    // address 0.
+    const bool written
+        = writeDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal, &information, nullptr, nullptr);
+    CloseHandle(file);
+    if (!written) {
+        // A cut dump would only mislead, and the box would offer it.
+        DeleteFileW(path.c_str());
+        return {};
+    }
+    return path;
+}
+
 } // namespace
 
 volatile LONG dumpAttempted = 0;
@@ -57,6 +115,20 @@ std::wstring pathFileName(const std::wstring& path)
     return name;
 }
 
+bool isInCurrentFolder(const std::wstring& path)
+{
+    std::wstring folder = currentFolder();
+    if (folder.empty())
+        return false;
+    if (folder.back() != L'\\' && folder.back() != L'/')
+        folder += L'\\';
+    const std::wstring::size_type separator = path.find_last_of(L"\\/");
+    if (separator == std::wstring::npos || separator + 1 != folder.size())
+        return false;
+    return CompareStringOrdinal(path.c_str(), int(folder.size()), folder.c_str(), int(folder.size()), TRUE)
+        == CSTR_EQUAL;
+}
+
 void disableSetUnhandledExceptionFilter()
 {
     HMODULE module = GetModuleHandleW(L"kernelbase");
@@ -85,6 +157,11 @@ void disableSetUnhandledExceptionFilter()
 
 std::wstring miniDumpPath(const SYSTEMTIME& now)
 {
+    return miniDumpPath(now, currentFolder(), 1);
+}
+
+std::wstring miniDumpPath(const SYSTEMTIME& now, const std::wstring& folder, int variant)
+{
     wchar_t exeName[bufferSize];
     const DWORD exeLength = GetModuleFileNameW(nullptr, exeName, bufferSize);
     if (exeLength == 0 || exeLength >= bufferSize)
@@ -101,14 +178,14 @@ std::wstring miniDumpPath(const SYSTEMTIME& now)
     wchar_t dumpName[bufferSize];
     const std::wstring winver = winverString();
     if (!formatDumpName(dumpName, bufferSize, exeName, CrashHandler::instance().appVersion.c_str(), winver.c_str(),
-                        time))
+                        time, variant))
         return {};
 
-    // A path that would not fit is refused, never cut: no dump then.
+    // A path that would not fit is refused, never cut: not in this folder then.
     wchar_t path[bufferSize];
-    const DWORD folderLength = GetCurrentDirectoryW(bufferSize, path);
-    if (folderLength == 0 || folderLength >= bufferSize - 1)
+    if (folder.empty() || folder.size() >= bufferSize - 1)
         return {};
+    wcscpy(path, folder.c_str());
     PathAddBackslashW(path);
     std::size_t length = wcslen(path);
     if (!appendText(path, bufferSize, length, dumpName))
@@ -123,37 +200,32 @@ bool writeMiniDump(EXCEPTION_POINTERS* exception)
     HMODULE debugHelp = LoadLibraryW(L"dbghelp.dll");
     if (!debugHelp)
         return false;
+    auto writeDump = reinterpret_cast<MiniDumpWriteDumpFunction>(
+        reinterpret_cast<void*>(GetProcAddress(debugHelp, "MiniDumpWriteDump")));
+    if (!writeDump) {
+        FreeLibrary(debugHelp);
+        return false;
+    }
     SYSTEMTIME now{};
     GetSystemTime(&now);
-    const std::wstring dumpPath = miniDumpPath(now);
-    if (dumpPath.empty()) {
-        FreeLibrary(debugHelp);
-        return false;
-    }
-    const wchar_t* path = dumpPath.c_str();
-
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        FreeLibrary(debugHelp);
-        return false;
-    }
     MINIDUMP_EXCEPTION_INFORMATION information{};
     information.ThreadId = GetCurrentThreadId();
     information.ExceptionPointers = exception;
     information.ClientPointers = FALSE;
 
-    auto writeDump = reinterpret_cast<MiniDumpWriteDumpFunction>(
-        reinterpret_cast<void*>(GetProcAddress(debugHelp, "MiniDumpWriteDump")));
-    // No callback record at all: a zeroed one makes some implementations call
-    // address 0.
-    const bool written = writeDump
-        && writeDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal, &information, nullptr, nullptr);
-    CloseHandle(file);
+    // The current folder first; a program started from a folder the user
+    // cannot write, such as its own under Program Files, still has its report.
+    std::wstring path;
+    for (const std::wstring& folder : {currentFolder(), tempFolder()}) {
+        path = writeDumpInto(folder, now, writeDump, information);
+        if (!path.empty())
+            break;
+    }
     FreeLibrary(debugHelp);
-    if (!written)
+    if (path.empty())
         return false;
     if (dumpWrittenCallback)
-        dumpWrittenCallback(path);
+        dumpWrittenCallback(path.c_str());
     return true;
 }
 
@@ -183,7 +255,7 @@ void onDumpWritten(const wchar_t* dumpPath)
     lstrcpynW(params.customCaptions[XMSGBOX_CAPTION_YES], record.sendButtonText.c_str(), 260);
     lstrcpynW(params.customCaptions[XMSGBOX_CAPTION_NO], record.cancelButtonText.c_str(), 260);
 
-    const std::wstring text = expandPlaceholders(record.message, true);
+    const std::wstring text = reportBoxMessage();
     const std::wstring title = expandPlaceholders(record.caption, false);
     const int result = XMessageBox(nullptr, text.c_str(), title.c_str(), 0x60000014, &params);
     if (result == IDYES)

@@ -115,7 +115,8 @@ recipeHash() {
 }
 
 # --- Qt -------------------------------------------------------------------------
-qtPatch=$root/scripts/windows/qtbase-optional-wintab.patch
+# Our patches of Qt for this build, applied in name order.
+qtPatches=("$root"/scripts/windows/qtbase-*.patch)
 qtOptions=(
     -DCMAKE_BUILD_TYPE=Release
     -DBUILD_SHARED_LIBS=ON
@@ -130,6 +131,8 @@ qtOptions=(
     -DFEATURE_dbus=OFF
     -DFEATURE_sql=OFF
     -DFEATURE_printsupport=OFF
+    # The Direct2D platform plugin: not used, and it builds the Wintab sources too.
+    -DFEATURE_direct2d=OFF
     -DFEATURE_xml=OFF
     -DFEATURE_zstd=OFF
     -DFEATURE_freetype=OFF
@@ -141,15 +144,30 @@ qtOptions=(
     -DFEATURE_system_doubleconversion=OFF
 )
 qtVersion=$(versionOf qt6-base)
-qtPrefix=$cache/qt-$qtVersion-$(recipeHash "${qtOptions[@]}" "$(cat "$qtPatch")")
+qtPrefix=$cache/qt-$qtVersion-$(recipeHash "${qtOptions[@]}" "$(cat "${qtPatches[@]}")")
 
 if [ -f "$qtPrefix/.complete" ]; then
     stage "Qt $qtVersion for Windows: in the cache ($qtPrefix)"
 else
-    stage "Qt $qtVersion for Windows: unpacking"
     work=$cache/work/qtbase
-    unpack qt6-base "$work/src"
-    logged patch -d "$work/src" -p1 -i "$qtPatch"
+    # An interrupted build of the same sources goes on where it stopped; a
+    # patch added since is applied on top.
+    if [ -f "$work/source-version" ] && [ "$(cat "$work/source-version")" = "$qtVersion" ]; then
+        stage "Qt $qtVersion for Windows: resuming the build in $work"
+    else
+        stage "Qt $qtVersion for Windows: unpacking"
+        rm -rf "$work"
+        unpack qt6-base "$work/src"
+        echo "$qtVersion" >"$work/source-version"
+        : >"$work/patches-applied"
+    fi
+    for qtPatch in "${qtPatches[@]}"; do
+        patchName=$(basename "$qtPatch")
+        if ! grep -qxF "$patchName" "$work/patches-applied"; then
+            logged patch -d "$work/src" -p1 -i "$qtPatch"
+            echo "$patchName" >>"$work/patches-applied"
+        fi
+    done
     stage "Qt $qtVersion for Windows: configuring"
     rm -rf "$qtPrefix"
     logged cmake -S "$work/src" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \

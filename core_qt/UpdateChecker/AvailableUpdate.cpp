@@ -1,5 +1,6 @@
 #include "AvailableUpdate.h"
 
+#include "FeedLimits.h"
 #include "LanguageTable.h"
 #include "OsVersion.h"
 #include "ProcessHelpers.h"
@@ -19,7 +20,7 @@ constexpr const char* fromXmlName = "AvailableUpdate::fromXML";
 // The notes shown: well under a second to build and lay out. Real notes are a
 // few kilobytes; a feed that holds more is cut with a visible "…".
 constexpr qsizetype maxNotesChars = 32 * 1024;
-// HTML of the notes' table past which no further version's rows are added.
+// HTML of the notes' table past which no further row is added.
 constexpr qsizetype maxNotesHtmlChars = 96 * 1024;
 const QString cutMark = QStringLiteral("\u2026");
 
@@ -58,6 +59,24 @@ bool hasAttribute(const tinyxml2::XMLElement* element, const char* name)
 QString attributeText(const tinyxml2::XMLElement* element, const char* name)
 {
     return QString::fromUtf8(element->Attribute(name));
+}
+
+// A version's name as people read it: "3.1 " and "3.1\n" are 3.1.
+QString versionName(const tinyxml2::XMLElement* version)
+{
+    return attributeText(version, "name").trimmed();
+}
+
+// Every version name of the history is one the dialog can show and the
+// comparison can take, whether or not it is newer than the running one.
+bool hasSaneVersionNames(const tinyxml2::XMLElement* history)
+{
+    for (auto* element = history->FirstChildElement("version"); element;
+         element = element->NextSiblingElement("version")) {
+        if (hasAttribute(element, "name") && !FeedLimits::isSaneVersionName(versionName(element)))
+            return false;
+    }
+    return true;
 }
 
 const tinyxml2::XMLElement* htmlInLanguage(const tinyxml2::XMLElement* item, const char* language)
@@ -106,6 +125,11 @@ bool AvailableUpdate::fromXML(const QByteArray& feed)
     const QByteArray language = languageCode().toLatin1();
     UPDATE_LOG(logger, spdlog::level::info, fromXmlName, "Locale: {}", language.toStdString());
 
+    // Refused before the parser spends time and memory on it.
+    if (const QString limit = FeedLimits::exceeded(feed); !limit.isEmpty()) {
+        UPDATE_LOG(logger, spdlog::level::warn, fromXmlName, "UpdateChecker: the feed has {}", limit.toStdString());
+        return false;
+    }
     tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
     if (document.Parse(feed.constData()) != tinyxml2::XML_SUCCESS)
         return false;
@@ -120,18 +144,25 @@ bool AvailableUpdate::fromXML(const QByteArray& feed)
                    download ? "history" : "download");
         return false;
     }
+    if (!hasSaneVersionNames(history)) {
+        UPDATE_LOG(logger, spdlog::level::warn, fromXmlName,
+                   "UpdateChecker: a <version> name is longer than {} characters or has more than {} parts",
+                   FeedLimits::maxVersionNameChars, FeedLimits::maxVersionParts);
+        return false;
+    }
 
     for (auto* element = history->FirstChildElement("version"); element;
          element = element->NextSiblingElement("version")) {
         const bool noInstall = hasAttribute(element, "noInstall");
         const bool tmpInstall = hasAttribute(element, "tmpInstall");
         const bool saveToDownloads = hasAttribute(element, "saveToDownloads");
-        const char* name = element->Attribute("name");
-        if (!name) {
+        if (!hasAttribute(element, "name")) {
             UPDATE_LOG(logger, spdlog::level::warn, fromXmlName,
                        "UpdateChecker: <version> without the name attribute, skipped");
             continue;
         }
+        const QString nameText = versionName(element);
+        const std::string name = nameText.toStdString();
         if (compareVersions(name, running) <= 0)
             break;
 
@@ -155,7 +186,7 @@ bool AvailableUpdate::fromXML(const QByteArray& feed)
             version.date = QDate::fromString(QString::fromUtf8(date), QStringLiteral("d.M.yyyy"));
         else
             version.date = today.isValid() ? today : QDate::currentDate();
-        version.name = QString::fromUtf8(name);
+        version.name = nameText;
         if (noInstall) {
             UPDATE_LOG(logger, spdlog::level::info, fromXmlName, "UpdateChecker: {} is noInstall", name);
             version.noInstall = true;
@@ -181,9 +212,11 @@ bool AvailableUpdate::fromXML(const QByteArray& feed)
             bool cut = false;
             QString text = leadingText(html->GetText(), notesLeft, &cut);
             notesCut = notesCut || cut;
-            notesLeft -= text.size();
+            // The type is shown too, as the name of its image.
+            const QString typeText = QString::fromUtf8(type);
+            notesLeft -= text.size() + typeText.size();
             convertReleaseNotesMarkup(text);
-            version.items.append({QString::fromUtf8(type), text});
+            version.items.append({typeText, text});
         }
         versions.append(version);
     }
@@ -228,11 +261,15 @@ QString AvailableUpdate::releaseNotesHtml() const
                                              : QStringLiteral("released on %1");
     QString html = QStringLiteral("<html><body><table cellspacing='0' cellpadding='2' style='padding-top: 10px;'>");
     bool cut = notesCut;
+    // Checked before every row, so that no count of versions or items makes it long.
+    const auto full = [&] {
+        const bool over = html.size() > maxNotesHtmlChars;
+        cut = cut || over;
+        return over;
+    };
     for (const UpdateVersion& version : versions) {
-        if (html.size() > maxNotesHtmlChars) {
-            cut = true;
+        if (full())
             break;
-        }
         const QString day = QStringLiteral("%1 %2 %3")
                                 .arg(version.date.day())
                                 .arg(QLocale::system().monthName(version.date.month(), QLocale::LongFormat))
@@ -247,7 +284,7 @@ QString AvailableUpdate::releaseNotesHtml() const
         html += QStringLiteral("</tr>");
 
         const qsizetype count = version.items.size();
-        for (qsizetype i = 0; i < count; ++i) {
+        for (qsizetype i = 0; i < count && !full(); ++i) {
             QString style;
             if (i == 0)
                 style = QStringLiteral("style='padding-top: 5px;'");

@@ -3,14 +3,30 @@
 #include "QApplicationEx.h"
 
 #include "QUpdateChecker.h"
+#include "UpdateCheckJob.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
-void stopAndDelete(QUpdateChecker* checker)
+// How long the quit lets an abandoned check wind down: an aborted request
+// ends in moments, a check stuck in the system does not.
+constexpr std::chrono::milliseconds abandonedCheckGrace{1500};
+
+void stopAndDelete(QUpdateChecker* checker, int exitCode)
 {
     checker->stop();
     checker->runPendingInstaller();
     delete checker;
+    // A check still running would race the toolkit's teardown, which
+    // follows now: the process ends here instead. Settings are written as
+    // they change, so nothing is lost.
+    if (!UpdateCheckJob::waitForThreads(abandonedCheckGrace)) {
+        std::fflush(nullptr);
+        std::_Exit(exitCode);
+    }
 }
 
 } // namespace

@@ -43,17 +43,39 @@ struct StreamWindows
     unsigned outputFree() const { return unsigned(s.avail_out); }
 };
 
+// A gzip file may hold several members one after the other, which gzip -d
+// reads as one text; bytes after the last member that do not begin another
+// are ignored, as gzip -d ignores them. A zlib stream stands alone.
 struct ZlibDecoder : StreamWindows<z_stream, Bytef>
 {
     bool gzip = false;
+    // Where bytes after a member are looked for when none are pending.
+    QIODevice* source = nullptr;
 
     void init() { gzip ? inflateInit2(&s, 31) : inflateInit(&s); }
     int step(bool)
     {
         const int r = inflate(&s, Z_NO_FLUSH);
+        if (r == Z_STREAM_END && gzip && anotherMemberFollows()) {
+            inflateReset(&s);
+            return 0;
+        }
         return r == Z_STREAM_END ? 1 : r == Z_OK ? 0 : -1;
     }
     void end() { inflateEnd(&s); }
+
+private:
+    // The two magic bytes of a gzip header, from the pending input and, where
+    // that ends, from the source without taking them.
+    bool anotherMemberFollows() const
+    {
+        char head[2];
+        const qint64 pending = qMin<qint64>(s.avail_in, 2);
+        std::memcpy(head, s.next_in, size_t(pending));
+        if (pending < 2 && source->peek(head + pending, 2 - pending) != 2 - pending)
+            return false;
+        return uchar(head[0]) == 0x1f && uchar(head[1]) == 0x8b;
+    }
 };
 
 struct Bzip2Decoder : StreamWindows<bz_stream, char>
@@ -81,8 +103,8 @@ struct LzmaAloneDecoder : StreamWindows<lzma_stream, uint8_t>
     void end() { lzma_end(&s); }
 };
 
-// 16 KiB in, 32 KiB out per step; input after the end of the first stream is
-// not read. A failed step or a short write gives -1; what was written stays.
+// 16 KiB in, 32 KiB out per step; input after the end of the stream is not
+// read (gzip reads on while members follow). A failed step or a short write gives -1; what was written stays.
 template <class Decoder>
 qint64 blockLoop(Decoder& decoder, QIODevice* source, QIODevice* destination, StreamObserver* observer,
                  bool emptyReadFails)
@@ -236,6 +258,7 @@ qint64 inflateStream(QIODevice* source, QIODevice* destination, bool gzip, Strea
 {
     ZlibDecoder decoder;
     decoder.gzip = gzip;
+    decoder.source = source;
     return blockLoop(decoder, source, destination, observer, false);
 }
 

@@ -24,13 +24,24 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace {
 
 const QString fallbackInstallerName = QStringLiteral("QuorbilanSetup.exe");
 const int highestNumber = 999;
 const char jobFunction[] = "QDownloadProgressDlg::downloadThread";
-// Seconds without a byte that end the installer's request.
+// Milliseconds without a byte that end the installer's request.
 constexpr int installerTimeoutMs = 60 * 1000;
+// Less than this in a minute ends it too: a server that sends a byte now and
+// then would otherwise hold the download for hours.
+constexpr qint64 installerMinimumBytes = 32 * 1024;
+constexpr int installerRateWindowMs = 60 * 1000;
+// Bytes of UTF-8 a name may take: file systems allow 255, less the " (999)"
+// a numbered name adds.
+constexpr int maxNameBytes = 255 - 6;
+// A suffix longer than this is no extension worth keeping whole.
+constexpr int maxKeptSuffix = 16;
 // Names taken by someone else between the choice and the open, before giving up.
 constexpr int saveAttempts = 10;
 
@@ -84,7 +95,30 @@ bool isWindowsDeviceName(const QString& name)
     return devices.contains(stem, Qt::CaseInsensitive);
 }
 
+// `name` cut to at most maxNameBytes of UTF-8, keeping a short suffix and
+// never splitting a character.
+QString shortenedName(const QString& name)
+{
+    if (name.toUtf8().size() <= maxNameBytes)
+        return name;
+    const int dot = int(name.lastIndexOf(QLatin1Char('.')));
+    QString suffix = dot > 0 && name.size() - dot <= maxKeptSuffix + 1 ? name.mid(dot) : QString();
+    QString stem = name.left(name.size() - suffix.size());
+    const qsizetype room = maxNameBytes - suffix.toUtf8().size();
+    while (!stem.isEmpty() && stem.toUtf8().size() > room) {
+        stem.chop(1);
+        if (!stem.isEmpty() && stem.back().isHighSurrogate())
+            stem.chop(1);
+    }
+    // Windows drops trailing dots and blanks from names.
+    while (stem.endsWith('.') || stem.endsWith(' '))
+        stem.chop(1);
+    return stem + suffix;
+}
+
 } // namespace
+
+qint64 maxInstallerBytes = qint64(1) << 30;
 
 QString installerFileName(const QString& url)
 {
@@ -96,7 +130,7 @@ QString installerFileName(const QString& url)
         name.chop(1);
     if (name.isEmpty())
         return fallbackInstallerName;
-    return isWindowsDeviceName(name) ? QStringLiteral("_") + name : name;
+    return shortenedName(isWindowsDeviceName(name) ? QStringLiteral("_") + name : name);
 }
 
 QString downloadTargetPath(const QString& fileName, bool saveToDownloads, QString& error)
@@ -199,19 +233,45 @@ void QDownloadProgressDlg::setupUi()
     setPaddedButtonText(installButton);
 }
 
-bool saveNewFile(const QString& path, const QByteArray& data, QString& error, bool* taken)
+bool openNewFile(QFile& file, const QString& path, QString& error, bool* taken)
 {
     if (taken)
         *taken = false;
-    QFile file(path);
+    file.setFileName(path);
     // Never a file that is there already: another one of that name may have
     // come since the name was chosen.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        if (taken)
-            *taken = QFileInfo(path).exists() || QFileInfo(path).isSymLink();
-        error = QString("Unable to open file '%1': %2").arg(path, file.errorString());
-        return false;
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return true;
+    if (taken)
+        *taken = QFileInfo(path).exists() || QFileInfo(path).isSymLink();
+    error = QString("Unable to open file '%1': %2").arg(path, file.errorString());
+    return false;
+}
+
+namespace {
+
+// Closes a written file; false with `error` when any of it did not reach the disk.
+bool closeWritten(QFile& file, QString& error)
+{
+    bool written = file.flush();
+    QString reason = file.errorString();
+    file.close();
+    if (written && file.error() != QFileDevice::NoError) {
+        written = false;
+        reason = file.errorString();
     }
+    if (!written)
+        error = QString("Unable to write file '%1': %2").arg(file.fileName(), reason);
+    return written;
+}
+
+} // namespace
+
+bool saveNewFile(const QString& path, const QByteArray& data, QString& error, bool* taken)
+{
+    QFile file;
+    if (!openNewFile(file, path, error, taken))
+        return false;
     // A short write is no error of its own: the rest is written until the
     // system refuses it and says why. The reason is read before close(),
     // which forgets it.
@@ -222,17 +282,15 @@ bool saveNewFile(const QString& path, const QByteArray& data, QString& error, bo
             break;
         done += count;
     }
-    bool written = done == data.size() && file.flush();
-    QString reason = file.errorString();
-    file.close();
-    if (written && file.error() != QFileDevice::NoError) {
-        written = false;
-        reason = file.errorString();
+    if (done != data.size()) {
+        error = QString("Unable to write file '%1': %2").arg(path, file.errorString());
+        file.close();
+        file.remove();
+        return false;
     }
-    if (written)
+    if (closeWritten(file, error))
         return true;
     // A cut-off installer must never be started: the part written goes too.
-    error = QString("Unable to write file '%1': %2").arg(path, reason);
     file.remove();
     return false;
 }
@@ -245,35 +303,16 @@ void QDownloadProgressDlg::downloadThread()
         emit progressError(failed + QStringLiteral("The update names no file to download."));
         return;
     }
-    std::unique_ptr<QFileDownloader> downloader(createFileDownloader(url, nullptr, "QFileDownloader"));
-    downloader->transferTimeoutMs = updateTransferTimeoutMs(installerTimeoutMs);
-    connect(downloader.get(), &QFileDownloader::downloadProgress, this, &QDownloadProgressDlg::slotDownloadProgress);
 
-    UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: downloading...");
-    if (runningDownload.begin(downloader.get(), cancelled))
-        downloader->download();
-    runningDownload.end();
-    if (cancelled.load())
-        return;
-
-    if (downloader->networkError != 0) {
-        QString text = failed + QString("QNetworkReply::NetworkError %1").arg(downloader->networkError);
-        if (!downloader->errorString.isEmpty())
-            text += QStringLiteral(": ") + downloader->errorString;
-        emit progressError(text);
-        return;
-    }
-    if (downloader->data.isEmpty()) {
-        emit progressError(failed + QStringLiteral("The server sent an empty file."));
-        return;
-    }
-
+    // The file is chosen and opened before the transfer: a name or a folder
+    // that cannot be had is known before a byte is fetched, and the body goes
+    // to disk as it arrives.
     updateInstaller->setLogger(logger);
     const QString fileName = installerFileName(url);
     UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: file name is '{}'", fileName.toStdString());
-
     QString error;
     QString path;
+    QFile file;
     bool taken = true;
     for (int attempt = 0; taken && attempt < saveAttempts; ++attempt) {
         path = downloadTargetPath(fileName, saveToDownloads, error);
@@ -284,13 +323,60 @@ void QDownloadProgressDlg::downloadThread()
         }
         UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: downloadFullPath is '{}'",
                    path.toStdString());
-        UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: done ({} bytes)", downloader->data.size());
-        if (saveNewFile(path, downloader->data, error, &taken))
+        if (openNewFile(file, path, error, &taken))
             break;
         if (!taken || attempt + 1 == saveAttempts) {
             emit progressError(error);
             return;
         }
+    }
+
+    std::unique_ptr<QFileDownloader> downloader(createFileDownloader(url, nullptr, "QFileDownloader"));
+    downloader->transferTimeoutMs = updateTransferTimeoutMs(installerTimeoutMs);
+    downloader->minimumBytes = installerMinimumBytes;
+    downloader->rateWindowMs = updateDeadlineMs(installerRateWindowMs);
+    downloader->maxBodySize = maxInstallerBytes;
+    downloader->output = &file;
+    connect(downloader.get(), &QFileDownloader::downloadProgress, this, &QDownloadProgressDlg::slotDownloadProgress);
+
+    UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: downloading...");
+    if (runningDownload.begin(downloader.get(), cancelled))
+        downloader->download();
+    runningDownload.end();
+
+    // Anything but a whole body leaves no file behind: a cut-off installer
+    // must never be started.
+    QString failure;
+    if (cancelled.load()) {
+        failure = QStringLiteral("cancelled");
+    } else if (downloader->networkError != 0) {
+        failure = failed + QString("QNetworkReply::NetworkError %1").arg(downloader->networkError);
+        if (!downloader->errorString.isEmpty())
+            failure += QStringLiteral(": ") + downloader->errorString;
+    } else if (downloader->bodyTooLarge) {
+        failure = failed
+            + QStringLiteral("The file is larger than %1, the most the program downloads.")
+                  .arg(formatByteSize(maxInstallerBytes));
+    } else if (!downloader->writeError.isEmpty()) {
+        failure = QString("Unable to write file '%1': %2").arg(path, downloader->writeError);
+    } else if (downloader->bodyBytes == 0) {
+        failure = failed + QStringLiteral("The server sent an empty file.");
+    }
+    if (failure.isEmpty()) {
+        UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: done ({} bytes)", downloader->bodyBytes);
+        // The last of it may be refused only as it is flushed.
+        closeWritten(file, failure);
+    }
+    if (!failure.isEmpty()) {
+        file.close();
+        file.remove();
+        // A temporary folder made for it goes too; the Downloads folder stays.
+        const QString folder = QFileInfo(path).absolutePath();
+        if (QDir(folder) != QDir(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)))
+            QDir().rmdir(folder);
+        if (!cancelled.load())
+            emit progressError(failure);
+        return;
     }
     UPDATE_LOG(logger, spdlog::level::info, jobFunction, "UpdateChecker: download saved to {}", path.toStdString());
 
@@ -316,9 +402,17 @@ void QDownloadProgressDlg::downloadThread()
 
 void QDownloadProgressDlg::slotDownloadProgress(qint64 bytesReceived, qint64 bytesTotal)
 {
-    progressBar->setMaximum(int(bytesTotal));
-    progressBar->setMinimum(0);
-    progressBar->setValue(int(bytesReceived));
+    if (bytesTotal < 0) {
+        // No length: a busy bar.
+        progressBar->setRange(0, 0);
+    } else {
+        // The bar counts in an int: a size past its range is shown in coarser units.
+        int shift = 0;
+        while ((bytesTotal >> shift) > std::numeric_limits<int>::max())
+            ++shift;
+        progressBar->setRange(0, int(bytesTotal >> shift));
+        progressBar->setValue(int(qBound<qint64>(0, bytesReceived, bytesTotal) >> shift));
+    }
     sizeLabel->setText(checker->translate("core/UpdateChecker/UpdateProgressSize")
                            .arg(formatByteSize(bytesReceived), formatByteSize(bytesTotal < 0 ? 0 : bytesTotal)));
 }

@@ -14,6 +14,7 @@ class logger;
 }
 
 class QCloseEvent;
+class QFile;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -73,14 +74,23 @@ private:
     std::future<void> downloadJob;
 };
 
+// The largest installer the program downloads, in bytes; tests lower it.
+extern qint64 maxInstallerBytes;
+
 // The installer's file name from its URL's path (never its query), without
-// the characters Windows forbids in names; a fixed name when nothing is left.
+// the characters Windows forbids in names, short enough for the file system
+// also once numbered; a fixed name when nothing is left.
 QString installerFileName(const QString& url);
 
 // The full path to save the download under: a free name in the Downloads
 // folder, or a new temporary folder that outlives the program; empty with
 // `error` set when neither can be had. An existing file is never chosen.
 QString downloadTargetPath(const QString& fileName, bool saveToDownloads, QString& error);
+
+// Opens a new file at `path` for writing, never one that is there already;
+// false with `error` naming the reason. `taken` tells that a file of that
+// name was there first: choose another name.
+bool openNewFile(QFile& file, const QString& path, QString& error, bool* taken = nullptr);
 
 // Writes `data` to a new file at `path`; false with `error` naming the
 // reason when any of it failed, and then nothing stays at `path`. `taken`

@@ -24,9 +24,23 @@ QString updateFeedUrlOverride()
     return qEnvironmentVariable("QUORBILAN_UPDATE_URL");
 }
 
-int updateTransferTimeoutMs(int normalMs)
+namespace {
+
+int replacedMs(const char* variable, int normalMs)
 {
     bool ok = false;
-    const int replacement = qEnvironmentVariableIntValue("QUORBILAN_UPDATE_TIMEOUT_MS", &ok);
+    const int replacement = qEnvironmentVariableIntValue(variable, &ok);
     return ok && replacement > 0 ? replacement : normalMs;
+}
+
+} // namespace
+
+int updateTransferTimeoutMs(int normalMs)
+{
+    return replacedMs("QUORBILAN_UPDATE_TIMEOUT_MS", normalMs);
+}
+
+int updateDeadlineMs(int normalMs)
+{
+    return replacedMs("QUORBILAN_UPDATE_DEADLINE_MS", normalMs);
 }

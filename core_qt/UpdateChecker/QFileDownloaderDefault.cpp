@@ -2,12 +2,15 @@
 
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSslCertificate>
 #include <QSslConfiguration>
+#include <QStorageInfo>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -92,38 +95,102 @@ void QFileDownloaderDefault::download()
     QEventLoop loop;
     connect(this, &QFileDownloaderDefault::finished, &loop, &QEventLoop::quit);
 
+    if (abortRequested) {
+        networkError = QNetworkReply::OperationCanceledError;
+        errorString = QStringLiteral("Operation canceled");
+        return;
+    }
     running = true;
     received.clear();
+    bodyBytes = 0;
+    windowBytes = 0;
+    ending = Ending::None;
     reply = manager->get(request);
     // The body is taken as it comes, so that a limit holds before it is all in memory.
     reply->setReadBufferSize(readBufferBytes);
     connect(reply, &QNetworkReply::downloadProgress, this, &QFileDownloader::downloadProgress);
     connect(reply, &QNetworkReply::sslErrors, this, &QFileDownloaderDefault::slotSslErrors);
     connect(reply, &QNetworkReply::readyRead, this, &QFileDownloaderDefault::takeBody);
-    connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
-        bool known = false;
-        const qint64 length = reply ? reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known) : 0;
-        if (known && maxBodySize >= 0 && length > maxBodySize)
-            refuseBody();
-    });
+    connect(reply, &QNetworkReply::metaDataChanged, this, &QFileDownloaderDefault::checkStatedLength);
+
+    // Both timers are children of the loop's frame: they go with this call.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, this, [this] { end(Ending::Deadline); });
+    if (deadlineMs > 0)
+        deadline.start(deadlineMs);
+    QTimer rate;
+    connect(&rate, &QTimer::timeout, this, &QFileDownloaderDefault::checkRate);
+    if (rateWindowMs > 0 && minimumBytes > 0)
+        rate.start(rateWindowMs);
+
+    // An abort() that came while the request was being made found no reply to end.
+    if (abortRequested)
+        end(Ending::Aborted);
     if (running)
         loop.exec();
+}
+
+void QFileDownloaderDefault::checkStatedLength()
+{
+    bool known = false;
+    const qint64 length = reply ? reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known) : 0;
+    if (!known)
+        return;
+    if (maxBodySize >= 0 && length > maxBodySize) {
+        refuseBody();
+        return;
+    }
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (!output || status < 200 || status >= 300)
+        return;
+    // Refused before a byte is written rather than when the disk is full.
+    const QStorageInfo storage(QFileInfo(output->fileName()).absolutePath());
+    if (storage.isValid() && storage.bytesAvailable() >= 0 && length - output->size() > storage.bytesAvailable()) {
+        writeError = QStringLiteral("No space left on device");
+        end(Ending::WriteFailed);
+    }
+}
+
+void QFileDownloaderDefault::checkRate()
+{
+    if (windowBytes < minimumBytes)
+        end(Ending::TooSlow);
+    windowBytes = 0;
 }
 
 void QFileDownloaderDefault::takeBody()
 {
     if (!reply || !reply->isOpen())
         return;
-    if (bodyTooLarge) {
+    if (ending != Ending::None) {
         reply->skip(reply->bytesAvailable());
         return;
     }
     const qint64 available = reply->bytesAvailable();
-    if (maxBodySize >= 0 && received.size() + available > maxBodySize) {
+    if (maxBodySize >= 0 && bodyBytes + available > maxBodySize) {
         refuseBody();
         return;
     }
-    received += reply->read(available);
+    const QByteArray chunk = reply->read(available);
+    bodyBytes += chunk.size();
+    windowBytes += chunk.size();
+    if (!output) {
+        received += chunk;
+        return;
+    }
+    // A short write is no error of its own: the rest is written until the
+    // system refuses it and says why.
+    qint64 done = 0;
+    while (done < chunk.size()) {
+        const qint64 count = output->write(chunk.constData() + done, chunk.size() - done);
+        if (count <= 0) {
+            writeError = output->errorString();
+            end(Ending::WriteFailed);
+            return;
+        }
+        done += count;
+    }
 }
 
 void QFileDownloaderDefault::refuseBody()
@@ -132,23 +199,26 @@ void QFileDownloaderDefault::refuseBody()
         return;
     bodyTooLarge = true;
     received = QByteArray();
+    end(Ending::TooLarge);
+}
+
+void QFileDownloaderDefault::end(Ending why)
+{
+    if (ending != Ending::None)
+        return;
+    ending = why;
     if (reply)
         reply->abort();
 }
 
 void QFileDownloaderDefault::abort()
 {
+    abortRequested = true;
     if (!running)
         return;
-    abortRequested = true;
-    // The reply belongs to the downloader's thread: abort it there.
+    // The reply belongs to the downloader's thread: end it there.
     QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (reply)
-                reply->abort();
-        },
-        Qt::AutoConnection);
+        this, [this] { end(Ending::Aborted); }, Qt::AutoConnection);
 }
 
 void QFileDownloaderDefault::replyFinished(QNetworkReply* finishedReply)
@@ -158,16 +228,25 @@ void QFileDownloaderDefault::replyFinished(QNetworkReply* finishedReply)
             takeBody();
         lastModified = finishedReply->header(QNetworkRequest::LastModifiedHeader).toDateTime();
         httpStatus = finishedReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (bodyTooLarge) {
+        if (ending == Ending::TooLarge || ending == Ending::WriteFailed) {
             // Ended here on purpose: no network error, and nothing of the body kept.
             networkError = QNetworkReply::NoError;
             data = QByteArray();
         } else {
             networkError = finishedReply->error();
-            if (networkError == QNetworkReply::OperationCanceledError && !abortRequested) {
-                // Only the transfer time-out cancels without abort(); Qt calls it "Operation canceled".
+            if (networkError == QNetworkReply::OperationCanceledError && ending != Ending::Aborted) {
+                // Only our own limits cancel without abort(); Qt calls each "Operation canceled".
                 networkError = QNetworkReply::TimeoutError;
-                errorString = QStringLiteral("The server sent nothing for %1 seconds").arg(transferTimeoutMs / 1000.0);
+                if (ending == Ending::Deadline)
+                    errorString
+                        = QStringLiteral("The download did not finish within %1 seconds").arg(deadlineMs / 1000.0);
+                else if (ending == Ending::TooSlow)
+                    errorString = QStringLiteral("The server sent less than %1 bytes in %2 seconds")
+                                      .arg(minimumBytes)
+                                      .arg(rateWindowMs / 1000.0);
+                else
+                    errorString
+                        = QStringLiteral("The server sent nothing for %1 seconds").arg(transferTimeoutMs / 1000.0);
             } else if (networkError != QNetworkReply::NoError) {
                 errorString = finishedReply->errorString();
             } else {

@@ -37,11 +37,22 @@ protected:
     QNetworkReply* reply = nullptr;
 
 private:
-    // Moves what arrived into `received`; past maxBodySize ends the request.
+    // Why the request was ended before the server finished it.
+    enum class Ending { None, Aborted, Deadline, TooSlow, TooLarge, WriteFailed };
+
+    // Moves what arrived into `received` or `output`; past maxBodySize ends the request.
     void takeBody();
+    void checkStatedLength();
+    void checkRate();
+    // Ends the request on the downloader's thread.
+    void end(Ending why);
     void refuseBody();
 
     std::atomic<bool> running{false};
+    // Set by abort() from any thread, also before the request starts: a
+    // download() that begins afterwards ends at once.
     std::atomic<bool> abortRequested{false};
+    Ending ending = Ending::None;
     QByteArray received;
+    qint64 windowBytes = 0;
 };

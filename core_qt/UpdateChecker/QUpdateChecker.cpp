@@ -2,14 +2,13 @@
 
 #include "AppSettings.h"
 #include "AvailableUpdate.h"
-#include "CrashHandler.h"
 #include "LanguageTable.h"
 #include "OsVersion.h"
-#include "QCompress.h"
 #include "QDownloadProgressDlg.h"
 #include "QFileDownloader.h"
 #include "QMessageBoxEx.h"
 #include "QUpdatesDialog.h"
+#include "UpdateCheckJob.h"
 #include "UpdateInstaller.h"
 #include "UpdateLog.h"
 
@@ -18,7 +17,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <chrono>
 #include <limits>
 
 const QString SettingUpdateCheckerAuto = declareSettingKey("UpdateChecker_Auto");
@@ -27,15 +25,7 @@ const QString SettingUpdateCheckerSkipVersion = declareSettingKey("UpdateChecker
 
 namespace {
 
-enum NotAvailableReason { NoNewerVersion = 0, RequestFailed = 1, EmptyFeed = 2, UnparsableFeed = 3 };
-
 const char checkFunction[] = "QUpdateChecker::checkForUpdate";
-
-// A feed is a few kilobytes: a body past this on the wire is refused unread.
-constexpr qint64 maxFeedBodyBytes = 4 * 1024 * 1024;
-// Seconds without a byte that end the feed's request.
-constexpr int feedTimeoutMs = 30 * 1000;
-const char jobFunction[] = "QUpdateChecker::updateCheckThread";
 
 } // namespace
 
@@ -54,9 +44,9 @@ QUpdateChecker::QUpdateChecker(const QString& feedUrl, const QString& appName, c
 
     timer = new QTimer(this);
     timer->setSingleShot(true);
+    // The outcomes are not connected to their slots: each check's report
+    // acts on them in its own mode.
     connect(timer, &QTimer::timeout, this, &QUpdateChecker::slotCheckForUpdate);
-    connect(this, &QUpdateChecker::updateNotAvailable, this, &QUpdateChecker::slotUpdateNotAvailable);
-    connect(this, &QUpdateChecker::updateAvailable, this, &QUpdateChecker::slotUpdateAvailable);
 
     if (settings) {
         settings->registerValueInt(SettingUpdateCheckerAuto, 1);
@@ -69,11 +59,8 @@ QUpdateChecker::QUpdateChecker(const QString& feedUrl, const QString& appName, c
 
 QUpdateChecker::~QUpdateChecker()
 {
-    // A checker deleted without stop() must not leave its job writing into it.
-    if (checkRunning()) {
-        cancelled.exchange(true);
-        runningDownload.abortAndWait(checkFuture);
-    }
+    // A job left running must not report into a checker that is gone.
+    abandonCheck();
     delete availableUpdate;
 }
 
@@ -83,9 +70,14 @@ QString QUpdateChecker::translate(const char* key) const
     return languageTable ? languageTable->translate(path) : path;
 }
 
-bool QUpdateChecker::checkRunning() const
+bool QUpdateChecker::isChecking() const
 {
-    return checkFuture.valid() && checkFuture.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+    return job != nullptr;
+}
+
+bool QUpdateChecker::isManualCheckRunning() const
+{
+    return job && job->request.manual;
 }
 
 void QUpdateChecker::checkForUpdate(bool force, int intervalHours)
@@ -94,22 +86,18 @@ void QUpdateChecker::checkForUpdate(bool force, int intervalHours)
                osVersionName().toStdString());
     if (openDialog)
         return;
-    // A job that has reported its outcome only winds down: the check it ran is over.
-    if (checkRunning() && !jobReported.load()) {
-        // The user's check must get an answer: one that runs silently is
-        // dropped, and the user's own runs in its place.
-        if (!force)
+    if (isChecking()) {
+        // The user's check must get an answer: one of the schedule is left to
+        // run on alone, and the user's own runs in its place. The user's own
+        // is answered already: a second click does not start it again.
+        if (!force || isManualCheckRunning())
             return;
-        cancelled.exchange(true);
-        runningDownload.abortAndWait(checkFuture);
+        abandonCheck();
     }
 
     skipVersion = settings->valueString(SettingUpdateCheckerSkipVersion);
-    manualCheck = false;
-    cancelled.exchange(false);
     if (timer->isActive())
         timer->stop();
-    manualCheck = force;
 
     int interval = intervalHours;
     if (force) {
@@ -124,6 +112,14 @@ void QUpdateChecker::checkForUpdate(bool force, int intervalHours)
     const QDateTime stored = settings->valueDateTime(SettingUpdateCheckerNextCheck);
     if (stored.isValid() && stored > now) {
         nextCheck = stored;
+        // No check is ever planned further ahead than one interval: a later
+        // time comes from a clock that was wrong or a hand-edited setting,
+        // and believing it could stop the checks for good.
+        const QDateTime latest = now.addSecs(qint64(interval) * 3600);
+        if (interval > 0 && nextCheck > latest) {
+            nextCheck = latest;
+            settings->setValueDateTime(SettingUpdateCheckerNextCheck, nextCheck);
+        }
     } else {
         nextCheck = QDateTime();
         settings->setValueDateTime(SettingUpdateCheckerNextCheck, nextCheck);
@@ -139,11 +135,15 @@ void QUpdateChecker::checkForUpdate(bool force, int intervalHours)
 
     this->intervalHours = interval;
 
-    // A first call that is not forced waits for the user's consent to
-    // automatic checks; a forced one always runs.
-    if (!firstCheck || force || isAutoCheckEnabled())
-        startTimerIn(delayMs);
+    const bool first = firstCheck;
     firstCheck = false;
+    // The user's check starts here, in its own mode; the timer starts only
+    // checks of the schedule. A first call that is not forced waits for the
+    // user's consent to automatic checks.
+    if (force)
+        startCheck(true);
+    else if (!first || isAutoCheckEnabled())
+        startTimerIn(delayMs);
 }
 
 void QUpdateChecker::startTimerIn(qint64 ms)
@@ -196,104 +196,98 @@ void QUpdateChecker::remindLater()
 
 void QUpdateChecker::restartTimer()
 {
-    manualCheck = false;
-    cancelled.exchange(false);
     if (intervalHours != 0 && (isAutoCheckEnabled() || remindingLater))
         startTimerIn(qint64(intervalHours) * 3600 * 1000);
 }
 
 void QUpdateChecker::slotCheckForUpdate()
 {
-    // The job writes the feed that an open dialog reads.
-    if (openDialog || (checkRunning() && !jobReported.load()))
+    // The job's report replaces the feed that an open dialog reads.
+    if (openDialog || isChecking())
         return;
-    // The last job may still be releasing its request after its report.
-    if (checkFuture.valid())
-        checkFuture.wait();
-    jobReported.store(false);
-    checkFuture = std::async(std::launch::async, [this] {
-        CrashHandler::prepareThread();
-        updateCheckThread();
-    });
+    startCheck(false);
 }
 
-void QUpdateChecker::updateCheckThread()
+void QUpdateChecker::startCheck(bool manual)
 {
-    std::unique_ptr<QFileDownloader> downloader(createFileDownloader(feedUrl, nullptr, userAgent));
-    if (feedLastModified.isValid())
-        downloader->ifModifiedSince = feedLastModified;
-    downloader->maxBodySize = maxFeedBodyBytes;
-    downloader->transferTimeoutMs = updateTransferTimeoutMs(feedTimeoutMs);
-
-    UPDATE_LOG(logger, spdlog::level::info, jobFunction, "Updater: downloading {} ...", feedUrl.toStdString());
-    if (runningDownload.begin(downloader.get(), cancelled))
-        downloader->download();
-    runningDownload.end();
-    if (!cancelled.load())
-        reportFeed(*downloader);
+    UpdateCheckJob::Request request;
+    request.feedUrl = feedUrl;
+    request.userAgent = userAgent;
+    request.feedLastModified = feedLastModified;
+    request.cachedFeed = cachedFeed;
+    request.skipVersion = skipVersion;
+    request.currentVersion = currentVersion;
+    if (languageTable)
+        request.language = std::make_shared<const LanguageTable>(*languageTable);
+    request.logger = logger;
+    request.checker = this;
+    request.manual = manual;
+    job = UpdateCheckJob::start(std::move(request), this,
+                                [this](std::shared_ptr<UpdateCheckJob> finished) { takeReport(std::move(finished)); });
+    if (manual)
+        emit manualCheckRunning(true);
 }
 
-void QUpdateChecker::reportFeed(const QFileDownloader& downloader)
+void QUpdateChecker::abandonCheck()
 {
-    int reason = NoNewerVersion;
-    bool found = false;
-    if (downloader.networkError != 0) {
-        UPDATE_LOG(logger, spdlog::level::warn, jobFunction, "Updater: cannot connect, error {} ({})",
-                   downloader.networkError, downloader.errorString.toStdString());
-        reason = RequestFailed;
-    } else if (downloader.bodyTooLarge) {
-        // Nothing of it is kept, not even as the cache.
-        reason = UnparsableFeed;
-    } else {
-        const bool notModified = downloader.httpStatus == 304;
-        const QByteArray body = notModified ? cachedFeed : downloader.data;
+    if (!job)
+        return;
+    const bool manual = job->request.manual;
+    job->abandon();
+    job.reset();
+    if (manual)
+        emit manualCheckRunning(false);
+}
 
-        QByteArray feed;
-        if (!body.isEmpty()) {
-            UPDATE_LOG(logger, spdlog::level::info, jobFunction, "Updater: done ({} bytes)", body.size());
-            feed = QCompress::uncompress(body, QCompress::Gzip);
-        }
-        if (feed.isEmpty()) {
-            reason = EmptyFeed;
-        } else {
-            availableUpdate->setLogger(logger);
-            if (!availableUpdate->fromXML(feed)) {
-                reason = UnparsableFeed;
-            } else {
-                // Only a feed that could be used is kept for the next 304.
-                if (!notModified) {
-                    cachedFeed = body;
-                    if (downloader.lastModified.isValid())
-                        feedLastModified = downloader.lastModified;
-                }
-                if (availableUpdate->newestVersionName() != skipVersion)
-                    found = availableUpdate->hasUpdate();
-            }
-        }
+void QUpdateChecker::takeReport(std::shared_ptr<UpdateCheckJob> finished)
+{
+    // A report of a job abandoned after it had posted it.
+    if (!finished || finished != job)
+        return;
+    job.reset();
+    const bool manual = finished->request.manual;
+    if (manual)
+        emit manualCheckRunning(false);
+
+    if (!finished->newFeed.isEmpty()) {
+        cachedFeed = finished->newFeed;
+        if (finished->newLastModified.isValid())
+            feedLastModified = finished->newLastModified;
+    }
+    if (finished->update) {
+        delete availableUpdate;
+        availableUpdate = finished->update.release();
+        feedLanguage = finished->request.language;
     }
 
-    if (cancelled.load())
-        return;
-    jobReported.store(true);
-    if (found) {
-        emit updateAvailable(availableUpdate->newestVersionName());
+    if (finished->found) {
+        const QString version = availableUpdate->newestVersionName();
+        emit updateAvailable(version);
+        if (manual || showUpdateDialog)
+            showUpdatesDialog(mainWindow);
     } else {
-        const QString text = !downloader.sslErrors.isEmpty() ? downloader.sslErrors : downloader.errorString;
-        emit updateNotAvailable(reason, downloader.networkError, text);
+        emit updateNotAvailable(finished->reason, finished->networkError, finished->errorText);
+        showNotAvailable(finished->reason, finished->networkError, finished->errorText, manual || showMessages);
     }
 }
 
 void QUpdateChecker::slotUpdateNotAvailable(int nReason, int nNetworkError, QString extendedErrorMessage)
 {
-    if (manualCheck && showMessages) {
+    showNotAvailable(nReason, nNetworkError, extendedErrorMessage, showMessages);
+}
+
+void QUpdateChecker::showNotAvailable(int nReason, int nNetworkError, const QString& extendedErrorMessage,
+                                      bool messages)
+{
+    if (messages) {
         switch (nReason) {
-        case NoNewerVersion:
+        case UpdateCheckJob::NoNewerVersion:
             slotShowErrorMessage(
                 QString("<b>%1</b>").arg(translate("core/UpdateChecker/MessageNoUpdateAvailable")),
                 translate("core/UpdateChecker/MessageNoUpdateAvailableDescription").arg(appName, currentVersion),
                 appIcon);
             break;
-        case RequestFailed: {
+        case UpdateCheckJob::RequestFailed: {
             QString informative = networkErrorName(nNetworkError);
             if (!extendedErrorMessage.isEmpty())
                 informative += QStringLiteral(": ") + extendedErrorMessage;
@@ -396,11 +390,9 @@ void QUpdateChecker::stop()
         openDialog = nullptr;
     }
     timer->stop();
-    if (checkRunning()) {
-        // The quit must not wait for the request's time-out: it is aborted first.
-        cancelled.exchange(true);
-        runningDownload.abortAndWait(checkFuture);
-    }
+    // The quit waits for nothing: the job's request is aborted and whatever
+    // it still does ends with the process.
+    abandonCheck();
 }
 
 void QUpdateChecker::installAndQuit()

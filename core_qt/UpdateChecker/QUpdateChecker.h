@@ -6,11 +6,7 @@
 #include <QPointer>
 #include <QString>
 
-#include <atomic>
-#include <future>
 #include <memory>
-
-#include "RunningDownload.h"
 
 namespace spdlog {
 class logger;
@@ -19,9 +15,9 @@ class logger;
 class AppSettings;
 class AvailableUpdate;
 class LanguageTable;
-class QFileDownloader;
 class QTimer;
 class QWidget;
+class UpdateCheckJob;
 
 // Decides when the program looks for a new version, runs the look-up on a
 // worker thread and turns its outcome into the user's next step: nothing, a
@@ -37,12 +33,17 @@ public:
     ~QUpdateChecker() override;
 
     // Plans the next check from idle or waiting; does nothing while a dialog
-    // of the checker is open. A check that runs refuses an unforced call; a
-    // forced one stops it and runs at once.
+    // of the checker is open. A forced call is the user's check: it runs at
+    // once and shows its dialog and messages whatever setSilent() and
+    // setSilentMessages() say. A check that runs refuses an unforced call; a
+    // forced one leaves a running forced check alone and supersedes a
+    // scheduled one, without waiting for it.
     void checkForUpdate(bool force, int intervalHours);
     // Hours between automatic checks and after "Remind Me Later", also when
     // automatic checks are off.
     void setIntervalHours(int hours);
+    // Whether the checks of the schedule open the update dialog and show
+    // messages; the user's own checks always do.
     void setSilent(bool silent);
     void setSilentMessages(bool silent);
     bool isAutoCheckEnabled() const;
@@ -52,15 +53,17 @@ public:
     void remindLater();
     // The update dialog, then the download dialog when the user installs.
     void showUpdatesDialog(QWidget* parent);
-    // Closes an open dialog, stops the timer, aborts a running check and
-    // waits for it; nothing is emitted afterwards.
+    // Closes an open dialog, stops the timer and abandons a running check:
+    // its request is aborted, nothing waits for it and nothing is emitted
+    // afterwards.
     void stop();
     // Arms the downloaded installer and quits; nothing without a file.
     void installAndQuit();
     // Starts an armed installer; called once at teardown, after stop().
     void runPendingInstaller();
-    // The check job; runs on a worker thread.
-    void updateCheckThread();
+    // A check is under way; one the user asked for.
+    bool isChecking() const;
+    bool isManualCheckRunning() const;
     // The language table's text of the key path.
     QString translate(const char* key) const;
 
@@ -68,7 +71,6 @@ public:
     bool showUpdateDialog = true;
     bool showMessages = true;
     bool firstCheck = true;
-    bool manualCheck = false;
     bool remindingLater = false;
     QWidget* openDialog = nullptr;
     QTimer* timer = nullptr;
@@ -89,11 +91,6 @@ public:
     // Seconds before the first check of a run.
     int initialDelaySec = 0;
     QDateTime nextCheck;
-    std::future<void> checkFuture;
-    std::atomic<bool> cancelled{false};
-    // Set by the job as it reports its outcome; what runs after that only
-    // releases the request.
-    std::atomic<bool> jobReported{false};
     AvailableUpdate* availableUpdate = nullptr;
 
 signals:
@@ -101,8 +98,11 @@ signals:
     void updateNotAvailable(int nReason, int nNetworkError, QString extendedErrorMessage);
     // The user chose to skip this version.
     void versionSkipped(QString v);
+    // A check the user asked for started (true) or ended (false).
+    void manualCheckRunning(bool running);
 
 public slots:
+    // The outcomes as a check of the schedule meets them.
     void slotUpdateAvailable(QString v);
     void slotUpdateNotAvailable(int nReason, int nNetworkError, QString extendedErrorMessage);
     void slotShowErrorMessage(QString errMsg, QString informativeText, QIcon customIcon);
@@ -112,15 +112,20 @@ protected slots:
     void slotCheckForUpdate();
 
 private:
-    bool checkRunning() const;
     void restartTimer();
     // Single-shot after `ms`, held to what the timer takes.
     void startTimerIn(qint64 ms);
-    // Emits the outcome of a finished request, unless the check was stopped.
-    void reportFeed(const QFileDownloader& downloader);
+    // Starts a check job; `manual` is its mode, carried to its report.
+    void startCheck(bool manual);
+    // Lets the running check go on alone: it reports nothing.
+    void abandonCheck();
+    // The outcome of the job under way, on the GUI thread.
+    void takeReport(std::shared_ptr<UpdateCheckJob> finished);
+    void showNotAvailable(int nReason, int nNetworkError, const QString& extendedErrorMessage, bool messages);
 
-    // The request in flight, so that stop() can abort it.
-    RunningDownload runningDownload;
+    std::shared_ptr<UpdateCheckJob> job;
+    // The table the parsed feed in availableUpdate was read with.
+    std::shared_ptr<const LanguageTable> feedLanguage;
 };
 
 // Settings keys of the schedule and the user's choices.

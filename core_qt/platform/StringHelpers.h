@@ -20,5 +20,8 @@ std::wstring::size_type findNoCase(const std::wstring& text, const std::wstring&
 void trimWhitespace(std::wstring& text);
 
 // Orders version strings token by token: -1 when `a` is older than `b`, 0 when
-// they are equal, 1 when `a` is newer.
+// they are equal, 1 when `a` is newer. Trailing separators (white space,
+// punctuation) count for nothing; memory use does not grow with the length.
 int compareVersions(const std::string& a, const std::string& b);
+// The numbers and words of a version as compareVersions reads them: 3.0.12rc has four.
+std::size_t versionPartCount(const std::string& version);

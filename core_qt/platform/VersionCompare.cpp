@@ -1,7 +1,7 @@
 #include "StringHelpers.h"
 
 #include <algorithm>
-#include <vector>
+#include <string_view>
 
 namespace {
 
@@ -11,7 +11,7 @@ enum class TokenClass { Text, Separator, Numeric };
 struct Token
 {
     TokenClass tokenClass;
-    std::string text;
+    std::string_view text;
 };
 
 TokenClass classOf(unsigned char c)
@@ -24,30 +24,48 @@ TokenClass classOf(unsigned char c)
     return space || punctuation ? TokenClass::Separator : TokenClass::Text;
 }
 
-std::vector<Token> tokenize(const std::string& version)
+// Hands out the tokens one by one, so that no length of version costs memory.
+// Digits run together, other characters too; every separator byte stands alone.
+// Trailing separators are dropped: "3.0.0 " and "3.0.0." are the version 3.0.0
+// as a reader sees it, not a newer one.
+class Tokens
 {
-    std::vector<Token> tokens;
-    for (const char c : version) {
-        const TokenClass tokenClass = classOf(static_cast<unsigned char>(c));
-        if (!tokens.empty() && tokens.back().tokenClass == tokenClass && tokenClass != TokenClass::Separator)
-            tokens.back().text += c;
-        else
-            tokens.push_back({tokenClass, std::string(1, c)});
+public:
+    explicit Tokens(std::string_view version)
+        : rest(version)
+    {
+        while (!rest.empty() && classOf(static_cast<unsigned char>(rest.back())) == TokenClass::Separator)
+            rest.remove_suffix(1);
     }
-    return tokens;
-}
+
+    bool atEnd() const { return rest.empty(); }
+
+    Token next()
+    {
+        const TokenClass tokenClass = classOf(static_cast<unsigned char>(rest.front()));
+        std::size_t length = 1;
+        if (tokenClass != TokenClass::Separator) {
+            while (length < rest.size() && classOf(static_cast<unsigned char>(rest[length])) == tokenClass)
+                ++length;
+        }
+        const Token token{tokenClass, rest.substr(0, length)};
+        rest.remove_prefix(length);
+        return token;
+    }
+
+private:
+    std::string_view rest;
+};
 
 // Compares two digit runs by value without converting them, so that no length
 // of run can overflow: leading zeros dropped, then the longer run is larger.
-int compareNumbers(const std::string& a, const std::string& b)
+int compareNumbers(std::string_view a, std::string_view b)
 {
-    const std::string::size_type aStart = std::min(a.find_first_not_of('0'), a.size());
-    const std::string::size_type bStart = std::min(b.find_first_not_of('0'), b.size());
-    const std::string::size_type aLength = a.size() - aStart;
-    const std::string::size_type bLength = b.size() - bStart;
-    if (aLength != bLength)
-        return aLength < bLength ? -1 : 1;
-    const int order = a.compare(aStart, aLength, b, bStart, bLength);
+    a.remove_prefix(std::min(a.find_first_not_of('0'), a.size()));
+    b.remove_prefix(std::min(b.find_first_not_of('0'), b.size()));
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    const int order = a.compare(b);
     return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
@@ -55,28 +73,37 @@ int compareNumbers(const std::string& a, const std::string& b)
 
 int compareVersions(const std::string& a, const std::string& b)
 {
-    const std::vector<Token> aTokens = tokenize(a);
-    const std::vector<Token> bTokens = tokenize(b);
-    const std::size_t common = std::min(aTokens.size(), bTokens.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const Token& x = aTokens[i];
-        const Token& y = bTokens[i];
+    Tokens aTokens(a);
+    Tokens bTokens(b);
+    while (!aTokens.atEnd() && !bTokens.atEnd()) {
+        const Token x = aTokens.next();
+        const Token y = bTokens.next();
         if (x.tokenClass != y.tokenClass)
             return x.tokenClass < y.tokenClass ? -1 : 1;
         if (x.tokenClass == TokenClass::Numeric) {
             if (const int order = compareNumbers(x.text, y.text))
                 return order;
         } else if (x.tokenClass == TokenClass::Text) {
-            // std::string compares as unsigned bytes, a shorter prefix first.
+            // Views compare as unsigned bytes, a shorter prefix first.
             const int order = x.text.compare(y.text);
             if (order != 0)
                 return order < 0 ? -1 : 1;
         }
         // Two separators are equal whatever their characters.
     }
-    if (aTokens.size() == bTokens.size())
+    if (aTokens.atEnd() && bTokens.atEnd())
         return 0;
-    if (aTokens.size() > bTokens.size())
-        return aTokens[common].tokenClass == TokenClass::Text ? -1 : 1;
-    return bTokens[common].tokenClass == TokenClass::Text ? 1 : -1;
+    if (!aTokens.atEnd())
+        return aTokens.next().tokenClass == TokenClass::Text ? -1 : 1;
+    return bTokens.next().tokenClass == TokenClass::Text ? 1 : -1;
+}
+
+std::size_t versionPartCount(const std::string& version)
+{
+    std::size_t parts = 0;
+    for (Tokens tokens(version); !tokens.atEnd();) {
+        if (tokens.next().tokenClass != TokenClass::Separator)
+            ++parts;
+    }
+    return parts;
 }

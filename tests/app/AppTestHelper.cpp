@@ -1,6 +1,6 @@
 // A second process for the front-end tests, for what must run as another
 // user: app_test_helper logsave FILE saves a log to FILE and prints the title
-// and text of any error box.
+// and text of any error box as it shows them.
 #include "LogView.h"
 #include "ModalDriver.h"
 
@@ -25,7 +25,7 @@ int main(int argc, char** argv)
 
     whenShown<QFileDialog>(qApp, [target](QFileDialog* dialog) {
         whenShown<QMessageBox>(qApp, [](QMessageBox* box) {
-            std::printf("title %s\ntext %s\nicon %d\n", qPrintable(box->windowTitle()), qPrintable(box->text()),
+            std::printf("title %s\ntext %s\nicon %d\n", qPrintable(box->windowTitle()), qPrintable(shownMainText(box)),
                         int(box->icon()));
             box->button(QMessageBox::Ok)->click();
         });

@@ -11,8 +11,11 @@
 #include "QUpdatesDialog.h"
 #include "QuorbilanApp.h"
 
+#include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QTextBrowser>
+#include <QTextDocumentFragment>
 
 #include <cstdio>
 
@@ -74,8 +77,7 @@ bool updateDialogAnswered = false;
 
 bool checkDone(QUpdateChecker* checker)
 {
-    return !checker->checkFuture.valid()
-        || checker->checkFuture.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    return !checker->isChecking();
 }
 
 void answerUpdateDialog(const QString& button)
@@ -163,7 +165,7 @@ void quitDuringStall(MainWindow* window, QUpdateChecker* checker)
                 return false;
             const bool stalled = serverLog.readAll().contains(" stall ");
             serverLog.close();
-            return stalled && checker->checkFuture.valid();
+            return stalled && checker->isChecking();
         },
         30000);
     if (!arrived)
@@ -172,9 +174,93 @@ void quitDuringStall(MainWindow* window, QUpdateChecker* checker)
     window->close();
 }
 
-} // namespace
+// The start-up check is held back for real: its trust store
+// (QUORBILAN_UPDATE_CA) is a FIFO nobody writes yet, so its job blocks in
+// open() where no abort reaches it. Writes SCENARIO_CA into the FIFO.
+void releaseTrustStore()
+{
+    QFile source(qEnvironmentVariable("SCENARIO_CA"));
+    QFile fifo(qEnvironmentVariable("QUORBILAN_UPDATE_CA"));
+    if (!source.open(QIODevice::ReadOnly) || !fifo.open(QIODevice::WriteOnly))
+        say("cannot release the trust store");
+    fifo.write(source.readAll());
+}
 
-int main(int, char** argv)
+// Whether a thread of this process waits in open() for a FIFO's writer, as
+// the kernel names the wait.
+bool stuckInFifo()
+{
+    for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile wchan("/proc/self/task/" + task + "/wchan");
+        if (wchan.open(QIODevice::ReadOnly) && wchan.readAll() == "wait_for_partner")
+            return true;
+    }
+    return false;
+}
+
+// The user's check while the start-up check is stuck: the menu answers at
+// once, says the check runs, and the user's check gets its dialog.
+void manualDuringSlowCheck(MainWindow* window, QUpdateChecker* checker)
+{
+    if (!QTest::qWaitFor([&] { return checker->isChecking() && stuckInFifo(); }, 30000))
+        say("no stuck start-up check");
+    QAction* action = MainWindowDriver{window}.action("Check for updates...");
+    answerUpdateDialog("remindButton");
+    action->trigger();
+    say("menu returned");
+    say(QString("menu item while checking %1").arg(action->isEnabled() ? "enabled" : "disabled"));
+    releaseTrustStore();
+    if (!QTest::qWaitFor([&] { return updateDialogAnswered && !checker->openDialog && checkDone(checker); }, 30000))
+        say("no update dialog");
+    say(QString("menu item after the check %1").arg(action->isEnabled() ? "enabled" : "disabled"));
+    window->close();
+}
+
+// The quit while the start-up check is stuck for good.
+void quitDuringSlowCheck(MainWindow* window, QUpdateChecker* checker)
+{
+    if (!QTest::qWaitFor([&] { return checker->isChecking() && stuckInFifo(); }, 30000))
+        say("no stuck start-up check");
+    say("closing");
+    window->close();
+}
+
+// Automatic checks off: the user's check finds nothing; the next check of
+// the schedule finds 3.2 (at SCENARIO_NEXT_FEED) and, silent as the schedule
+// is, shows only the link.
+void manualThenScheduled(MainWindow* window, QUpdateChecker* checker)
+{
+    bool told = false;
+    whenShown<QMessageBox>(qApp, [&](QMessageBox* box) {
+        say("message " + QTextDocumentFragment::fromHtml(box->text()).toPlainText());
+        told = true;
+        box->accept();
+    });
+    MainWindowDriver{window}.action("Check for updates...")->trigger();
+    if (!QTest::qWaitFor([&] { return told && !checker->openDialog && checkDone(checker); }, 30000))
+        say("no message");
+
+    // Another file: what was cached of the first is no answer to it.
+    checker->feedUrl = qEnvironmentVariable("SCENARIO_NEXT_FEED");
+    checker->feedLastModified = QDateTime();
+    checker->cachedFeed.clear();
+    bool dialogShown = false;
+    whenShown<QUpdatesDialog>(qApp, [&](QUpdatesDialog* dialog) {
+        dialogShown = true;
+        dialog->findChild<QPushButton*>("remindButton")->click();
+    });
+    checker->timer->start(0);
+    QLabel* link = updateLabel(window);
+    if (!QTest::qWaitFor([&] { return link->isVisible() && !checker->openDialog && checkDone(checker); }, 30000))
+        say("no link");
+    QCoreApplication::processEvents();
+    say(QString("scheduled find %1").arg(dialogShown ? "opened the update dialog" : "showed the link only"));
+    // The watch for a dialog that must not show.
+    PendingAnswer::dropWaiting(qApp);
+    window->close();
+}
+
+int runScenario(char** argv)
 {
     const QString scenario = qEnvironmentVariable("SCENARIO");
     int appArgc = 1;
@@ -199,11 +285,27 @@ int main(int, char** argv)
                 skip(window.get(), checker);
             else if (scenario == "quitDuringStall")
                 quitDuringStall(window.get(), checker);
+            else if (scenario == "manualDuringSlowCheck")
+                manualDuringSlowCheck(window.get(), checker);
+            else if (scenario == "quitDuringSlowCheck")
+                quitDuringSlowCheck(window.get(), checker);
+            else if (scenario == "manualThenScheduled")
+                manualThenScheduled(window.get(), checker);
         });
         result = QApplication::exec();
+        app.exitCode = result;
         window.reset();
         say("window closed");
     }
     say("event loop ended");
+    return result;
+}
+
+} // namespace
+
+int main(int, char** argv)
+{
+    const int result = runScenario(argv);
+    say("application gone");
     return result;
 }

@@ -1,6 +1,7 @@
 #include "GuiStart.h"
 #include "IsolatedTestMain.h"
 #include "MainWindowDriver.h"
+#include "OtherUser.h"
 #include "ProgramFixture.h"
 #include "QuorbilanApp.h"
 #include "SqliteFixture.h"
@@ -30,6 +31,8 @@ private slots:
     void guiRunsUntilItsWindowCloses();
     void simultaneousStartsMakeOneServer();
     void staleLockOfACrashedStartIsTakenOver();
+    void otherUsersFilesDoNotStopTheStart_data();
+    void otherUsersFilesDoNotStopTheStart();
     void startWithoutDisplaySaysSo_data();
     void startWithoutDisplaySaysSo();
 
@@ -125,7 +128,7 @@ void TestGuiStart::guiRunsUntilItsWindowCloses()
     QProcessEnvironment env = worldEnvironment(world.path());
     env.insert("LOCALAPPDATA", fixture->localAppData());
     env.insert("APPDATA", fixture->appData());
-    const QString socket = world.filePath("tmp/quorbilan_single_instance");
+    const QString socket = singleInstanceSocketIn(world.path());
 
     QProcess first;
     first.setProcessEnvironment(env);
@@ -199,7 +202,7 @@ void TestGuiStart::staleLockOfACrashedStartIsTakenOver()
 {
     QTemporaryDir world;
     const QProcessEnvironment env = worldEnvironment(world.path());
-    const QString lockPath = world.filePath("tmp/quorbilan_single_instance.lock");
+    const QString lockPath = singleInstanceSocketIn(world.path()) + ".lock";
     // A start that died while it held the lock: the file names a process
     // that is gone.
     const pid_t crashed = ::fork();
@@ -217,9 +220,59 @@ void TestGuiStart::staleLockOfACrashedStartIsTakenOver()
     first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     first.start(QUORBILAN_EXE, QStringList{});
     QVERIFY(first.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(world.filePath("tmp/quorbilan_single_instance")), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(singleInstanceSocketIn(world.path())), 60000);
     // It took the lock over and gave it back once it served.
     QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(lockPath), 60000);
+    QCOMPARE(startProgram({}, env), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+    first.kill();
+    QVERIFY(first.waitForFinished(60000));
+}
+
+void TestGuiStart::otherUsersFilesDoNotStopTheStart_data()
+{
+    QTest::addColumn<QString>("planted");
+    QTest::newRow("another user's listener") << "listener";
+    QTest::newRow("another user's fifo as the lock") << "fifo";
+    QTest::newRow("another user's directory") << "directory";
+}
+
+void TestGuiStart::otherUsersFilesDoNotStopTheStart()
+{
+    QFETCH(QString, planted);
+    if (!OtherUser::available())
+        QSKIP("needs root to act as the user nobody");
+    // A temp folder shared with another user, as /tmp is, and no runtime
+    // folder: what the other user leaves there under the program's name.
+    QTemporaryDir world(QStringLiteral("/tmp/tst_GuiStart-XXXXXX"));
+    const QString shared = OtherUser::makeSharedFolder(world.path());
+    QVERIFY(!shared.isEmpty());
+    QProcessEnvironment env = worldEnvironment(world.path());
+    env.insert("TMPDIR", shared);
+    env.remove("XDG_RUNTIME_DIR");
+    const QString name = shared + "/quorbilan_single_instance";
+    std::unique_ptr<OtherUser::Listener> listener;
+    if (planted == "listener") {
+        listener = std::make_unique<OtherUser::Listener>(name);
+        QVERIFY(listener->listening);
+    } else if (planted == "fifo") {
+        QVERIFY(OtherUser::run({"mkfifo", name + ".lock"}));
+    } else {
+        QVERIFY(OtherUser::run({"mkdir", name}));
+    }
+
+    // The program starts, runs on and serves from a folder of its own user.
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    first.start(QUORBILAN_EXE, QStringList{});
+    QVERIFY(first.waitForStarted());
+    const QString socket
+        = QString("%1/quorbilan_single_instance-%2/quorbilan_single_instance").arg(shared).arg(::geteuid());
+    QTRY_VERIFY_WITH_TIMEOUT(first.state() != QProcess::Running || QFileInfo::exists(socket), 60000);
+    QVERIFY2(first.state() == QProcess::Running,
+             qPrintable(QString("the program ended with exit code %1").arg(first.exitCode())));
+    // A later start still hands over to it.
     QCOMPARE(startProgram({}, env), 0);
     QCOMPARE(first.state(), QProcess::Running);
     first.kill();

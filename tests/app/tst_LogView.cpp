@@ -29,6 +29,7 @@ private slots:
     void savedFileIsUtf8WithNewlines();
     void saveOverwritesAnExistingFile();
     void cancelledSaveWritesNothing();
+    void unwritableFolderReportsCannotWrite_data();
     void unwritableFolderReportsCannotWrite();
 
 private:
@@ -226,8 +227,17 @@ void TestLogView::cancelledSaveWritesNothing()
     QVERIFY(!QApplication::activeModalWidget());
 }
 
+void TestLogView::unwritableFolderReportsCannotWrite_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("plain name") << "locked";
+    // Shown as typed, not drawn as markup.
+    QTest::newRow("name like markup") << "<b>locked</b>";
+}
+
 void TestLogView::unwritableFolderReportsCannotWrite()
 {
+    QFETCH(QString, folder);
     // Root writes anywhere: the save runs in a child process as nobody.
     QStringList command{QString::fromUtf8(APP_TEST_HELPER)};
     if (::geteuid() == 0) {
@@ -242,8 +252,8 @@ void TestLogView::unwritableFolderReportsCannotWrite()
     QVERIFY(QFile::setPermissions(world.path(),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
                                       | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
-    const QString locked = world.filePath("locked");
-    QVERIFY(QDir().mkdir(locked));
+    const QString locked = world.filePath(folder);
+    QVERIFY(QDir().mkpath(locked));
     QVERIFY(QFile::setPermissions(locked,
                                   QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther
                                       | QFile::ReadGroup | QFile::ExeGroup));

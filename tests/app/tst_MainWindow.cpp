@@ -54,6 +54,8 @@ private slots:
     void droppedFolders();
     void addFromTheMenu();
     void removeCustomProfile();
+    void boxesShowNamesAsTyped_data();
+    void boxesShowNamesAsTyped();
     void refreshKeepsTicks();
     void refreshAfterARun();
     void runOverProfilesWithoutDatabases();
@@ -581,6 +583,50 @@ void TestMainWindow::removeCustomProfile()
     QVERIFY(QuorbilanApp::instance()->browsers()->customProfiles().empty());
     // Written by the next refresh or the close, not here.
     QCOMPARE(settings->valueStringList(SettingCustomProfiles), stored);
+}
+
+void TestMainWindow::boxesShowNamesAsTyped_data()
+{
+    QTest::addColumn<QString>("folder"); // below the test's folder
+    QTest::addColumn<bool>("listed"); // a custom profile already, or dropped
+    QTest::addColumn<QString>("prefix"); // the box's text before the name
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("dropped folder without databases") << "<b>bold</b>" << false << "No SQLite databases found in "
+                                                      << "";
+    QTest::newRow("removal of a custom profile") << "Data/<i>archive" << true << "Remove the custom profile "
+                                                 << " from the list?";
+}
+
+void TestMainWindow::boxesShowNamesAsTyped()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, listed);
+    QFETCH(QString, prefix);
+    QFETCH(QString, suffix);
+    const QString path = dir->filePath(folder);
+    QVERIFY(QDir().mkpath(path));
+    if (listed) {
+        QVERIFY(createBloatedDatabase(path + "/notes.sqlite", 50, 100, 10));
+        QuorbilanApp::instance()->settings->setValueStringList(SettingCustomProfiles, {"\t" + path});
+    }
+    MainWindowDriver w = openLoadedWindow();
+
+    QString shown;
+    whenShown<QMessageBox>(window.get(), [&](QMessageBox* box) {
+        shown = shownMainText(box);
+        box->button(listed ? QMessageBox::No : QMessageBox::Ok)->click();
+    });
+    QString name;
+    if (listed) {
+        QVERIFY(w.group("Custom profiles"));
+        whenShown<QMenu>(window.get(), [](QMenu* menu) { chooseEntry(menu, "Remove"); });
+        requestContextMenu(w.tree(), w.tree()->visualItemRect(w.group("Custom profiles")->child(0)).center());
+        name = QFileInfo(path).fileName();
+    } else {
+        w.dropFolder(path);
+        name = QDir::toNativeSeparators(path);
+    }
+    QCOMPARE(shown, prefix + name + suffix);
 }
 
 void TestMainWindow::refreshKeepsTicks()

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const char feedPath[] = "/update/quorbilan.xml.gz";
@@ -30,11 +32,19 @@ private slots:
     void automaticChecksOff();
     void skipHidesLink();
     void quitDuringStalledCheck();
+    void manualCheckDuringSlowCheck();
+    void quitDuringSlowCheck();
+    void scheduledCheckAfterManualIsSilent();
 
 private:
     // Runs the scenario in a new world below `world`; its output lines.
+    // `extra` adds to or replaces its environment.
     QStringList runScenario(const QString& world, const QString& scenario, const QString& feedUrl,
-                            int* exitCode = nullptr, qint64* tookMs = nullptr);
+                            int* exitCode = nullptr, qint64* tookMs = nullptr,
+                            const QProcessEnvironment& extra = QProcessEnvironment());
+    // A FIFO in `world` to stand for the trust store: a check that reads it
+    // blocks until the scenario writes it.
+    QString makeFifo(const QString& world) const;
     QString readLog(const QString& world) const;
 
     QTemporaryDir root;
@@ -53,7 +63,7 @@ void tst_UpdateService::initTestCase()
 }
 
 QStringList tst_UpdateService::runScenario(const QString& world, const QString& scenario, const QString& feedUrl,
-                                           int* exitCode, qint64* tookMs)
+                                           int* exitCode, qint64* tookMs, const QProcessEnvironment& extra)
 {
     QProcessEnvironment env = worldEnvironment(world);
     env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -62,6 +72,8 @@ QStringList tst_UpdateService::runScenario(const QString& world, const QString& 
     env.insert("SCENARIO", scenario);
     env.insert("SCENARIO_LOG", world + "/scenario.log");
     env.insert("SCENARIO_SERVER_LOG", server.root() + "/requests.log");
+    env.insert("SCENARIO_CA", certificates.caFile);
+    env.insert(extra);
     QProcess process;
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -197,9 +209,93 @@ void tst_UpdateService::quitDuringStalledCheck()
     qInfo("the whole run with its quit took %lld ms", took);
     QVERIFY2(exitCode == 0, qPrintable(lines.join('\n')));
     QVERIFY2(lines.contains("closing"), qPrintable(lines.join('\n')));
+    QVERIFY(!lines.contains("no stuck start-up check"));
     QVERIFY(lines.contains("event loop ended"));
     QVERIFY2(!lines.join('\n').contains("signal "), qPrintable(lines.join('\n')));
     QCOMPARE(server.requests().mid(before), QStringList{"/stall.xml.gz stall -"});
+}
+
+QString tst_UpdateService::makeFifo(const QString& world) const
+{
+    QDir().mkpath(world);
+    const QString fifo = world + "/ca.fifo";
+    if (mkfifo(QFile::encodeName(fifo).constData(), 0600) != 0)
+        return QString();
+    return fifo;
+}
+
+void tst_UpdateService::manualCheckDuringSlowCheck()
+{
+    const QString world = root.path() + "/slow";
+    QProcessEnvironment extra;
+    const QString fifo = makeFifo(world);
+    QVERIFY(!fifo.isEmpty());
+    extra.insert("QUORBILAN_UPDATE_CA", fifo);
+    int exitCode = -1;
+    const QStringList lines
+        = runScenario(world, "manualDuringSlowCheck", server.url(feedPath), &exitCode, nullptr, extra);
+    QVERIFY2(exitCode == 0, qPrintable(lines.join('\n')));
+
+    // The menu answered while the start-up check was stuck, and said that
+    // the user's check runs.
+    const QStringList expected = {
+        "menu returned",
+        "menu item while checking disabled",
+        "signal updateAvailable 3.2",
+        "dialog title Software Update",
+        "menu item after the check enabled",
+        "event loop ended",
+    };
+    int at = -1;
+    for (const QString& line : expected) {
+        const int next = lines.indexOf(line, at + 1);
+        QVERIFY2(next > at, qPrintable(line + "\n---\n" + lines.join('\n')));
+        at = next;
+    }
+    QVERIFY(!lines.contains("no stuck start-up check"));
+    // The stuck check it replaced reported nothing.
+    QCOMPARE(lines.filter("signal ").size(), 1);
+}
+
+void tst_UpdateService::quitDuringSlowCheck()
+{
+    const QString world = root.path() + "/slowquit";
+    QProcessEnvironment extra;
+    const QString fifo = makeFifo(world);
+    QVERIFY(!fifo.isEmpty());
+    extra.insert("QUORBILAN_UPDATE_CA", fifo);
+    int exitCode = -1;
+    qint64 took = 0;
+    const QStringList lines = runScenario(world, "quitDuringSlowCheck", server.url(feedPath), &exitCode, &took, extra);
+    qInfo("the whole run with its quit took %lld ms", took);
+    // The check never ends; the process does, with the event loop's exit code.
+    QVERIFY2(exitCode == 0, qPrintable(lines.join('\n')));
+    QVERIFY2(lines.contains("closing"), qPrintable(lines.join('\n')));
+    QVERIFY(!lines.contains("no stuck start-up check"));
+    QVERIFY(lines.contains("event loop ended"));
+    QVERIFY2(lines.filter("signal ").isEmpty(), qPrintable(lines.join('\n')));
+}
+
+void tst_UpdateService::scheduledCheckAfterManualIsSilent()
+{
+    const QString world = root.path() + "/manualthenscheduled";
+    QDir().mkpath(QFileInfo(settingsFileIn(world)).path());
+    {
+        QSettings settings(settingsFileIn(world), QSettings::IniFormat);
+        settings.setValue("UpdateChecker_Auto", 0);
+    }
+    server.put("/uptodate.xml.gz",
+               gzipped("<?xml version=\"1.0\"?><quorbilan><download windows=\"https://127.0.0.1/x.exe\"/><history>"
+                       "<version name=\"" QUORBILAN_VERSION_TEXT "\" date=\"1.1.2026\"/></history></quorbilan>"));
+    QProcessEnvironment extra;
+    extra.insert("SCENARIO_NEXT_FEED", server.url(feedPath));
+    int exitCode = -1;
+    const QStringList lines
+        = runScenario(world, "manualThenScheduled", server.url("/uptodate.xml.gz"), &exitCode, nullptr, extra);
+    QVERIFY2(exitCode == 0, qPrintable(lines.join('\n')));
+    QVERIFY2(lines.contains("message You're up to date!"), qPrintable(lines.join('\n')));
+    QVERIFY2(lines.contains("signal updateAvailable 3.2"), qPrintable(lines.join('\n')));
+    QVERIFY2(lines.contains("scheduled find showed the link only"), qPrintable(lines.join('\n')));
 }
 
 QTEST_GUILESS_MAIN(tst_UpdateService)

@@ -1,5 +1,6 @@
 // A second process for the framework tests: reads settings as a fresh start
-// would, loads a language table, or runs as a single-instance application.
+// would, loads a language table, runs as a single-instance application, or
+// holds a lock file.
 #include "AppSettings.h"
 #include "LanguageTable.h"
 #include "QApplicationExSingle.h"
@@ -8,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QSocketNotifier>
 
 #include <cstdio>
@@ -81,6 +83,19 @@ int runSingle(int& argc, char** argv, const QString& serverName)
     return 0;
 }
 
+// lock PATH: holds a lock file at PATH, prints "locked", and lets it go when
+// stdin closes.
+int holdLock(const QString& path)
+{
+    QLockFile lock(path);
+    if (!lock.tryLock(0))
+        return 1;
+    printLine("locked");
+    char buffer[256];
+    while (::read(STDIN_FILENO, buffer, sizeof buffer) > 0) { }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -94,6 +109,9 @@ int main(int argc, char** argv)
         return readSetting(args[2], args[3]);
     if (args.size() >= 3 && args[1] == "language")
         return loadLanguage(args[2], args.mid(3));
-    std::fprintf(stderr, "usage: %s settings list|int KEY | language NAME KEY... | single SERVER\n", argv[0]);
+    if (args.size() == 3 && args[1] == "lock")
+        return holdLock(args[2]);
+    std::fprintf(stderr, "usage: %s settings list|int KEY | language NAME KEY... | single SERVER | lock PATH\n",
+                 argv[0]);
     return 2;
 }

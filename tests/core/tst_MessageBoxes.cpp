@@ -112,13 +112,14 @@ void TestMessageBoxes::staticsSetIconTitleAndText()
     QFETCH(int, icon);
     QWidget parent;
     int shownIcon = -1;
-    QString title, text, okText;
+    QString title, text, shown, okText;
     bool hasIcon = false;
     QAbstractButton* defaultButton = nullptr;
     whenShown<QMessageBox>(&step, [&](QMessageBox* box) {
         shownIcon = box->icon();
         title = box->windowTitle();
         text = box->text();
+        shown = shownMainText(box);
         okText = box->button(QMessageBox::Ok)->text();
         hasIcon = !box->windowIcon().isNull();
         defaultButton = box->defaultButton();
@@ -128,11 +129,14 @@ void TestMessageBoxes::staticsSetIconTitleAndText()
         = int (*)(QWidget*, const QString&, const QString&, QMessageBox::StandardButtons, QMessageBox::StandardButton);
     const Show show[]
         = {&QMessageBoxLocalized::critical, &QMessageBoxLocalized::question, &QMessageBoxLocalized::warning};
-    const int answer = show[kind](&parent, "Quorbilan", "Cannot write /tmp/x", QMessageBox::Ok, QMessageBox::NoButton);
+    // A name that looks like markup is shown as typed.
+    const QString written = "Cannot write /tmp/<b>x</b> & <i>y</i>";
+    const int answer = show[kind](&parent, "Quorbilan", written, QMessageBox::Ok, QMessageBox::NoButton);
     QCOMPARE(answer, int(QMessageBox::Ok));
     QCOMPARE(shownIcon, icon);
     QCOMPARE(title, "Quorbilan");
-    QCOMPARE(text, "Cannot write /tmp/x");
+    QCOMPARE(text, written);
+    QCOMPARE(shown, written);
     QCOMPARE(okText, "OK");
     QVERIFY(hasIcon);
     QVERIFY(!defaultButton);

@@ -1,11 +1,14 @@
+#include "OtherUser.h"
 #include "TestWorld.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,9 +20,11 @@ const QString serverName = "quorbilan_single_instance";
 class Instance
 {
 public:
-    explicit Instance(const QStringList& extraArgs = {}, const QStringList& wrapper = {})
+    explicit Instance(const QStringList& extraArgs = {}, const QStringList& wrapper = {},
+                      const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
     {
         process.setProcessChannelMode(QProcess::SeparateChannels);
+        process.setProcessEnvironment(env);
         QStringList args = QStringList{"single", serverName} + extraArgs;
         if (wrapper.isEmpty()) {
             process.start(CORE_TEST_HELPER, args);
@@ -76,12 +81,13 @@ class TestQApplicationExSingle : public QObject
 
     QTemporaryDir root;
 
-    static QString socketPath() { return qEnvironmentVariable("TMPDIR") + "/" + serverName; }
+    static QString socketPath() { return qEnvironmentVariable("XDG_RUNTIME_DIR") + "/" + serverName; }
 
     // Starts a second instance and returns what it decided.
-    static QString secondStart(const QStringList& extraArgs = {})
+    static QString secondStart(const QStringList& extraArgs = {}, const QStringList& wrapper = {},
+                               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
     {
-        Instance second(extraArgs);
+        Instance second(extraArgs, wrapper, env);
         const QString role = second.role();
         if (!second.process.waitForFinished(30000))
             return "did not end";
@@ -155,6 +161,94 @@ private slots:
         QCOMPARE(secondStart(), QString("running"));
         QTRY_COMPARE_WITH_TIMEOUT(first.startedCount(), 1, 10000);
         QCOMPARE(first.finish(), QString("total 1"));
+    }
+
+    // What another user can put into a shared sticky temp folder, or a runtime
+    // folder that is not ours, neither stops nor holds up a start, nor lets a
+    // second instance run; nor does a server of another user in our own folder.
+    void otherUsersCannotBlockTheStart_data()
+    {
+        QTest::addColumn<QString>("planted");
+        QTest::addColumn<bool>("runAsNobody");
+        QTest::addColumn<QString>("serves"); // where: the runner's folder in the temp or the cache folder
+        QTest::newRow("listener at the shared name") << "listener" << false << "temp";
+        QTest::newRow("held lock at the shared name") << "lock" << false << "temp";
+        QTest::newRow("fifo as the shared lock") << "fifo" << false << "temp";
+        QTest::newRow("directory at the shared name") << "directory" << false << "temp";
+        QTest::newRow("listener in a folder at our temp folder's name") << "own folder taken" << false << "cache";
+        QTest::newRow("listener in a runtime folder of another user") << "foreign runtime" << false << "temp";
+        QTest::newRow("listener in a runtime folder others can write") << "shared runtime" << false << "temp";
+        QTest::newRow("server of another user in our own folder") << "foreign server" << true << "temp";
+    }
+
+    void otherUsersCannotBlockTheStart()
+    {
+        QFETCH(QString, planted);
+        QFETCH(bool, runAsNobody);
+        QFETCH(QString, serves);
+        if (!OtherUser::available())
+            QSKIP("needs root to act as the user nobody");
+        const passwd* nobody = ::getpwnam("nobody");
+        QVERIFY(nobody);
+
+        // In the system's temp folder: nobody cannot reach into this test's world.
+        QTemporaryDir place(QStringLiteral("/tmp/tst_QApplicationExSingle-XXXXXX"));
+        const QString shared = OtherUser::makeSharedFolder(place.path());
+        QVERIFY(!shared.isEmpty());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", shared);
+        env.remove("XDG_RUNTIME_DIR");
+        const QString sharedName = shared + "/" + serverName;
+
+        std::unique_ptr<OtherUser::Listener> listener;
+        QProcess lockHolder;
+        if (planted == "listener") {
+            listener = std::make_unique<OtherUser::Listener>(sharedName);
+        } else if (planted == "lock") {
+            const QStringList command = OtherUser::asNobody({CORE_TEST_HELPER, "lock", sharedName + ".lock"});
+            lockHolder.start(command.first(), command.mid(1));
+            QVERIFY(lockHolder.waitForReadyRead(60000));
+            QCOMPARE(lockHolder.readLine().trimmed(), QByteArray("locked"));
+        } else if (planted == "fifo") {
+            QVERIFY(OtherUser::run({"mkfifo", sharedName + ".lock"}));
+        } else if (planted == "directory") {
+            QVERIFY(OtherUser::run({"mkdir", sharedName}));
+        } else if (planted == "own folder taken") {
+            const QString taken = shared + "/" + serverName + "-" + QString::number(::geteuid());
+            QVERIFY(OtherUser::run({"mkdir", "-m", "777", taken}));
+            listener = std::make_unique<OtherUser::Listener>(taken + "/" + serverName);
+        } else if (planted == "foreign runtime") {
+            const QString runtime = shared + "/runtime";
+            QVERIFY(OtherUser::run({"mkdir", "-m", "700", runtime}));
+            listener = std::make_unique<OtherUser::Listener>(runtime + "/" + serverName);
+            env.insert("XDG_RUNTIME_DIR", runtime);
+        } else if (planted == "shared runtime") {
+            listener = std::make_unique<OtherUser::Listener>(sharedName);
+            env.insert("XDG_RUNTIME_DIR", shared);
+        } else if (planted == "foreign server") {
+            // nobody's own folder, where this user (root) serves under our name.
+            const QString own = shared + "/" + serverName + "-" + QString::number(nobody->pw_uid);
+            QVERIFY(QDir().mkdir(own));
+            QVERIFY(::chown(QFile::encodeName(own).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
+            QVERIFY(::chmod(QFile::encodeName(own).constData(), 0700) == 0);
+            listener = std::make_unique<OtherUser::Listener>(own + "/" + serverName, false);
+        }
+        QVERIFY(!listener || listener->listening);
+
+        const QStringList wrapper = runAsNobody ? OtherUser::asNobody({}) : QStringList{};
+        Instance first({}, wrapper, env);
+        QCOMPARE(first.role(), QString("first"));
+        QCOMPARE(secondStart({}, wrapper, env), QString("running"));
+        QTRY_COMPARE_WITH_TIMEOUT(first.startedCount(), 1, 60000);
+        // It serves from a folder that is its user's own.
+        const uint runner = runAsNobody ? nobody->pw_uid : ::geteuid();
+        const QString folder = (serves == "cache" ? qEnvironmentVariable("XDG_CACHE_HOME") : shared) + "/" + serverName
+            + "-" + QString::number(runner);
+        QCOMPARE(QFileInfo(folder).ownerId(), runner);
+        QCOMPARE(QFileInfo(folder + "/" + serverName).ownerId(), runner);
+        QCOMPARE(first.finish(), QString("total 1"));
+        lockHolder.closeWriteChannel();
+        lockHolder.waitForFinished(60000);
     }
 };
 

@@ -1,7 +1,10 @@
 // Preloaded into the real program by the crash-run tests (LD_PRELOAD): the
 // first folder listing on a pool thread crashes the way QUORBILAN_TEST_CRASH
 // says. "wild" calls through a pointer to memory that holds no code,
-// "overflow" recurses until the thread's stack is gone.
+// "overflow" recurses until the thread's stack is gone, "abort" and "qfatal"
+// end the program the way its own checks do.
+#include <QtGlobal>
+
 #include <dirent.h>
 #include <dlfcn.h>
 #include <pthread.h>
@@ -45,6 +48,10 @@ extern "C" DIR* opendir(const char* path)
             wild();
         else if (std::strcmp(mode, "overflow") == 0)
             recurse(0);
+        else if (std::strcmp(mode, "abort") == 0)
+            std::abort();
+        else if (std::strcmp(mode, "qfatal") == 0)
+            qFatal("crash hooks: a fatal error");
     }
     return real(path);
 }

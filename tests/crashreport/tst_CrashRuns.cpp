@@ -17,8 +17,10 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,9 +41,16 @@ private slots:
     void workerThreadCrashSendsTheReport();
     void mailProgramDoesNotHoldTheCrashedProgram();
     void escapedExceptionIsReported();
+    void selfRaisedAbortIsNoSender_data();
+    void selfRaisedAbortIsNoSender();
+    void takenDumpNamesAreNeverOpened_data();
+    void takenDumpNamesAreNeverOpened();
+    void folderThatCannotTakeTheDumpLeavesItInTheTempFolder_data();
+    void folderThatCannotTakeTheDumpLeavesItInTheTempFolder();
+    void readOnlyFolderOfAnotherUserLeavesTheDumpInTheTempFolder();
     void secondCrashIsNotReportedAgain();
     void otherSignalWhileTheBoxIsOpen();
-    void unwritableFolderGivesNoDumpAndNoBox();
+    void unwritableFoldersGiveNoDumpAndNoBox();
     void fullDiskGivesNoDumpAndNoBox_data();
     void fullDiskGivesNoDumpAndNoBox();
     void consoleRunInstallsNoHandler_data();
@@ -56,6 +65,8 @@ private:
     bool startProgram(QProcess& program, const QProcessEnvironment& env);
     QStringList dumps() const;
     QString dumpText() const;
+    // The user's temporary folder of the crashing process (TMPDIR).
+    QString tempFolder() const;
 
     std::unique_ptr<QTemporaryDir> world;
     std::unique_ptr<FakeMailPrograms> fakes;
@@ -142,6 +153,44 @@ QString buildIdOf(const QString& executable)
     return match.captured(1);
 }
 
+// The dump name of a crash of the program at that second, in that variant.
+QString programDumpName(qint64 second, int variant)
+{
+    char name[2048];
+    const QByteArray winver = QString::fromStdWString(winverString()).toUtf8();
+    if (!formatDumpName(name, sizeof name, "quorbilan", QUORBILAN_PROJECT_VERSION, winver.constData(),
+                        crashTimeFromEpoch(second), variant))
+        return {};
+    return QString::fromUtf8(name);
+}
+
+// The regular files named *.dmp in a folder, links and FIFOs left out.
+QStringList regularDumps(const QString& folder)
+{
+    QStringList found;
+    for (const QString& name : QDir(folder).entryList({"*.dmp"}, QDir::AllEntries | QDir::System | QDir::Hidden)) {
+        struct stat status
+        {
+        };
+        if (::lstat(QFile::encodeName(folder + "/" + name).constData(), &status) == 0 && S_ISREG(status.st_mode))
+            found << name;
+    }
+    return found;
+}
+
+// Whether a file is what was planted there: a link to target, or a FIFO.
+bool stillPlanted(const QString& path, const QString& kind, const QString& target)
+{
+    struct stat status
+    {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return false;
+    if (kind == "fifo")
+        return S_ISFIFO(status.st_mode);
+    return S_ISLNK(status.st_mode) && QFile::symLinkTarget(path) == target;
+}
+
 // Send is the default button; Tab moves to Cancel.
 void answer(const QString& window, bool send)
 {
@@ -219,6 +268,11 @@ QString TestCrashRuns::startCrash(QProcess& program, const QString& mode)
 QStringList TestCrashRuns::dumps() const
 {
     return QDir(folder).entryList({"*.dmp"}, QDir::Files);
+}
+
+QString TestCrashRuns::tempFolder() const
+{
+    return world->filePath("tmp");
 }
 
 QString TestCrashRuns::dumpText() const
@@ -430,7 +484,236 @@ void TestCrashRuns::escapedExceptionIsReported()
     const QString text = dumpText();
     QVERIFY(text.contains("Signal: 6 (SIGABRT)"));
     QVERIFY(text.contains("Reason: std::terminate\n"));
+    QVERIFY2(text.contains("\nRaised by: the program itself\n"), qPrintable(text.left(400)));
+    QVERIFY(!text.contains("Sent by process"));
     QCOMPARE(fakes->calls("xdg-email").size(), 0);
+}
+
+void TestCrashRuns::selfRaisedAbortIsNoSender_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("abort() on a pool thread") << "abort";
+    QTest::newRow("qFatal on a pool thread") << "qfatal";
+}
+
+void TestCrashRuns::selfRaisedAbortIsNoSender()
+{
+    QFETCH(QString, mode);
+    // Discovery lists the profiles' folders on a pool thread, where the hooks strike.
+    TestSupport::ProgramFixture fixture(world->filePath("programs"));
+    QVERIFY(fixture.buildStandardTree());
+    QProcessEnvironment env = environment();
+    env.insert("LOCALAPPDATA", fixture.localAppData());
+    env.insert("APPDATA", fixture.appData());
+    env.insert("LD_PRELOAD", CRASH_HOOKS);
+    env.insert("QUORBILAN_TEST_CRASH", mode);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(folder);
+    program.start(QUORBILAN_EXE, QStringList{});
+    const QStringList windows = waitForWindows(reportTitle);
+    QCOMPARE(windows.size(), 1);
+    answer(windows[0], false);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+
+    QCOMPARE(dumps().size(), 1);
+    const QString text = dumpText();
+    // abort() sends the signal to its own thread: no other process, no address.
+    QVERIFY2(text.contains("Signal: 6 (SIGABRT), code " + QString::number(SI_TKILL) + "\n"),
+             qPrintable(text.left(400)));
+    QVERIFY2(text.contains("\nRaised by: the program itself\n"), qPrintable(text.left(400)));
+    QVERIFY(!text.contains("Sent by process"));
+    QVERIFY(!text.contains("Fault address"));
+    QVERIFY(text.contains("crash_hooks"));
+}
+
+void TestCrashRuns::takenDumpNamesAreNeverOpened_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("taken");
+    // A dump written through it would replace the user's file, and the box
+    // would offer that for mailing.
+    QTest::newRow("link to the user's file") << "link" << 1;
+    // Opening it would block the crashed program for good.
+    QTest::newRow("FIFO") << "fifo" << 1;
+    QTest::newRow("links under every variant") << "link" << int(dumpNameVariants);
+}
+
+void TestCrashRuns::takenDumpNamesAreNeverOpened()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, taken);
+    const QString victim = world->filePath("precious.txt");
+    const QByteArray precious = "the user's own file\n";
+    {
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(precious);
+    }
+    QProcess program;
+    QVERIFY(startProgram(program, environment()));
+
+    // The coming names, a second apart, for far longer than a busy machine
+    // takes to deliver the crash.
+    const qint64 from = QDateTime::currentSecsSinceEpoch() - 1;
+    const qint64 to = from + 600;
+    QStringList planted;
+    for (qint64 second = from; second <= to; ++second) {
+        for (int variant = 1; variant <= taken; ++variant) {
+            const QString path = QDir(folder).filePath(programDumpName(second, variant));
+            const QByteArray name = QFile::encodeName(path);
+            if (kind == "fifo")
+                QCOMPARE(::mkfifo(name.constData(), 0644), 0);
+            else
+                QCOMPARE(::symlink(QFile::encodeName(victim).constData(), name.constData()), 0);
+            planted << path;
+        }
+    }
+    const pid_t pid = pid_t(program.processId());
+    QCOMPARE(::tgkill(pid, pid, SIGSEGV), 0);
+    const QStringList windows = waitForWindows(reportTitle);
+    QCOMPARE(windows.size(), 1);
+    answer(windows[0], false);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    const qint64 after = QDateTime::currentSecsSinceEpoch();
+
+    QFile file(victim);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), precious);
+    for (const QString& path : planted)
+        QVERIFY2(stillPlanted(path, kind, victim), qPrintable(path));
+    // The next free name of the crash's second; the temporary folder once all
+    // are taken.
+    const bool inFolder = taken < dumpNameVariants;
+    const QStringList written = regularDumps(inFolder ? folder : tempFolder());
+    QCOMPARE(written.size(), 1);
+    QCOMPARE(regularDumps(inFolder ? tempFolder() : folder), QStringList());
+    bool named = false;
+    for (qint64 second = from; second <= after && !named; ++second)
+        named = written[0] == programDumpName(second, inFolder ? taken + 1 : 1);
+    QVERIFY2(named, qPrintable(written[0]));
+    QFile dump(QDir(inFolder ? folder : tempFolder()).filePath(written[0]));
+    QVERIFY(dump.open(QIODevice::ReadOnly));
+    QVERIFY(dump.readAll().startsWith("Quorbilan " QUORBILAN_PROJECT_VERSION " crash dump\n"));
+    QCOMPARE(dump.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+             QFile::Permissions());
+}
+
+void TestCrashRuns::folderThatCannotTakeTheDumpLeavesItInTheTempFolder_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::newRow("current folder deleted") << "deleted";
+    // Not even root can make a file there.
+    QTest::newRow("current folder /proc") << "proc";
+    QTest::newRow("path longer than the buffer") << "deep";
+    QTest::newRow("full disk") << "full";
+}
+
+void TestCrashRuns::folderThatCannotTakeTheDumpLeavesItInTheTempFolder()
+{
+    QFETCH(QString, where);
+    std::unique_ptr<SmallDisk> disk;
+    if (where == "proc") {
+        folder = "/proc";
+    } else if (where == "deep") {
+        while (folder.size() < 2100) {
+            folder += "/" + QString(200, 'd');
+            QVERIFY(QDir().mkpath(folder));
+        }
+    } else if (where == "full") {
+        disk = std::make_unique<SmallDisk>(world->filePath("disk"), "256k");
+        if (!disk->error().isEmpty())
+            QSKIP(qPrintable("cannot mount a tmpfs here (needs root or CAP_SYS_ADMIN): " + disk->error()));
+        QVERIFY(disk->fill(16384));
+        folder = world->filePath("disk");
+    }
+    QProcess program;
+    QVERIFY(startProgram(program, environment()));
+    if (where == "deleted")
+        QVERIFY(QDir(folder).removeRecursively());
+    const pid_t pid = pid_t(program.processId());
+    QCOMPARE(::tgkill(pid, pid, SIGSEGV), 0);
+    const QStringList windows = waitForWindows(reportTitle);
+    QCOMPARE(windows.size(), 1);
+    answer(windows[0], false);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+
+    const QStringList written = regularDumps(tempFolder());
+    QCOMPARE(written.size(), 1);
+    QVERIFY2(written[0].startsWith("quorbilan_" QUORBILAN_PROJECT_VERSION "_"), qPrintable(written[0]));
+    QFile dump(QDir(tempFolder()).filePath(written[0]));
+    QVERIFY(dump.open(QIODevice::ReadOnly));
+    const QByteArray text = dump.readAll();
+    QVERIFY(text.startsWith("Quorbilan " QUORBILAN_PROJECT_VERSION " crash dump\n"));
+    QVERIFY(text.contains("\nBacktrace:\n"));
+    QCOMPARE(regularDumps(folder), QStringList());
+}
+
+void TestCrashRuns::readOnlyFolderOfAnotherUserLeavesTheDumpInTheTempFolder()
+{
+    // Root writes anywhere: the crash runs as nobody.
+    QStringList command{CRASHING_PROGRAM, "worker"};
+    const passwd* nobody = ::getpwnam("nobody");
+    if (::geteuid() == 0) {
+        const QString setpriv = QStandardPaths::findExecutable("setpriv");
+        if (setpriv.isEmpty() || !nobody)
+            QSKIP("running as root without setpriv or a user nobody: cannot drop to another user to test a "
+                  "read-only folder");
+        command = QStringList{setpriv, "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"} + command;
+    }
+    // In the system's temporary folder: the other user cannot reach into this
+    // test's private world.
+    QTemporaryDir shared(QStringLiteral("/tmp/tst_CrashRuns-XXXXXX"));
+    const QFile::Permissions readable
+        = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(shared.path(), readable | QFile::WriteOwner));
+    const QString locked = shared.filePath("locked");
+    const QString temp = shared.filePath("tmp");
+    const QString runtime = shared.filePath("runtime");
+    QVERIFY(QDir().mkdir(locked));
+    QVERIFY(QFile::setPermissions(locked, readable));
+    for (const QString& own : {temp, runtime}) {
+        QVERIFY(QDir().mkdir(own));
+        QVERIFY(QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        if (::geteuid() == 0)
+            QCOMPARE(::chown(QFile::encodeName(own).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+    }
+    QProcessEnvironment env = environment();
+    env.insert("TMPDIR", temp);
+    env.insert("XDG_RUNTIME_DIR", runtime);
+    // The X server's cookie, where the other user can read it.
+    const QString cookie = qEnvironmentVariable("XAUTHORITY");
+    if (!cookie.isEmpty()) {
+        QVERIFY(QFile::copy(cookie, shared.filePath("xauthority")));
+        QVERIFY(QFile::setPermissions(shared.filePath("xauthority"), QFile::ReadOwner | QFile::ReadOther));
+        env.insert("XAUTHORITY", shared.filePath("xauthority"));
+    }
+
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(locked);
+    program.start(command.takeFirst(), command);
+    const QStringList windows = waitForWindows("CrashTest - Unhandled Exception");
+    QCOMPARE(windows.size(), 1);
+    answer(windows[0], false);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+
+    QCOMPARE(regularDumps(locked), QStringList());
+    const QStringList written = regularDumps(temp);
+    QCOMPARE(written.size(), 1);
+    QVERIFY2(written[0].startsWith("crashing_program_1.2.3.4_"), qPrintable(written[0]));
+    QFile dump(QDir(temp).filePath(written[0]));
+    QVERIFY(dump.open(QIODevice::ReadOnly));
+    QVERIFY(dump.readAll().contains("Signal: 11 (SIGSEGV), code 1\n"));
+    QCOMPARE(QFileInfo(dump).ownerId(), ::geteuid() == 0 ? nobody->pw_uid : ::geteuid());
 }
 
 void TestCrashRuns::secondCrashIsNotReportedAgain()
@@ -478,18 +761,21 @@ void TestCrashRuns::otherSignalWhileTheBoxIsOpen()
     QVERIFY(dumpText().contains("Signal: 11 (SIGSEGV)"));
 }
 
-void TestCrashRuns::unwritableFolderGivesNoDumpAndNoBox()
+void TestCrashRuns::unwritableFoldersGiveNoDumpAndNoBox()
 {
     // No dump can be created in /proc, not even by root; and a folder deeper
-    // than the path buffer is refused rather than cut.
+    // than the path buffer is refused rather than cut. The temporary folder
+    // is /proc too, so no folder takes the dump.
     QString deep = folder;
     while (deep.size() < 2100) {
         deep += "/" + QString(200, 'd');
         QVERIFY(QDir().mkpath(deep));
     }
+    QProcessEnvironment env = environment();
+    env.insert("TMPDIR", "/proc");
     for (const QString& where : {QString("/proc"), deep}) {
         QProcess program;
-        program.setProcessEnvironment(environment());
+        program.setProcessEnvironment(env);
         program.setWorkingDirectory(where);
         program.start(CRASHING_PROGRAM, {"worker"});
         QVERIFY(program.waitForFinished(60000));
@@ -516,9 +802,12 @@ void TestCrashRuns::fullDiskGivesNoDumpAndNoBox()
         QSKIP(qPrintable("cannot mount a tmpfs here (needs root or CAP_SYS_ADMIN): " + disk.error()));
     QVERIFY(disk.fill(room));
     folder = world->filePath("disk");
+    // The temporary folder is on the same disk: no folder takes the dump.
+    QProcessEnvironment env = environment();
+    env.insert("TMPDIR", folder);
 
     QProcess program;
-    QVERIFY(startProgram(program, environment()));
+    QVERIFY(startProgram(program, env));
     ::kill(pid_t(program.processId()), SIGSEGV);
     QVERIFY(program.waitForFinished(60000));
     // The default action: killed by the signal, no dump left behind, no report.

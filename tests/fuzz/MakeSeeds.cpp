@@ -194,6 +194,8 @@ int main(int argc, char** argv)
         addCompressed(feed);
     }
     addCompressed(QByteArray());
+    // A gzip file of two members and trailing bytes, read as gzip -d reads it.
+    addSeed("uncompress", char(1) + zlibStream("first member\n", true) + zlibStream("second member\n", true) + "tail");
     // Expands past the output limit.
     addSeed("uncompress", char(0) + zlibStream(QByteArray(17 * 1024 * 1024, '\0'), false));
     return failed ? 1 : 0;

@@ -4,6 +4,7 @@
 #include "FuzzWorld.h"
 
 #include "AvailableUpdate.h"
+#include "FeedLimits.h"
 
 #include <QRegularExpression>
 
@@ -41,11 +42,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!update.fromXML(feed)) {
         FUZZ_CHECK(!update.hasUpdate());
     } else {
-        for (const UpdateVersion& version : update.versionList())
+        for (const UpdateVersion& version : update.versionList()) {
             FUZZ_CHECK(!version.name.isEmpty());
+            // What the dialog shows of it is short and without white space around.
+            FUZZ_CHECK(version.name.size() <= FeedLimits::maxVersionNameChars);
+            FUZZ_CHECK(version.name == version.name.trimmed());
+        }
         if (update.hasUpdate())
             FUZZ_CHECK(update.newestVersionName() == update.versionList().first().name);
-        FUZZ_CHECK(update.releaseNotesHtml().endsWith(QLatin1String("</table></body></html>")));
+        const QString html = update.releaseNotesHtml();
+        FUZZ_CHECK(html.endsWith(QLatin1String("</table></body></html>")));
+        // However many versions and items: the cap, one row past it and the cut mark.
+        FUZZ_CHECK(html.size() <= 512 * 1024);
     }
 
     const QString notes = QString::fromUtf8(feed);

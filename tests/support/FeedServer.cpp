@@ -75,6 +75,11 @@ void FeedServer::withoutLength(const QString& path) const
     put(path + ".nolength", QByteArray());
 }
 
+void FeedServer::dribble(const QString& path) const
+{
+    put(path + ".dribble", QByteArray());
+}
+
 QStringList FeedServer::requests() const
 {
     QFile file(folder + "/requests.log");

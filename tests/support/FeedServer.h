@@ -36,6 +36,8 @@ public:
     // The server takes requests for `path` and never answers them.
     void stall(const QString& path) const;
     void withoutLength(const QString& path) const;
+    // The server sends the body of `path` one byte a second.
+    void dribble(const QString& path) const;
 
     // "<path> <status> <If-Modified-Since or ->" per request so far.
     QStringList requests() const;

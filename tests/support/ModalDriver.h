@@ -4,11 +4,13 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSet>
 #include <QStringList>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <functional>
@@ -176,6 +178,21 @@ private:
     QTimer timer;
     QStringList seen;
 };
+
+// The main text of a message box as its reader sees it: markup drawn as
+// markup where the label takes its text for rich text.
+inline QString shownMainText(const QMessageBox* box)
+{
+    const auto* label = box->findChild<const QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (!label)
+        return QString();
+    const Qt::TextFormat format = label->textFormat();
+    if (format == Qt::PlainText || (format == Qt::AutoText && !Qt::mightBeRichText(label->text())))
+        return label->text();
+    QTextDocument document;
+    document.setHtml(label->text());
+    return document.toPlainText();
+}
 
 // One entry of a context menu as the user sees it.
 struct MenuEntry

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDir>
+#include <QFile>
 #include <QList>
 #include <QPair>
 #include <QProcessEnvironment>
@@ -8,9 +9,9 @@
 
 // A private world for a test, or for a process it starts: its own HOME, XDG
 // folders, Windows-style per-user data folders (where a ProgramFixture on the
-// same root puts the programs) and temp folder (which also holds the
-// single-instance socket), all below `root`. Settings, menu entries and icons
-// of the machine stay out of the test.
+// same root puts the programs), temp folder and runtime folder (which holds
+// the single-instance socket), all below `root`. Settings, menu entries,
+// icons and the session's runtime folder of the machine stay out of the test.
 inline QList<QPair<QString, QString>> worldVariables(const QString& root)
 {
     const QList<QPair<QString, QString>> variables = {
@@ -20,6 +21,7 @@ inline QList<QPair<QString, QString>> worldVariables(const QString& root)
         {"XDG_CACHE_HOME", root + "/cache"},
         {"XDG_DATA_DIRS", root + "/share"},
         {"TMPDIR", root + "/tmp"},
+        {"XDG_RUNTIME_DIR", root + "/runtime"},
         {"LOCALAPPDATA", root + "/Local"},
         {"APPDATA", root + "/Roaming"},
         {"LANG", "C.UTF-8"},
@@ -31,6 +33,8 @@ inline QList<QPair<QString, QString>> worldVariables(const QString& root)
         if (variable.second.startsWith(root))
             QDir().mkpath(variable.second);
     }
+    // A runtime folder is the user's alone.
+    QFile::setPermissions(root + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return variables;
 }
 
@@ -57,4 +61,10 @@ inline QProcessEnvironment worldEnvironment(const QString& root)
 inline QString settingsFileIn(const QString& root)
 {
     return root + QStringLiteral("/config/Tulverhaven Software/Quorbilan.conf");
+}
+
+// The single-instance socket of the program's runs in the world below root.
+inline QString singleInstanceSocketIn(const QString& root)
+{
+    return root + QStringLiteral("/runtime/quorbilan_single_instance");
 }

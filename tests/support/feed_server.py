@@ -6,9 +6,11 @@ usage: feed_server.py ROOT CERT KEY
 Prints "PORT <n>" once it listens on 127.0.0.1. For a request of /a/b it
 serves ROOT/a/b with a Last-Modified of the file's time, answers 304 to an
 If-Modified-Since that is not older, and 404 for a missing file. Beside a
-file, "NAME.stall" makes the server take the request and never answer, and
-"NAME.nolength" leaves out Content-Length. Every request is appended to
-ROOT/requests.log as "<path> <status> <If-Modified-Since or ->".
+file, "NAME.stall" makes the server take the request and never answer,
+"NAME.nolength" leaves out Content-Length and "NAME.dribble" sends the body
+one byte a second. A request below /any/ is answered with ROOT/any whatever
+its last segment, which need not fit a file name here. Every request is
+appended to ROOT/requests.log as "<path> <status> <If-Modified-Since or ->".
 """
 import email.utils
 import http.server
@@ -36,6 +38,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         path = self.path.split("?", 1)[0]
         local = os.path.join(root, path.lstrip("/"))
+        if path.startswith("/any/"):
+            local = os.path.join(root, "any")
         since = self.headers.get("If-Modified-Since")
         if os.path.exists(local + ".stall"):
             log(path, "stall", since)
@@ -71,6 +75,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
+        if os.path.exists(local + ".dribble"):
+            for i in range(len(body)):
+                self.wfile.write(body[i:i + 1])
+                self.wfile.flush()
+                time.sleep(1)
+            return
         self.wfile.write(body)
 
 

@@ -23,13 +23,25 @@ private slots:
     void utf8RoundTrip();
 };
 
+namespace {
+
+// A version as a row name, its control characters written as escapes.
+QByteArray visible(const char* version)
+{
+    QByteArray text(version);
+    return text.replace('\t', "\\t").replace('\n', "\\n").replace('\r', "\\r");
+}
+
+} // namespace
+
 void TestStringHelpers::compareVersionsTable_data()
 {
     QTest::addColumn<QByteArray>("a");
     QTest::addColumn<QByteArray>("b");
     QTest::addColumn<int>("result");
     for (const CompareVersionsCase& c : compareVersionsCases)
-        QTest::addRow("'%s' vs '%s'", c.a, c.b) << QByteArray(c.a) << QByteArray(c.b) << c.result;
+        QTest::addRow("'%s' vs '%s'", visible(c.a).constData(), visible(c.b).constData())
+            << QByteArray(c.a) << QByteArray(c.b) << c.result;
 }
 
 void TestStringHelpers::compareVersionsTable()

@@ -30,7 +30,21 @@ write("payload.3", lzma.compress(payload, format=lzma.FORMAT_ALONE))
 write("payload.4", lzma.compress(payload, format=lzma.FORMAT_XZ, check=lzma.CHECK_CRC64))
 write("payload.6", payload)
 
-write("two-members.gz", gzip.compress(b"first member\n") + gzip.compress(b"second member\n"))
+# gzip files of several members, read on as gzip -d reads them.
+first, second = gzip.compress(b"first member\n"), gzip.compress(b"second member\n")
+write("two-members.gz", first + second)
+write("members-then-garbage.gz", first + second + b"trailing garbage\n")
+write("member-then-zeros.gz", first + bytes(1024))
+write("empty-member.gz", gzip.compress(b"") + second)
+write("truncated-member.gz", first + second[:20])
+# A first member of 16,383 bytes: the next one's magic straddles the reader's
+# 16 KiB input buffer.
+noise = random.Random(8).randbytes(20000)
+size = next(n for n in range(16000, 16383) if len(gzip.compress(noise[:n], compresslevel=0)) == 16383)
+straddling = gzip.compress(noise[:size], compresslevel=0)
+write("straddling.payload", noise[:size] + b"second member\n")
+write("straddling-members.gz", straddling + second)
+write("straddling-garbage.gz", straddling + b"\x1f garbage")
 for mib in (64, 96):
     filters = [{"id": lzma.FILTER_LZMA2, "preset": 0, "dict_size": mib << 20}]
     write("dict%d.xz" % mib, lzma.compress(b"dictionary %d MiB\n" % mib, format=lzma.FORMAT_XZ, filters=filters))

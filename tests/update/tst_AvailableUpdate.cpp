@@ -332,6 +332,121 @@ private slots:
         QCOMPARE(text, html);
     }
 
+    // The feed is scanned before the parser sees it: up to each limit it is
+    // read, one past it refused with the reason in the log.
+    void feedLimits_data()
+    {
+        QTest::addColumn<QByteArray>("feed");
+        QTest::addColumn<QString>("refusal");
+
+        // One newer version, and with feedWith's own elements six tags and
+        // two attributes.
+        const QString newer = "<version name='3.2'/>";
+        const int ownTags = 6;
+        const QByteArray x = "<x/>";
+        QTest::newRow("50,000 tags") << feedWith(newer + x.repeated(50000 - ownTags)) << "";
+        QTest::newRow("50,001 tags") << feedWith(newer + x.repeated(50001 - ownTags)) << "more than 50000 tags";
+
+        const auto attributes = [](int count, const QString& first = QString()) {
+            QString text = first;
+            for (int i = first.isEmpty() ? 0 : 1; i < count; ++i)
+                text += QStringLiteral(" a%1=''").arg(i);
+            return text;
+        };
+        QTest::newRow("32 attributes") << feedWith("<version name='3.2'" + attributes(31) + "/>") << "";
+        QTest::newRow("33 attributes") << feedWith("<version name='3.2'" + attributes(32) + "/>")
+                                       << "more than 32 attributes in an element";
+        QTest::newRow("33 attributes, a quoted > first")
+            << feedWith("<version" + attributes(33, " name='>'") + "/>") << "more than 32 attributes in an element";
+        QTest::newRow("33 attributes in double quotes")
+            << feedWith("<version name=\"3.2\"" + attributes(32).replace("''", "\"\"") + "/>")
+            << "more than 32 attributes in an element";
+        const QString full = newer + QStringLiteral("<x%1/>").arg(attributes(32)).repeated(3124);
+        QTest::newRow("100,000 attributes") << feedWith(full + "<x" + attributes(30) + "/>") << "";
+        QTest::newRow("100,001 attributes")
+            << feedWith(full + "<x" + attributes(31) + "/>") << "more than 100000 attributes";
+
+        const QString url = "https://example.test/";
+        const auto download = [&](int bytes) {
+            return QStringLiteral("<download windows='%1'/>").arg(url + QString(bytes - url.size(), 'a'));
+        };
+        QTest::newRow("4096-byte value") << feedWith("<version name='4'/>", download(4096)) << "";
+        QTest::newRow("4097-byte value") << feedWith("<version name='4'/>", download(4097))
+                                         << "an attribute of more than 4096 bytes";
+
+        // What comments and character data hold is not markup.
+        const QString flood = QString(x.repeated(60000));
+        QTest::newRow("tags in a note's character data") << feedWith(
+            "<version name='3.2'><item type='new'><html lang='en'><![CDATA[" + flood + "]]></html></item></version>")
+                                                         << "";
+        QTest::newRow("tags in a comment") << feedWith("<!--" + flood + "--><version name='3.2'/>") << "";
+        // The parser stops at the first zero byte, and so does the scan.
+        QTest::newRow("tags after a zero byte") << feedWith("<version name='3.2'/>") + '\0' + flood.toUtf8() << "";
+    }
+
+    void feedLimits()
+    {
+        QFETCH(QByteArray, feed);
+        QFETCH(QString, refusal);
+        AvailableUpdate update = parsed(feed, refusal.isEmpty());
+        if (refusal.isEmpty()) {
+            QVERIFY(update.hasUpdate());
+        } else {
+            QVERIFY(!update.hasUpdate());
+            QCOMPARE(logged(), QStringList({"info Locale: en", "warning UpdateChecker: the feed has " + refusal}));
+        }
+    }
+
+    // A name as people read it, of a length and parts the dialog can show.
+    void versionNames_data()
+    {
+        QTest::addColumn<QString>("versions");
+        // The newest version's name; "refused" for a feed that is not used.
+        QTest::addColumn<QString>("newest");
+        QTest::newRow("white space around") << "<version name=' 3.2&#10;'/>"
+                                            << "3.2";
+        QTest::newRow("only white space") << "<version name=' &#9;'/><version name='3.2'/>"
+                                          << "";
+        QTest::newRow("64 characters") << "<version name='4." + QString(62, '0') + "'/>"
+                                       << "4." + QString(62, '0');
+        QTest::newRow("64 characters within white space") << "<version name='  4." + QString(62, '0') + "  '/>"
+                                                          << "4." + QString(62, '0');
+        QTest::newRow("65 characters") << "<version name='4." + QString(63, '0') + "'/>"
+                                       << "refused";
+        QTest::newRow("32 parts") << "<version name='" + QString("4.").repeated(31) + "4'/>"
+                                  << QString("4.").repeated(31) + "4";
+        QTest::newRow("33 parts") << "<version name='" + QString("4b").repeated(16) + "4'/>"
+                                  << "refused";
+        // Whether or not the walk reaches it.
+        QTest::newRow("an older version's name") << "<version name='3.2'/><version name='2." + QString(63, '0') + "'/>"
+                                                 << "refused";
+    }
+
+    void versionNames()
+    {
+        QFETCH(QString, versions);
+        QFETCH(QString, newest);
+        const bool refused = newest == "refused";
+        AvailableUpdate update = parsed(feedWith(versions), !refused);
+        QCOMPARE(update.newestVersionName(), refused ? QString() : newest);
+        if (refused) {
+            QCOMPARE(logged().last(),
+                     QStringLiteral("warning UpdateChecker: a <version> name is longer than 64 characters or has "
+                                    "more than 32 parts"));
+        }
+    }
+
+    // Rows stop at the notes' cap however they are spread over versions.
+    void notesOfManyItemsAreCut()
+    {
+        const QString items = QString("<item type='new'><html lang='en'>n</html></item>").repeated(8000);
+        const AvailableUpdate update = parsed(feedWith("<version name='3.2'>" + items + "</version>"));
+        QCOMPARE(update.versions.first().items.size(), 8000);
+        const QString html = update.releaseNotesHtml();
+        QVERIFY2(html.size() < 100 * 1024, qPrintable(QString::number(html.size())));
+        QVERIFY(html.endsWith("<p style='margin-left: 8'>\u2026</p></td></tr></table></body></html>"));
+    }
+
     void withoutLogger()
     {
         AvailableUpdate update(nullptr, QStringLiteral("3.0.0"), &english);

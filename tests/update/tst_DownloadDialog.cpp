@@ -4,6 +4,7 @@
 #include "AvailableUpdate.h"
 #include "FeedServer.h"
 #include "FormatByteSize.h"
+#include "QFileDownloader.h"
 #include "IsolatedTestMain.h"
 #include "LanguageTable.h"
 #include "ModalDriver.h"
@@ -29,6 +30,30 @@
 namespace {
 
 const QByteArray installerBody = QByteArray("#!/bin/sh\necho installed\n") + QByteArray(200 * 1024, '#');
+
+// A kilobyte figure of /proc/self/status, such as "VmHWM".
+qint64 statusKiB(const char* field)
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+// Sets the peak resident size back to the present one.
+bool resetPeakRss()
+{
+    QFile clearRefs("/proc/self/clear_refs");
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+}
+
+// The limit the size tests lower the program's to, and bodies around it.
+constexpr qint64 testLimit = 64 * 1024 * 1024;
 
 QString downloadsFolder()
 {
@@ -75,6 +100,12 @@ private slots:
     void installerFileName_data();
     void installerFileName();
     void everyNumberTaken();
+    void installerSizeLimit_data();
+    void installerSizeLimit();
+    void barOfAnySize_data();
+    void barOfAnySize();
+    void longFileName();
+    void dribblingInstaller();
 
 private:
     std::unique_ptr<QUpdateChecker> makeChecker(const QString& installerPath, bool saveToDownloads);
@@ -102,6 +133,9 @@ void tst_DownloadDialog::initTestCase()
     server.withoutLength("/download/nolength.sh");
     server.put("/download/empty.sh", QByteArray());
     server.put("/download/CON.sh", installerBody);
+    server.put("/any", installerBody);
+    server.put("/download/dribble.sh", installerBody);
+    server.dribble("/download/dribble.sh");
     language = std::make_unique<LanguageTable>(":/English.xml");
     language->load("English.xml");
 }
@@ -421,6 +455,11 @@ void tst_DownloadDialog::installerFileName_data()
                                            << "CONSOLE.exe";
     QTest::newRow("not a device: COM10") << "https://h/d/COM10.exe"
                                          << "COM10.exe";
+    // Cut to 249 bytes of UTF-8, room left for " (999)", the suffix kept.
+    QTest::newRow("300 characters") << "https://h/d/" + QString(296, 'a') + ".exe" << QString(245, 'a') + ".exe";
+    QTest::newRow("two-byte characters") << "https://h/d/" + QString(200, QChar(0xE9)) + ".exe"
+                                         << QString(122, QChar(0xE9)) + ".exe";
+    QTest::newRow("long suffix") << "https://h/d/a." + QString(300, 'b') << "a." + QString(247, 'b');
 }
 
 void tst_DownloadDialog::installerFileName()
@@ -470,6 +509,168 @@ void tst_DownloadDialog::everyNumberTaken()
     error.clear();
     touch(folder + "/installer");
     QCOMPARE(downloadTargetPath("installer", true, error), QDir::toNativeSeparators(folder + "/installer (1)"));
+}
+
+void tst_DownloadDialog::installerSizeLimit_data()
+{
+    QTest::addColumn<QString>("installer");
+    QTest::addColumn<bool>("fits");
+
+    const QByteArray atLimit(testLimit, 'x');
+    server.put("/download/limit.sh", atLimit);
+    server.put("/download/over.sh", atLimit + 'x');
+    server.put("/download/overnolength.sh", atLimit + 'x');
+    server.withoutLength("/download/overnolength.sh");
+    QTest::newRow("at the limit") << "/download/limit.sh" << true;
+    // Refused by its Content-Length, and by its bytes when it states none.
+    QTest::newRow("a byte past, stated") << "/download/over.sh" << false;
+    QTest::newRow("a byte past, reached") << "/download/overnolength.sh" << false;
+}
+
+void tst_DownloadDialog::installerSizeLimit()
+{
+    QFETCH(QString, installer);
+    QFETCH(bool, fits);
+
+    // The first download of a process sets up TLS and its roots: done before
+    // the peak is measured, which is the transfer's alone.
+    {
+        std::unique_ptr<QFileDownloader> warmUp(
+            createFileDownloader(server.url("/download/quorbilan-3.2-setup.sh"), nullptr, "QFileDownloader"));
+        warmUp->download();
+        QCOMPARE(warmUp->networkError, 0);
+    }
+    const qint64 normalLimit = maxInstallerBytes;
+    maxInstallerBytes = testLimit;
+    auto checker = makeChecker(installer, true);
+    QVERIFY(checker);
+    QVERIFY(resetPeakRss());
+    const qint64 baseKiB = statusKiB("VmRSS");
+    QList<QPair<int, int>> bar;
+    QString errorText;
+    const int result = runDialog(
+        checker.get(),
+        [&](QDownloadProgressDlg* dialog) {
+            auto* progress = dialog->findChild<QProgressBar*>("progressBar");
+            connect(progress, &QProgressBar::valueChanged, dialog,
+                    [&bar, progress](int value) { bar << qMakePair(value, progress->maximum()); });
+            QPushButton* install = dialog->findChild<QPushButton*>("installButton");
+            if (QTest::qWaitFor([&] { return install->isVisible() || !dialog->isVisible(); }, 60000)
+                && dialog->isVisible())
+                dialog->close();
+        },
+        &errorText, true);
+    const qint64 peakKiB = statusKiB("VmHWM");
+    maxInstallerBytes = normalLimit;
+    qInfo("%s: peak RSS %lld KiB above the %lld KiB before", QTest::currentDataTag(), peakKiB - baseKiB, baseKiB);
+
+    const QString saved = downloadsFolder() + installer.mid(installer.lastIndexOf('/'));
+    if (fits) {
+        QCOMPARE(result, 0);
+        QCOMPARE(QFileInfo(saved).size(), testLimit);
+        QCOMPARE(updateInstaller->updateFile, QDir::toNativeSeparators(saved));
+        // The bar's last step before the ready state: full, in whatever unit.
+        bar.removeIf([](const QPair<int, int>& step) { return step.second == 100; });
+        QVERIFY(!bar.isEmpty());
+        QVERIFY2(bar.last().first == bar.last().second && bar.last().second > 0,
+                 qPrintable(QString("%1 of %2").arg(bar.last().first).arg(bar.last().second)));
+#ifdef __SANITIZE_ADDRESS__
+        // ASan keeps freed memory in quarantine, where it would count as the program's.
+        if (!qEnvironmentVariable("ASAN_OPTIONS").contains("quarantine_size_mb=0"))
+            qWarning("peak RSS not judged: ASan's quarantine is on");
+        else
+#endif
+            // Written as it came: far less than the body was ever held.
+            QVERIFY2(peakKiB - baseKiB < testLimit / 1024 / 2, qPrintable(QString::number(peakKiB - baseKiB)));
+    } else {
+        QCOMPARE(result, 2);
+        QCOMPARE(errorText,
+                 QString("An error occurred while downloading the update. Please try again later.\n"
+                         "The file is larger than %1, the most the program downloads.")
+                     .arg(formatByteSize(testLimit)));
+        QVERIFY(!QFileInfo::exists(saved));
+        QVERIFY(updateInstaller->updateFile.isEmpty());
+    }
+}
+
+void tst_DownloadDialog::barOfAnySize_data()
+{
+    QTest::addColumn<qint64>("received");
+    QTest::addColumn<qint64>("total");
+
+    QTest::newRow("3 of 1,000 bytes") << qint64(3) << qint64(1000);
+    QTest::newRow("950.4 MB of 3.0 GB") << qint64(950400000) << qint64(3) * 1024 * 1024 * 1024;
+    QTest::newRow("just past 2 GiB") << qint64(1) << (qint64(1) << 31);
+    QTest::newRow("all of 5 TiB") << (qint64(5) << 40) << (qint64(5) << 40);
+}
+
+void tst_DownloadDialog::barOfAnySize()
+{
+    QFETCH(qint64, received);
+    QFETCH(qint64, total);
+
+    auto checker = makeChecker("/download/stall.sh", true);
+    QVERIFY(checker);
+    QDownloadProgressDlg dialog(checker.get(), nullptr);
+    QMetaObject::invokeMethod(&dialog, "slotDownloadProgress", Q_ARG(qint64, received), Q_ARG(qint64, total));
+    QProgressBar* bar = dialog.findChild<QProgressBar*>("progressBar");
+    // A bar, not busy stripes, filled as far as the download is.
+    QCOMPARE(bar->minimum(), 0);
+    QVERIFY2(bar->maximum() > 0, qPrintable(QString::number(bar->maximum())));
+    const double shown = double(bar->value()) / bar->maximum();
+    QVERIFY2(qAbs(shown - double(received) / total) < 0.001, qPrintable(QString::number(shown)));
+    QCOMPARE(dialog.findChild<QLabel*>("sizeLabel")->text(),
+             QString("%1 of %2").arg(formatByteSize(received), formatByteSize(total)));
+}
+
+void tst_DownloadDialog::longFileName()
+{
+    // 300 characters: more than a file system takes in one name.
+    auto checker = makeChecker("/any/" + QString(296, 'a') + ".sh", true);
+    QVERIFY(checker);
+    QString errorText;
+    const int result = runDialog(
+        checker.get(),
+        [](QDownloadProgressDlg* dialog) {
+            QPushButton* install = dialog->findChild<QPushButton*>("installButton");
+            if (QTest::qWaitFor([&] { return install->isVisible() || !dialog->isVisible(); }, 60000)
+                && dialog->isVisible())
+                dialog->close();
+        },
+        &errorText, true);
+    QCOMPARE(errorText, QString());
+    QCOMPARE(result, 0);
+    // Cut with room for a number, its suffix kept.
+    const QString saved = downloadsFolder() + "/" + QString(246, 'a') + ".sh";
+    QCOMPARE(QDir(downloadsFolder()).entryList(QDir::Files), QStringList{QFileInfo(saved).fileName()});
+    QCOMPARE(QFileInfo(saved).size(), qint64(installerBody.size()));
+    QCOMPARE(updateInstaller->updateFile, QDir::toNativeSeparators(saved));
+}
+
+void tst_DownloadDialog::dribblingInstaller()
+{
+    // One byte a second: never a time-out without bytes, always too slow for
+    // the minimum rate, here over a window cut to 3 s.
+    qputenv("QUORBILAN_UPDATE_DEADLINE_MS", "3000");
+    auto checker = makeChecker("/download/dribble.sh", true);
+    QVERIFY(checker);
+    QString errorText;
+    const int result = runDialog(
+        checker.get(),
+        [](QDownloadProgressDlg* dialog) {
+            if (!QTest::qWaitFor([&] { return !dialog->isVisible(); }, 60000))
+                dialog->close();
+        },
+        &errorText, true);
+    qunsetenv("QUORBILAN_UPDATE_DEADLINE_MS");
+    QCOMPARE(result, 2);
+    QCOMPARE(errorText,
+             QStringLiteral("An error occurred while downloading the update. Please try again later.\n"
+                            "QNetworkReply::NetworkError 4: The server sent less than 32768 bytes in 3 "
+                            "seconds"));
+    // The part that came is not left behind.
+    QVERIFY(QDir(downloadsFolder()).entryList(QDir::Files).isEmpty());
+    QVERIFY(updateInstaller->updateFile.isEmpty());
 }
 
 int main(int argc, char** argv)

@@ -145,7 +145,50 @@ private slots:
         QVERIFY(uncompress(gz, Zlib).isEmpty());
         QVERIFY(uncompress(gz, 7).isEmpty());
         QVERIFY(uncompress(gz, -1).isEmpty());
-        QCOMPARE(uncompress(fixture(QStringLiteral("two-members.gz")), Gzip), QByteArray("first member\n"));
+    }
+
+    // Members one after the other read as one text, as gzip -d reads them;
+    // what follows the last member without a gzip header is ignored.
+    void gzipMembers_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("expected");
+        // What the loop returns: the bytes written, or -1 for a broken member.
+        QTest::addColumn<bool>("fails");
+
+        const QByteArray both = "first member\nsecond member\n";
+        QTest::newRow("two members") << "two-members.gz" << both << false;
+        QTest::newRow("trailing garbage ignored") << "members-then-garbage.gz" << both << false;
+        QTest::newRow("trailing zeros ignored") << "member-then-zeros.gz" << QByteArray("first member\n") << false;
+        QTest::newRow("an empty member first") << "empty-member.gz" << QByteArray("second member\n") << false;
+        const QByteArray straddling = fixture(QStringLiteral("straddling.payload"));
+        QTest::newRow("magic across two reads") << "straddling-members.gz" << straddling << false;
+        QTest::newRow("garbage across two reads")
+            << "straddling-garbage.gz" << straddling.chopped(int(qstrlen("second member\n"))) << false;
+        // A member cut short fails, as in gzip -d, keeping what was decoded.
+        QTest::newRow("truncated second member") << "truncated-member.gz" << QByteArray() << true;
+    }
+
+    void gzipMembers()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, expected);
+        QFETCH(bool, fails);
+        const QByteArray packed = fixture(file);
+
+        QByteArray out;
+        RecordingObserver observer;
+        const qint64 written = runLoop(Gzip, packed, out, &observer);
+        if (fails) {
+            QCOMPARE(written, qint64(-1));
+            QVERIFY2(out.startsWith("first member\nsecond "), out.constData());
+        } else {
+            QCOMPARE(out, expected);
+            QCOMPARE(written, expected.size());
+            QCOMPARE(uncompress(packed, Gzip), expected);
+        }
+        // A zlib stream stands alone: nothing after its end is read.
+        QCOMPARE(uncompress(fixture(QStringLiteral("payload.0")) + packed, Zlib), payload);
     }
 
     void xzDictionaryLimit()

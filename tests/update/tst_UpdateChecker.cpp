@@ -7,6 +7,7 @@
 #include "IsolatedTestMain.h"
 #include "LanguageTable.h"
 #include "ModalDriver.h"
+#include "QCompress.h"
 #include "QDownloadProgressDlg.h"
 #include "QUpdateChecker.h"
 #include "QUpdatesDialog.h"
@@ -30,6 +31,7 @@
 #include <limits>
 #include <memory>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -64,6 +66,15 @@ qint64 statusKiB(const char* field)
     return -1;
 }
 
+// CPU time of this process so far, all its threads, in milliseconds.
+qint64 cpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return qint64(t.tv_sec) * 1000 + t.tv_usec / 1000; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
 // Sets the peak resident size back to the present one.
 bool resetPeakRss()
 {
@@ -78,6 +89,20 @@ QByteArray feedWithNotes(const QByteArray& version, const QByteArray& type, cons
            "<version name=\""
         + version + "\" date=\"5.3.2026\"><item type=\"" + type + "\"><html lang=\"en\">" + notes
         + "</html></item></version></history></quorbilan>";
+}
+
+// A feed whose history holds `versions`.
+QByteArray feedOfVersions(const QByteArray& versions)
+{
+    return "<?xml version=\"1.0\"?><quorbilan><download windows=\"https://127.0.0.1/x.exe\"/><history>" + versions
+        + "</history></quorbilan>";
+}
+
+// `unit` repeated to fill a feed to just under the unpacked cap.
+QByteArray fillingFeed(const QByteArray& before, const QByteArray& unit, const QByteArray& after)
+{
+    const qsizetype room = QCompress::defaultOutputLimit - 1024 - feedOfVersions(before + after).size();
+    return feedOfVersions(before + unit.repeated(room / unit.size()) + after);
 }
 
 // The point of the browser's viewport where the link to `href` is drawn.
@@ -125,8 +150,11 @@ private slots:
     void hostileReleaseNotes();
     void boundedFeed_data();
     void boundedFeed();
+    void versionNames_data();
+    void versionNames();
     void stalledServer_data();
     void stalledServer();
+    void dribblingFeed();
 
 private:
     // A checker of the feed at `path` on the trusted server, with its own settings.
@@ -135,6 +163,9 @@ private:
     Message manualCheckMessage(QUpdateChecker* checker);
     // Runs a manual check to the update dialog and lets `answer` end it.
     bool manualCheckDialog(QUpdateChecker* checker, std::function<void(QUpdatesDialog*)> answer);
+    // Runs a manual check to whatever it shows: the message box's text as
+    // read, or the update dialog's text; either is answered.
+    QString manualCheckOutcome(QUpdateChecker* checker);
 
     QTemporaryDir root;
     TestCertificates certificates;
@@ -156,6 +187,8 @@ void tst_UpdateChecker::initTestCase()
 
     server.put(feedPath, gzipped(exampleFeed(server.url("/download/quorbilan-3.2-setup.sh"))));
     server.put("/uptodate.xml.gz", gzipped(upToDateFeed()));
+    // Split into two gzip members, as gzip -d reads them.
+    server.put("/members.xml.gz", gzipped(upToDateFeed().left(70)) + gzipped(upToDateFeed().mid(70)));
     server.put("/plain.xml.gz", exampleFeed(server.url("/download/quorbilan-3.2-setup.sh")));
     server.put("/garbage.xml.gz", gzipped("this is <not xml"));
     server.put("/stallinstaller.xml.gz", gzipped(exampleFeed(server.url("/download/stall.exe"))));
@@ -188,6 +221,9 @@ std::unique_ptr<QUpdateChecker> tst_UpdateChecker::makeChecker(const QString& ur
 {
     auto checker = std::make_unique<QUpdateChecker>(url, QStringLiteral("Quorbilan"), QStringLiteral("3.0.0"),
                                                     settings.get(), language.get(), nullptr, window.get());
+    // As the main window sets it up: the schedule's checks are silent.
+    checker->setSilent(true);
+    checker->setSilentMessages(true);
     checker->initialDelaySec = 1;
     return checker;
 }
@@ -203,10 +239,9 @@ Message tst_UpdateChecker::manualCheckMessage(QUpdateChecker* checker)
         shown = true;
         box->accept();
     });
-    checker->setSilent(false);
-    checker->setSilentMessages(false);
+    // What "Check for updates..." calls.
     checker->checkForUpdate(true, 0);
-    if (!QTest::qWaitFor([&] { return shown; }, 20000))
+    if (!QTest::qWaitFor([&] { return shown; }, 60000))
         message.title = "no message box";
     return message;
 }
@@ -218,10 +253,30 @@ bool tst_UpdateChecker::manualCheckDialog(QUpdateChecker* checker, std::function
         shown = true;
         answer(dialog);
     });
+    checker->checkForUpdate(true, 0);
+    return QTest::qWaitFor([&] { return shown && !checker->openDialog; }, 20000);
+}
+
+QString tst_UpdateChecker::manualCheckOutcome(QUpdateChecker* checker)
+{
+    QObject context;
+    QString outcome;
+    whenShown<QMessageBox>(&context, [&](QMessageBox* box) {
+        outcome = QTextDocumentFragment::fromHtml(box->text()).toPlainText();
+        box->accept();
+    });
+    whenShown<QUpdatesDialog>(&context, [&](QUpdatesDialog* dialog) {
+        outcome = dialog->findChild<QLabel*>("textLabel")->text();
+        dialog->findChild<QPushButton*>("remindButton")->click();
+    });
     checker->setSilent(false);
     checker->setSilentMessages(false);
     checker->checkForUpdate(true, 0);
-    return QTest::qWaitFor([&] { return shown && !checker->openDialog; }, 20000);
+    if (!QTest::qWaitFor([&] { return !outcome.isEmpty() && !checker->openDialog; }, 60000))
+        outcome = "nothing shown";
+    // Only one of the two showed.
+    PendingAnswer::dropWaiting(&context);
+    return outcome;
 }
 
 void tst_UpdateChecker::manualCheckMessages_data()
@@ -232,6 +287,8 @@ void tst_UpdateChecker::manualCheckMessages_data()
 
     QTest::newRow("up to date") << server.url("/uptodate.xml.gz") << "You're up to date!"
                                 << "Quorbilan 3.0.0 is currently the newest version available.";
+    QTest::newRow("two gzip members") << server.url("/members.xml.gz") << "You're up to date!"
+                                      << "Quorbilan 3.0.0 is currently the newest version available.";
     QTest::newRow("connection refused") << QString("https://127.0.0.1:%1%2").arg(closedPort()).arg(feedPath)
                                         << "An error occurred while downloading the update. Please try again later."
                                         << "QNetworkReply::ConnectionRefusedError: Connection refused";
@@ -276,34 +333,49 @@ void tst_UpdateChecker::manualCheckMessages()
 
 void tst_UpdateChecker::storedNextCheck_data()
 {
-    QTest::addColumn<qint64>("aheadSecs");
+    QTest::addColumn<QDateTime>("stored");
     QTest::addColumn<bool>("kept");
     QTest::addColumn<qint64>("minDelayMs");
     QTest::addColumn<qint64>("maxDelayMs");
 
-    QTest::newRow("5 hours ahead") << qint64(5 * 3600) << true << qint64(5 * 3600 - 60) * 1000
+    const QDateTime now = QDateTime::currentDateTime();
+    const qint64 day = 24 * 3600;
+    QTest::newRow("5 hours ahead") << now.addSecs(5 * 3600) << true << qint64(5 * 3600 - 60) * 1000
                                    << qint64(5 * 3600) * 1000;
-    QTest::newRow("in the past") << qint64(-3600) << false << qint64(1000) << qint64(1000);
-    // More than the timer's int can hold: it waits as long as it can.
-    const qint64 maxInt = std::numeric_limits<int>::max();
-    QTest::newRow("60 days ahead") << qint64(60 * 24 * 3600) << true << maxInt << maxInt;
+    QTest::newRow("in the past") << now.addSecs(-3600) << false << qint64(1000) << qint64(1000);
+    // Further ahead than one interval is a wrong clock or a hand-edited
+    // setting: the check comes one interval from now, and that is stored.
+    QTest::newRow("25 hours ahead") << now.addSecs(25 * 3600) << false << (day - 60) * 1000 << day * 1000;
+    QTest::newRow("60 days ahead") << now.addSecs(60 * day) << false << (day - 60) * 1000 << day * 1000;
+    QTest::newRow("end of time") << QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59)) << false << (day - 60) * 1000
+                                 << day * 1000;
 }
 
 void tst_UpdateChecker::storedNextCheck()
 {
-    QFETCH(qint64, aheadSecs);
+    QFETCH(QDateTime, stored);
     QFETCH(bool, kept);
     QFETCH(qint64, minDelayMs);
     QFETCH(qint64, maxDelayMs);
 
     auto checker = makeChecker(server.url(feedPath));
-    settings->setValueDateTime(SettingUpdateCheckerNextCheck, QDateTime::currentDateTime().addSecs(aheadSecs));
+    settings->setValueDateTime(SettingUpdateCheckerNextCheck, stored);
     checker->checkForUpdate(false, 24);
 
     QVERIFY(checker->timer->isActive());
     QVERIFY2(checker->timer->interval() >= minDelayMs && checker->timer->interval() <= maxDelayMs,
              qPrintable(QString::number(checker->timer->interval())));
-    QCOMPARE(settings->valueDateTime(SettingUpdateCheckerNextCheck).isValid(), kept);
+    const QDateTime after = settings->valueDateTime(SettingUpdateCheckerNextCheck);
+    if (kept) {
+        // Stored in whole seconds.
+        QCOMPARE(after.secsTo(stored), 0);
+    } else if (stored > QDateTime::currentDateTime()) {
+        // The time the timer aims at is the one stored, for the next start.
+        const qint64 ahead = QDateTime::currentDateTime().secsTo(after);
+        QVERIFY2(ahead > 23 * 3600 && ahead <= 24 * 3600, qPrintable(after.toString(Qt::ISODate)));
+    } else {
+        QVERIFY(!after.isValid());
+    }
     QCOMPARE(checker->intervalHours, 24);
 }
 
@@ -482,9 +554,8 @@ void tst_UpdateChecker::stopDuringStalledCheck()
 
     // The server never answers: stop aborts the request instead of waiting for it.
     checker->stop();
-    QVERIFY(!checker->checkFuture.valid()
-            || checker->checkFuture.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
-    // The job has ended: whatever it reported is queued by now.
+    QVERIFY(!checker->isChecking());
+    // Whatever the abandoned job might still post is dropped.
     QCoreApplication::processEvents();
     QCOMPARE(available.count(), 0);
     QCOMPARE(notAvailable.count(), 0);
@@ -628,7 +699,8 @@ void tst_UpdateChecker::hostileReleaseNotes()
 void tst_UpdateChecker::boundedFeed_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("dialog");
+    // Text of the notes when the dialog shows; empty for the parse error.
+    QTest::addColumn<QString>("notesText");
 
     const qsizetype hundredMiB = 100 * 1024 * 1024;
     {
@@ -639,28 +711,62 @@ void tst_UpdateChecker::boundedFeed_data()
     }
     server.put("/huge.xml.gz", QByteArray(hundredMiB, '<'));
     server.put("/markup.xml.gz", gzipped(feedWithNotes("3.2", "new", QByteArray("**a** [b](c) ").repeated(160000))));
+    {
+        QByteArray attributes;
+        for (int i = 0; i < 600000; ++i)
+            attributes += " a" + QByteArray::number(i) + "=\"\"";
+        server.put("/attributes.xml.gz", gzipped(feedOfVersions("<version name=\"3.2\"" + attributes + "/>")));
+    }
+    server.put("/tiny.xml.gz", gzipped(fillingFeed("", "<x/>", "")));
+    server.put("/versions.xml.gz", gzipped(fillingFeed("", "<version name=\"2.9\"/>", "")));
+    server.put("/items.xml.gz",
+               gzipped(fillingFeed("<version name=\"3.2\">", "<item type=\"new\"><html lang=\"en\">x</html></item>",
+                                   "</version>")));
+    // Six tags a version: just under the limit of the feed's tags.
+    server.put("/newer.xml.gz",
+               gzipped(feedOfVersions(
+                   QByteArray("<version name=\"3.1\"><item type=\"new\"><html lang=\"en\">n</html></item></version>")
+                       .repeated(8000))));
 
     // A 100 MiB feed, unpacked from a small gzip file: past the unpacked limit.
-    QTest::newRow("gzip of 100 MiB whitespace") << "/whitespace.xml.gz" << false;
+    QTest::newRow("gzip of 100 MiB whitespace") << "/whitespace.xml.gz"
+                                                << "";
     // 100 MiB on the wire: past the body's limit.
-    QTest::newRow("100 MiB plain body") << "/huge.xml.gz" << false;
+    QTest::newRow("100 MiB plain body") << "/huge.xml.gz"
+                                        << "";
     // 2 MiB of notes markup: cut short, the dialog shows the rest.
-    QTest::newRow("2 MiB of notes markup") << "/markup.xml.gz" << true;
+    QTest::newRow("2 MiB of notes markup") << "/markup.xml.gz"
+                                           << "a b a b";
+    // Under both caps, yet past what a feed holds: refused before the parse.
+    QTest::newRow("600,000 attributes in a version") << "/attributes.xml.gz"
+                                                     << "";
+    QTest::newRow("16 MiB of <x/>") << "/tiny.xml.gz"
+                                    << "";
+    QTest::newRow("16 MiB of older versions") << "/versions.xml.gz"
+                                              << "";
+    QTest::newRow("16 MiB of notes items") << "/items.xml.gz"
+                                           << "";
+    // The most the limits let through: the dialog, its notes cut.
+    QTest::newRow("8,000 newer versions") << "/newer.xml.gz"
+                                          << "3.1";
 }
 
 void tst_UpdateChecker::boundedFeed()
 {
     QFETCH(QString, path);
-    QFETCH(bool, dialog);
+    QFETCH(QString, notesText);
+    const bool dialog = !notesText.isEmpty();
 
     auto checker = makeChecker(server.url(path));
     QVERIFY(resetPeakRss());
     const qint64 baseKiB = statusKiB("VmRSS");
+    const qint64 cpuBefore = cpuMs();
     QElapsedTimer clock;
     clock.start();
     qint64 shownMs = -1;
     qint64 layoutMs = -1;
     QString notes;
+    QString outcome;
     if (dialog) {
         QVERIFY(manualCheckDialog(checker.get(), [&](QUpdatesDialog* shown) {
             shownMs = clock.elapsed();
@@ -673,16 +779,24 @@ void tst_UpdateChecker::boundedFeed()
             shown->findChild<QPushButton*>("remindButton")->click();
         }));
     } else {
-        const Message message = manualCheckMessage(checker.get());
+        // Whatever shows is answered, so that the figures below come out.
+        outcome = manualCheckOutcome(checker.get());
         shownMs = clock.elapsed();
-        QCOMPARE(message.text, QStringLiteral("An error occurred while parsing the update feed."));
+    }
+    const qint64 peakKiB = statusKiB("VmHWM");
+    const qint64 cpu = cpuMs() - cpuBefore;
+    qInfo("%s: answer after %lld ms, %lld ms CPU (notes laid out in %lld ms), peak RSS %lld KiB above the %lld KiB "
+          "before",
+          QTest::currentDataTag(), shownMs, cpu, layoutMs, peakKiB - baseKiB, baseKiB);
+    if (!dialog) {
+        QCOMPARE(outcome, QStringLiteral("An error occurred while parsing the update feed."));
         // Nothing of a refused feed is kept.
         QVERIFY(checker->cachedFeed.isEmpty());
         QVERIFY(!checker->feedLastModified.isValid());
     }
-    const qint64 peakKiB = statusKiB("VmHWM");
-    qInfo("%s: answer after %lld ms (notes laid out in %lld ms), peak RSS %lld KiB above the %lld KiB before",
-          QTest::currentDataTag(), shownMs, layoutMs, peakKiB - baseKiB, baseKiB);
+    // A few seconds of CPU even in a sanitized build; a feed that slips past
+    // the limits takes many times that.
+    QVERIFY2(cpu <= 8000, qPrintable(QString::number(cpu)));
 #ifdef __SANITIZE_ADDRESS__
     // ASan keeps freed memory in quarantine, where it would count as the program's.
     if (!qEnvironmentVariable("ASAN_OPTIONS").contains("quarantine_size_mb=0"))
@@ -693,9 +807,57 @@ void tst_UpdateChecker::boundedFeed()
     if (dialog) {
         // Cut, visibly.
         QVERIFY2(notes.size() < 64 * 1024, qPrintable(QString::number(notes.size())));
-        QVERIFY(notes.contains("a b a b"));
+        QVERIFY(notes.contains(notesText));
         QVERIFY(notes.trimmed().endsWith(QChar(0x2026)));
     }
+}
+
+void tst_UpdateChecker::versionNames_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    // The text of the message box, or of the dialog for the version it names.
+    QTest::addColumn<QString>("outcome");
+
+    const QString upToDate = "You're up to date!";
+    const QString parseError = "An error occurred while parsing the update feed.";
+    const auto offered = [](const QByteArray& version) {
+        return QString("Quorbilan %1 is now available - you have 3.0.0. Would you like to download it now?")
+            .arg(QString::fromUtf8(version));
+    };
+    // White space around a name and trailing separators are not part of it.
+    QTest::newRow("trailing blank") << QByteArray("3.0.0 ") << upToDate;
+    QTest::newRow("trailing line feed") << QByteArray("3.0.0&#10;") << upToDate;
+    QTest::newRow("trailing tab, CR, LF") << QByteArray("3.0.0&#9;&#13;&#10;") << upToDate;
+    QTest::newRow("trailing dot") << QByteArray("3.0.0.") << upToDate;
+    QTest::newRow("newer, in white space") << QByteArray(" 3.2&#10;") << offered("3.2");
+    // Names the dialog can show, up to the limits.
+    const QByteArray longest = "3." + QByteArray(62, '1');
+    QTest::newRow("64 characters") << longest << offered(longest);
+    const QByteArray mostParts = "4" + QByteArray("a1").repeated(15) + "a";
+    QTest::newRow("32 parts") << mostParts << offered(mostParts);
+    // Beyond them the feed is not used.
+    QTest::newRow("65 characters") << "3." + QByteArray(63, '1') << parseError;
+    QTest::newRow("33 parts") << mostParts + "1" << parseError;
+    QTest::newRow("64 KiB") << "3." + QByteArray(64 * 1024, '1') << parseError;
+    QTest::newRow("1 MiB") << "4." + QByteArray(1024 * 1024, 'x') << parseError;
+    QTest::newRow("15 MiB of dotted parts") << "3" + QByteArray(".1").repeated(15 * 512 * 1024) << parseError;
+}
+
+void tst_UpdateChecker::versionNames()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QString, outcome);
+
+    const QString path = QString("/name-%1.xml.gz").arg(QTest::currentDataTag()).replace(' ', '-');
+    server.put(path, gzipped(feedOfVersions("<version name=\"" + name + "\" date=\"1.2.2026\"/>")));
+    auto checker = makeChecker(server.url(path));
+    const qint64 cpuBefore = cpuMs();
+    const QString shown = manualCheckOutcome(checker.get());
+    const qint64 cpu = cpuMs() - cpuBefore;
+    qInfo("%s: answer after %lld ms CPU", QTest::currentDataTag(), cpu);
+    QCOMPARE(shown, outcome);
+    // A refused name is never laid out, and a shown one is short.
+    QVERIFY2(cpu <= 8000, qPrintable(QString::number(cpu)));
 }
 
 void tst_UpdateChecker::stalledServer_data()
@@ -723,6 +885,42 @@ void tst_UpdateChecker::stalledServer()
     qunsetenv("QUORBILAN_UPDATE_TIMEOUT_MS");
     QCOMPARE(message.text, QStringLiteral("An error occurred while downloading the update. Please try again later."));
     QVERIFY2(message.informative.startsWith("QNetworkReply::TimeoutError: "), qPrintable(message.informative));
+}
+
+void tst_UpdateChecker::dribblingFeed()
+{
+    // One byte a second never trips the time-out without bytes; the deadline,
+    // cut to 3 s, ends the check all the same.
+    server.put("/dribble.xml.gz", gzipped(upToDateFeed()));
+    server.dribble("/dribble.xml.gz");
+    qputenv("QUORBILAN_UPDATE_DEADLINE_MS", "3000");
+    auto checker = makeChecker(server.url("/dribble.xml.gz"));
+    QSignalSpy running(checker.get(), SIGNAL(manualCheckRunning(bool)));
+    const int before = server.requests().size();
+
+    Message message;
+    bool shown = false;
+    whenShown<QMessageBox>(window.get(), [&](QMessageBox* box) {
+        message
+            = {box->windowTitle(), QTextDocumentFragment::fromHtml(box->text()).toPlainText(), box->informativeText()};
+        shown = true;
+        box->accept();
+    });
+    checker->checkForUpdate(true, 0);
+    QVERIFY(server.waitForRequests(before + 1));
+    // A second click while the user's check runs starts nothing new.
+    checker->checkForUpdate(true, 0);
+    QVERIFY(QTest::qWaitFor([&] { return shown; }, 60000));
+    qunsetenv("QUORBILAN_UPDATE_DEADLINE_MS");
+
+    QCOMPARE(message.text, QStringLiteral("An error occurred while downloading the update. Please try again later."));
+    QCOMPARE(message.informative,
+             QStringLiteral("QNetworkReply::TimeoutError: The download did not finish within 3 seconds"));
+    QCOMPARE(server.requests().mid(before).filter("/dribble.xml.gz").size(), 1);
+    // The check said that it ran, and that it ended.
+    QCOMPARE(running.size(), 2);
+    QCOMPARE(running.at(0).at(0).toBool(), true);
+    QCOMPARE(running.at(1).at(0).toBool(), false);
 }
 
 int main(int argc, char** argv)

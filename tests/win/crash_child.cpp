@@ -5,7 +5,9 @@
 // the current folder; filter.txt says what SetUnhandledExceptionFilter
 // returned after the handler was installed, patch.txt the bytes that function
 // begins with then, thread.txt the id of the thread that crashes first and
-// second.txt that of the second one once it is about to crash.
+// second.txt that of the second one once it is about to crash. These records
+// go into the folder CRASHTEST_RECORDS names instead when it is set, for runs
+// whose current folder takes no file.
 #include "CrashHandler.h"
 
 #include <windows.h>
@@ -19,7 +21,10 @@ bool twice = false;
 
 void writeFile(const wchar_t* name, const std::wstring& text)
 {
-    HANDLE file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    wchar_t folder[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"CRASHTEST_RECORDS", folder, MAX_PATH);
+    const std::wstring path = length > 0 && length < MAX_PATH ? std::wstring(folder) + L"\\" + name : name;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
     DWORD written = 0;

@@ -85,6 +85,11 @@ WIN_TEST(crashtexts, namesTheDumpFromAFixedTime)
     CHECK(formatDumpName(name, 2048, L"app.exe", L"3.0.0.42", L"10.0_x64", time));
     CHECK_EQ(std::wstring(name), std::wstring(L"app.exe_3.0.0.42_10.0_x64_2026-3-5_7.8.9.dmp"));
     CHECK(!formatDumpName(name, 20, L"app.exe", L"3.0.0.42", L"10.0_x64", time));
+    // A taken name moves to a variant of it.
+    CHECK(formatDumpName(name, 2048, L"app.exe", L"3.0.0.42", L"10.0_x64", time, 2));
+    CHECK_EQ(std::wstring(name), std::wstring(L"app.exe_3.0.0.42_10.0_x64_2026-3-5_7.8.9-2.dmp"));
+    CHECK(formatDumpName(name, 2048, L"app.exe", L"3.0.0.42", L"10.0_x64", time, dumpNameVariants));
+    CHECK_EQ(std::wstring(name), std::wstring(L"app.exe_3.0.0.42_10.0_x64_2026-3-5_7.8.9-9.dmp"));
     // This system's text, as the dump name carries it.
     CHECK_EQ(winverShape(), std::wstring(L"_x64"));
 }
@@ -120,6 +125,11 @@ WIN_TEST(crashtexts, dumpPathFromTheTimeGiven)
     const std::wstring expectedStem = std::wstring(current) + L"\\" + exeName + L"_3.0.0.42_" + winverString();
     CHECK_EQ(path, expectedStem + L"_2026-3-5_7.8.9.dmp");
     CHECK_EQ(latePath, expectedStem + L"_2026-12-31_23.59.59.dmp");
+    // Another folder, with or without its closing backslash, and a variant.
+    const std::wstring otherStem = L"C:\\dumps\\" + exeName + L"_3.0.0.42_" + winverString();
+    CHECK_EQ(miniDumpPath(at(2026, 3, 5, 7, 8, 9), L"C:\\dumps", 3), otherStem + L"_2026-3-5_7.8.9-3.dmp");
+    CHECK_EQ(miniDumpPath(at(2026, 3, 5, 7, 8, 9), L"C:\\dumps\\", 1), otherStem + L"_2026-3-5_7.8.9.dmp");
+    CHECK_EQ(miniDumpPath(at(2026, 3, 5, 7, 8, 9), std::wstring(2100, L'd'), 1), std::wstring());
 }
 
 WIN_TEST(crashtexts, encodesTheMailtoLink)
@@ -228,16 +238,30 @@ WIN_TEST(mail, takesTheFirstRouteThatWorks)
 
 namespace {
 
-std::wstring dumpNameAt(const SYSTEMTIME& time)
+std::wstring dumpNameAt(const SYSTEMTIME& time, int variant = 1)
 {
     wchar_t stamp[64];
     std::swprintf(stamp, 64, L"%d-%d-%d_%d.%d.%d", time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute,
                   time.wSecond);
-    return L"wintests_crash.exe_1.2.3.4_" + winverString() + L"_" + stamp + L".dmp";
+    const std::wstring suffix = variant > 1 ? L"-" + std::to_wstring(variant) : L"";
+    return L"wintests_crash.exe_1.2.3.4_" + winverString() + L"_" + stamp + suffix + L".dmp";
+}
+
+// The moment a number of seconds after another.
+SYSTEMTIME secondsLater(const SYSTEMTIME& time, int seconds)
+{
+    FILETIME file;
+    SystemTimeToFileTime(&time, &file);
+    ULARGE_INTEGER at{{file.dwLowDateTime, file.dwHighDateTime}};
+    at.QuadPart += LONGLONG(seconds) * 10000000;
+    const FILETIME moved{at.LowPart, at.HighPart};
+    SYSTEMTIME result;
+    FileTimeToSystemTime(&moved, &result);
+    return result;
 }
 
 // The name of a crash between the two moments, each second of them tried.
-bool nameOfATimeBetween(const std::wstring& name, SYSTEMTIME from, const SYSTEMTIME& to)
+bool nameOfATimeBetween(const std::wstring& name, SYSTEMTIME from, const SYSTEMTIME& to, int variant = 1)
 {
     FILETIME start;
     FILETIME end;
@@ -250,7 +274,7 @@ bool nameOfATimeBetween(const std::wstring& name, SYSTEMTIME from, const SYSTEMT
         const FILETIME moment{at.LowPart, at.HighPart};
         SYSTEMTIME time;
         FileTimeToSystemTime(&moment, &time);
-        if (name == dumpNameAt(time))
+        if (name == dumpNameAt(time, variant))
             return true;
     }
     return false;
@@ -327,6 +351,33 @@ std::wstring expectedMessage(const std::wstring& dumpName)
           L"message.";
 }
 
+// Environment variables set for as long as it lives, then put back.
+class EnvironmentScope
+{
+public:
+    void set(const wchar_t* name, const std::wstring& value)
+    {
+        wchar_t old[4096] = {};
+        const DWORD length = GetEnvironmentVariableW(name, old, 4096);
+        saved.push_back({name, old, length > 0 && length < 4096});
+        SetEnvironmentVariableW(name, value.c_str());
+    }
+    ~EnvironmentScope()
+    {
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it)
+            SetEnvironmentVariableW(it->name.c_str(), it->had ? it->value.c_str() : nullptr);
+    }
+
+private:
+    struct Saved
+    {
+        std::wstring name;
+        std::wstring value;
+        bool had;
+    };
+    std::vector<Saved> saved;
+};
+
 // No debugger and no crash dialog for a crash left to the system.
 void quietDefaultHandling()
 {
@@ -393,12 +444,74 @@ WIN_TEST(crash, secondExceptionWaitsForTheReport)
     CHECK_EQ(count, 1);
 }
 
-WIN_TEST(crash, unwritableFolderGivesNoDumpAndNoBox)
+WIN_TEST(crash, takenNamesAreLeftAlone)
 {
-    // No file can be made in /proc. Nobody would answer a box: a shown one
-    // would hold the child until the timeout.
+    Folder folder;
+    // Files of their own under the coming names, a second apart, for far
+    // longer than a busy machine takes to start the child and crash it.
+    SYSTEMTIME before;
+    GetSystemTime(&before);
+    const SYSTEMTIME from = secondsLater(before, -1);
+    std::vector<std::wstring> planted;
+    for (int second = 0; second <= 600; ++second) {
+        const std::wstring path = folder.file(dumpNameAt(secondsLater(from, second)));
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CHECK(file != INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(file, "planted", 7, &written, nullptr);
+        CloseHandle(file);
+        planted.push_back(path);
+    }
+    CHECK_EQ(run(exeFolder() + L"wintests_crash.exe", L"crash cancel", folder.path()), 1);
+    SYSTEMTIME after;
+    GetSystemTime(&after);
+    for (const std::wstring& path : planted)
+        CHECK_EQ(head(path), std::string("plan"));
+    int count = 0;
+    findFile(folder.path(), L"*-2.dmp", &count);
+    CHECK_EQ(count, 1);
+    const std::wstring name = findFile(folder.path(), L"*-2.dmp", &count);
+    CHECK_MSG(nameOfATimeBetween(name, from, after, 2), WinTest::utf8(name));
+    CHECK_EQ(head(folder.file(name)), std::string("MDMP"));
+    findFile(folder.path(), L"*.dmp", &count);
+    CHECK_EQ(count, int(planted.size()) + 1);
+    CHECK_EQ(readWide(folder.file(L"message.txt")), expectedMessage(name));
+}
+
+WIN_TEST(crash, unwritableFolderLeavesTheDumpInTheTempFolder)
+{
+    // No file can be made in /proc; the records go elsewhere.
+    Folder records;
+    Folder temp;
+    int code = 0;
+    {
+        EnvironmentScope environment;
+        environment.set(L"TMP", temp.path());
+        environment.set(L"TEMP", temp.path());
+        environment.set(L"CRASHTEST_RECORDS", records.path());
+        code = run(exeFolder() + L"wintests_crash.exe", L"crash cancel", L"Z:\\proc");
+    }
+    CHECK_EQ(code, 1);
+    int count = 0;
+    const std::wstring name = findFile(temp.path(), L"*.dmp", &count);
+    CHECK_EQ(count, 1);
+    CHECK_EQ(head(temp.file(name)), std::string("MDMP"));
+    // The box names the whole path: the file is not where the user looks.
+    CHECK_EQ(readWide(records.file(L"message.txt")), expectedMessage(temp.file(name)));
+}
+
+WIN_TEST(crash, unwritableFoldersGiveNoDumpAndNoBox)
+{
+    // No file can be made in /proc, which is the temporary folder too. Nobody
+    // would answer a box: a shown one would hold the child until the timeout.
     quietDefaultHandling();
-    const int code = run(exeFolder() + L"wintests_crash.exe", L"crash none", L"Z:\\proc", 60000);
+    int code = 0;
+    {
+        EnvironmentScope environment;
+        environment.set(L"TMP", L"Z:\\proc");
+        environment.set(L"TEMP", L"Z:\\proc");
+        code = run(exeFolder() + L"wintests_crash.exe", L"crash none", L"Z:\\proc", 60000);
+    }
     CHECK(code != -1);
     CHECK(code != 1);
     CHECK(code != -2);
