@@ -27,7 +27,8 @@ export QT_PLUGIN_PATH="$(winpath "$QUORBILAN_WINDOWS_DEPLOY")"
 unset QT_QPA_PLATFORM
 wineserver -p </dev/null >/dev/null 2>&1
 rc=0
-wine "$exe" -o "$(winpath "$work/output.txt"),txt" </dev/null || rc=$?
+# A hang ends here, so the prefix's server goes with the run.
+timeout 240 wine "$exe" -o "$(winpath "$work/output.txt"),txt" </dev/null || rc=$?
 if [ -f "$work/output.txt" ]; then
     cat "$work/output.txt"
 else
