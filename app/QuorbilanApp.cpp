@@ -5,7 +5,10 @@
 #include "CommandLine.h"
 #include "LanguageTable.h"
 #include "ProductIdentity.h"
+#include "ProgramLocation.h"
 #include "SettingsKeys.h"
+
+#include <QStyle>
 
 namespace {
 
@@ -47,6 +50,7 @@ QuorbilanApp::~QuorbilanApp()
 {
     commandLine.reset();
     browsersList.reset();
+    setGenericFileIcon(QIcon());
 }
 
 QuorbilanApp* QuorbilanApp::instance()
@@ -59,6 +63,9 @@ void QuorbilanApp::initGuiServices()
     // Icon resource 1 is the application's icon.
     setupCrashHandler(SupportEmail, 1);
     enableDarkMode(true);
+    // The programs' icons in the tree: a file the shell draws nothing for
+    // shows the style's file icon, never an empty space.
+    setGenericFileIcon(style()->standardIcon(QStyle::SP_FileIcon));
 }
 
 void QuorbilanApp::registerSettingsDefaults()

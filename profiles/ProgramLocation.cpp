@@ -4,6 +4,12 @@
 
 namespace {
 
+QIcon& genericFileIconSlot()
+{
+    static QIcon icon;
+    return icon;
+}
+
 QString environmentFolder(const char* name)
 {
     return QDir::fromNativeSeparators(qEnvironmentVariable(name));
@@ -21,6 +27,16 @@ QString findProgramPath(const QStringList& appNames)
             return path;
     }
     return QString();
+}
+
+void setGenericFileIcon(const QIcon& icon)
+{
+    genericFileIconSlot() = icon;
+}
+
+QIcon genericFileIcon()
+{
+    return genericFileIconSlot();
 }
 
 QString localAppDataDir()

@@ -49,7 +49,14 @@ QString findInStartMenu(const QString& appName);
 const QHash<QString, QString>& buildShortcutIndex();
 
 // The file's icon as the desktop shows it; a null icon for an empty path.
+// Windows: where the shell draws nothing for the file, the generic file icon.
 QIcon iconForPath(const QString& path);
+
+// The generic file icon iconForPath falls back to on Windows. It comes from the
+// widget style, which this library does not link: the GUI sets it before its
+// first window and clears it before the application object goes. GUI thread only.
+void setGenericFileIcon(const QIcon& icon);
+QIcon genericFileIcon();
 
 // LOCALAPPDATA and APPDATA with forward slashes; empty when unset.
 QString localAppDataDir();

@@ -47,6 +47,12 @@ QIcon iconForPath(const QString& path)
 {
     if (path.isEmpty())
         return QIcon();
+    // The widgets' QFileIconProvider would give the same here: on Windows both
+    // return the shell's icon engine, which is never null even when the shell
+    // has nothing to draw, so its own style fallback is never reached.
     static QAbstractFileIconProvider provider;
-    return provider.icon(QFileInfo(path));
+    const QIcon icon = provider.icon(QFileInfo(path));
+    if (icon.pixmap(QSize(16, 16)).isNull() && !genericFileIcon().isNull())
+        return genericFileIcon();
+    return icon;
 }

@@ -9,8 +9,10 @@ namespace ProgramLocationIndex {
 
 // The default value of the App Paths key of `appName` ("chrome.exe"), looked
 // up for the current user, then the machine, each in the 64-bit view, then the
-// 32-bit view. Quotes are dropped; only a path that exists counts. False and
-// `path` unchanged when no entry gives one.
+// 32-bit view. Quotes are dropped; a REG_EXPAND_SZ value is expanded, since
+// installers write "%ProgramFiles%\..." that way and an unexpanded path never
+// exists; only a path that exists counts. False and `path` unchanged when no
+// entry gives one.
 bool findInAppPaths(const std::wstring& appName, std::wstring& path);
 
 // Lower-cased shortcut name without ".lnk" -> the shortcut's path, over the
