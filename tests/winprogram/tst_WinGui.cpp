@@ -77,13 +77,13 @@ void TestWinGui::closeByMenu(QProcess& program)
 
 void TestWinGui::staysUpAcrossStartsWithAnUpdateCheckDue()
 {
-    WinePrefix prefix;
-    QVERIFY2(prefix.isValid(), qPrintable(prefix.errorString()));
-    QTemporaryDir cwd;
-    QVERIFY(cwd.isValid());
     for (int start = 1; start <= 10; ++start) {
-        // No next check stored: the silent check runs a second after the window opens.
-        WineDesktop::removeSetting(prefix, QStringLiteral("UpdateChecker_NextCheck"));
+        // A fresh prefix each time: no next check stored, so the silent check
+        // runs a second after the window opens.
+        WinePrefix prefix;
+        QVERIFY2(prefix.isValid(), qPrintable(prefix.errorString()));
+        QTemporaryDir cwd;
+        QVERIFY(cwd.isValid());
         QProcess program;
         startProgram(program, prefix, cwd.path());
         // The check has ended once it has stored when the next one is due.
@@ -92,10 +92,17 @@ void TestWinGui::staysUpAcrossStartsWithAnUpdateCheckDue()
                     .isValid()
                 || program.state() == QProcess::NotRunning,
             qPrintable(QStringLiteral("start %1: no check ended").arg(start)), 120000);
+        // A round trip through the running program after its check's thread
+        // has gone: a second start finds it answering and hands over.
+        const WineRun second = prefix.run(WinePrefix::programPath(), {}, cwd.path());
+        QVERIFY(second.finished);
+        QCOMPARE(second.exitCode, 0);
         QVERIFY2(program.state() == QProcess::Running, qPrintable(QStringLiteral("start %1 ended").arg(start)));
-        closeByMenu(program);
-        // A crash on the check's thread would have left a dump here.
+        QCOMPARE(WineDesktop::windows(mainTitle).size(), 1);
+        // A crash on the check's thread would have begun a dump here.
         QCOMPARE(QDir(cwd.path()).entryList({QStringLiteral("*.dmp")}, QDir::Files), QStringList());
+        program.kill();
+        program.waitForFinished(60000);
     }
 }
 
