@@ -8,6 +8,7 @@
 #include "IsolatedTestMain.h"
 #include "LanguageTable.h"
 #include "ModalDriver.h"
+#include "ProcessMemory.h"
 #include "QDownloadProgressDlg.h"
 #include "QUpdateChecker.h"
 #include "SmallDisk.h"
@@ -30,27 +31,6 @@
 namespace {
 
 const QByteArray installerBody = QByteArray("#!/bin/sh\necho installed\n") + QByteArray(200 * 1024, '#');
-
-// A kilobyte figure of /proc/self/status, such as "VmHWM".
-qint64 statusKiB(const char* field)
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
-// Sets the peak resident size back to the present one.
-bool resetPeakRss()
-{
-    QFile clearRefs("/proc/self/clear_refs");
-    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
-}
 
 // The limit the size tests lower the program's to, and bodies around it.
 constexpr qint64 testLimit = 64 * 1024 * 1024;

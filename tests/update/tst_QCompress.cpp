@@ -1,6 +1,7 @@
 // The decompressor against fixtures made by the real encoders (python's gzip,
 // zlib, bz2 and lzma modules), written by make_compress_fixtures.py.
 #include "QCompress.h"
+#include "ProcessMemory.h"
 #include "QIODeviceFromPos.h"
 
 #include <QBuffer>
@@ -30,19 +31,6 @@ public:
     qint64 totalRead = 0;
     QStringList errors;
 };
-
-// Peak resident memory of this process so far, in KiB.
-qint64 peakRssKib()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
 
 // One data row per format, named after it.
 void addFormatRows(std::initializer_list<int> formats)
@@ -308,12 +296,12 @@ private slots:
         QFETCH(QString, file);
         QFETCH(int, format);
         const QByteArray bomb = fixture(file);
-        const qint64 peakBefore = peakRssKib();
+        const qint64 peakBefore = statusKiB("VmHWM");
         RecordingObserver observer;
         QVERIFY(uncompress(bomb, format, &observer).isEmpty());
         QVERIFY(observer.errors.contains(QStringLiteral("Output size limit reached\n")));
         QVERIFY(observer.totalRead < bomb.size());
-        const qint64 grown = peakRssKib() - peakBefore;
+        const qint64 grown = statusKiB("VmHWM") - peakBefore;
         QVERIFY2(grown < 256 * 1024, qPrintable(QString::number(grown)));
 
         // A smaller cap cuts the same way; none lets the whole stream through.

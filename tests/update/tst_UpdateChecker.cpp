@@ -7,6 +7,7 @@
 #include "IsolatedTestMain.h"
 #include "LanguageTable.h"
 #include "ModalDriver.h"
+#include "ProcessMemory.h"
 #include "QCompress.h"
 #include "QDownloadProgressDlg.h"
 #include "QUpdateChecker.h"
@@ -52,20 +53,6 @@ QByteArray upToDateFeed()
            "<version name=\"3.0.0\" date=\"1.1.2026\"/><version name=\"2.9\"/></history></quorbilan>";
 }
 
-// A kilobyte figure of /proc/self/status, such as "VmHWM".
-qint64 statusKiB(const char* field)
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
 // CPU time of this process so far, all its threads, in milliseconds.
 qint64 cpuMs()
 {
@@ -73,13 +60,6 @@ qint64 cpuMs()
     getrusage(RUSAGE_SELF, &usage);
     const auto ms = [](const timeval& t) { return qint64(t.tv_sec) * 1000 + t.tv_usec / 1000; };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
-// Sets the peak resident size back to the present one.
-bool resetPeakRss()
-{
-    QFile clearRefs("/proc/self/clear_refs");
-    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
 }
 
 // A feed of one newer version whose single note is `notes`.
