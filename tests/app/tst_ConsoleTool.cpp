@@ -1,3 +1,4 @@
+#include "CommandLineHelpText.h"
 #include "ConsoleRun.h"
 #include "DatabaseFiles.h"
 #include "FakeProgram.h"
@@ -26,30 +27,6 @@ namespace {
 
 // The line every run's output starts with.
 const QString productLine = QStringLiteral(QUORBILAN_PRODUCT_NAME " " QUORBILAN_VERSION_TEXT "\n");
-
-const QByteArray expectedHelp = "\n"
-                                "Quorbilan command line parameters:\n"
-                                "\n"
-                                "/<program>:<profile>  optimize a certain profile. The profile name is the one\n"
-                                "                      shown in the Quorbilan profiles tree. Use the keyword\n"
-                                "                      all to mean every profile of that program\n"
-                                "\n"
-                                "/<program>:<path>     optimize a profile located at <path>, for portable\n"
-                                "                      versions of the supported programs\n"
-                                "\n"
-                                "Several profiles can be given at once. The related programs must not be\n"
-                                "running, otherwise their databases are locked and nothing is optimized.\n"
-                                "\n"
-                                "/list                 list the programs and profiles found on this computer\n"
-                                "                      without changing anything\n"
-                                "\n"
-                                "Examples:\n"
-                                "\n"
-                                "  Quorbilan /list\n"
-                                "  Quorbilan /Firefox:all\n"
-                                "  Quorbilan /Chrome:Default /Firefox:default-release\n"
-                                "  Quorbilan \"/Firefox:D:\\Portable\\Firefox\\Data\\profile\"\n"
-                                "\n";
 
 const QString noProfiles
     = QStringLiteral("Error: no profiles to optimize, run Quorbilan without arguments to see its command line help\n");
@@ -232,7 +209,7 @@ void TestConsoleTool::help()
 
     const ConsoleRun run = runProgram(arguments, m_env);
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, productLine.toUtf8() + expectedHelp);
+    QCOMPARE(run.out, productLine.toUtf8() + commandLineHelpText);
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(snapshot(m_dir->path()), before);
 }

@@ -2,6 +2,7 @@
 // compaction in the prefix's own %APPDATA% and %LOCALAPPDATA%, exit codes, a
 // running browser and a lock held by another Windows process, and the bytes
 // that reach a pipe and a file.
+#include "CommandLineHelpText.h"
 #include "ProductIdentity.h"
 #include "ProgramFixture.h"
 #include "SqliteFixture.h"
@@ -28,29 +29,7 @@ QByteArray crlf(QByteArray text)
     return text.replace("\n", "\r\n");
 }
 
-const QByteArray expectedHelp = crlf("\n"
-                                     "Quorbilan command line parameters:\n"
-                                     "\n"
-                                     "/<program>:<profile>  optimize a certain profile. The profile name is the one\n"
-                                     "                      shown in the Quorbilan profiles tree. Use the keyword\n"
-                                     "                      all to mean every profile of that program\n"
-                                     "\n"
-                                     "/<program>:<path>     optimize a profile located at <path>, for portable\n"
-                                     "                      versions of the supported programs\n"
-                                     "\n"
-                                     "Several profiles can be given at once. The related programs must not be\n"
-                                     "running, otherwise their databases are locked and nothing is optimized.\n"
-                                     "\n"
-                                     "/list                 list the programs and profiles found on this computer\n"
-                                     "                      without changing anything\n"
-                                     "\n"
-                                     "Examples:\n"
-                                     "\n"
-                                     "  Quorbilan /list\n"
-                                     "  Quorbilan /Firefox:all\n"
-                                     "  Quorbilan /Chrome:Default /Firefox:default-release\n"
-                                     "  Quorbilan \"/Firefox:D:\\Portable\\Firefox\\Data\\profile\"\n"
-                                     "\n");
+const QByteArray expectedHelp = crlf(commandLineHelpText);
 
 const QByteArray noProfiles
     = "Error: no profiles to optimize, run Quorbilan without arguments to see its command line help\r\n";
