@@ -32,6 +32,7 @@ public:
 using ProcessFilter = std::function<bool(const Process&)>;
 
 // The running processes in the system's order; an empty filter keeps them all.
+// The idle process (id 0) is never among them.
 std::vector<Process> runningProcesses(ProcessFilter filter = {});
 
 // True when the process belongs to the user this program runs for: the same

@@ -40,10 +40,15 @@ std::vector<Process> runningProcesses(ProcessFilter filter)
 
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
-    // The first entry is the system idle process: never listed.
-    if (Process32FirstW(snapshot, &entry) && Process32NextW(snapshot, &entry)) {
+    if (Process32FirstW(snapshot, &entry)) {
         std::vector<wchar_t> buffer(1024);
         do {
+            // The idle process (id 0) runs no program. Windows lists it first,
+            // but the first entry is not always it: a system without one
+            // (Wine) starts with its oldest real process, which may be a
+            // browser.
+            if (entry.th32ProcessID == 0)
+                continue;
             HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, entry.th32ProcessID);
             // An elevated or protected process refuses full query rights but
             // still gives its path with limited ones; it must not go missing.

@@ -344,9 +344,6 @@ void TestWineConsole::runningFirefoxRefusesTheRun()
 
     const WineRun run = console({"/Chrome:all", "/Firefox:all"});
     QVERIFY(run.finished);
-    // Seen here: the running-program check of the real exe does not find a
-    // process under Wine, so the run goes ahead.
-    QEXPECT_FAIL("", "the running-program check finds no Wine process", Abort);
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.standardError, QByteArray("Error: Firefox still running, please close it first\r\n"));
     QCOMPARE(run.standardOutput, QByteArray());
