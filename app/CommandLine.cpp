@@ -9,6 +9,7 @@
 #include "ProductIdentity.h"
 #include "QtHelpers.h"
 #include "RunningPrograms.h"
+#include "SystemArguments.h"
 #include "VisibleText.h"
 
 #include <QDir>
@@ -120,9 +121,10 @@ QString helpText()
 
 QStringList CommandLine::programArguments(int argc, char** argv)
 {
+    const QStringList arguments = systemArguments(argc, argv);
     QStringList result;
-    for (int i = 0; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
         const int length = i > 0 ? toolkitOptionLength(arg) : 0;
         if (length > 0)
             i += length - 1;

@@ -16,9 +16,10 @@ public:
 
     // Whether the console tool runs (an argument that starts with "-psn" does not count).
     bool hasArguments() const { return hasArgs; }
-    // main()'s arguments without the toolkit's own options ("-reverse",
-    // "-style fusion" ...), which QApplication takes for itself. Console or
-    // GUI is decided from this list alone, before any object exists.
+    // The program's arguments (systemArguments()) without the toolkit's own
+    // options ("-reverse", "-style fusion" ...), which QApplication takes for
+    // itself. Console or GUI is decided from this list alone, before any
+    // object exists.
     static QStringList programArguments(int argc, char** argv);
     // The same classification as hasArguments(), on such a list.
     static bool countsAsArguments(const QStringList& arguments);
