@@ -18,6 +18,7 @@
 #include <QTextDocumentFragment>
 
 #include <cstdio>
+#include <map>
 
 namespace {
 
@@ -260,6 +261,16 @@ void manualThenScheduled(MainWindow* window, QUpdateChecker* checker)
     window->close();
 }
 
+const std::map<QString, void (*)(MainWindow*, QUpdateChecker*)> scenarios = {
+    {"install", install},
+    {"autoOff", autoOff},
+    {"skip", skip},
+    {"quitDuringStall", quitDuringStall},
+    {"manualDuringSlowCheck", manualDuringSlowCheck},
+    {"quitDuringSlowCheck", quitDuringSlowCheck},
+    {"manualThenScheduled", manualThenScheduled},
+};
+
 int runScenario(char** argv)
 {
     const QString scenario = qEnvironmentVariable("SCENARIO");
@@ -277,20 +288,13 @@ int runScenario(char** argv)
             QCoreApplication::exit(3);
         });
         QTimer::singleShot(0, window.get(), [&] {
-            if (scenario == "install")
-                install(window.get(), checker);
-            else if (scenario == "autoOff")
-                autoOff(window.get(), checker);
-            else if (scenario == "skip")
-                skip(window.get(), checker);
-            else if (scenario == "quitDuringStall")
-                quitDuringStall(window.get(), checker);
-            else if (scenario == "manualDuringSlowCheck")
-                manualDuringSlowCheck(window.get(), checker);
-            else if (scenario == "quitDuringSlowCheck")
-                quitDuringSlowCheck(window.get(), checker);
-            else if (scenario == "manualThenScheduled")
-                manualThenScheduled(window.get(), checker);
+            const auto run = scenarios.find(scenario);
+            if (run != scenarios.end())
+                run->second(window.get(), checker);
+            else {
+                say("unknown scenario " + scenario);
+                QCoreApplication::exit(2);
+            }
         });
         result = QApplication::exec();
         app.exitCode = result;

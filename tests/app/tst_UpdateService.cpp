@@ -20,6 +20,27 @@ namespace {
 const char feedPath[] = "/update/quorbilan.xml.gz";
 const char installerPath[] = "/download/quorbilan-3.2-setup.sh";
 
+// The first of `expected` that does not come after the ones before it in
+// `lines`; empty when all do.
+QString firstOutOfOrder(const QStringList& lines, const QStringList& expected)
+{
+    int at = -1;
+    for (const QString& line : expected) {
+        at = lines.indexOf(line, at + 1);
+        if (at < 0)
+            return line;
+    }
+    return {};
+}
+
+// The settings of a user who turned automatic checks off.
+void turnAutomaticChecksOff(const QString& world)
+{
+    QDir().mkpath(QFileInfo(settingsFileIn(world)).path());
+    QSettings settings(settingsFileIn(world), QSettings::IniFormat);
+    settings.setValue("UpdateChecker_Auto", 0);
+}
+
 } // namespace
 
 class tst_UpdateService : public QObject
@@ -31,9 +52,9 @@ private slots:
     void findDownloadAndInstall();
     void automaticChecksOff();
     void skipHidesLink();
-    void quitDuringStalledCheck();
+    void quitDuringStartUpCheck_data();
+    void quitDuringStartUpCheck();
     void manualCheckDuringSlowCheck();
-    void quitDuringSlowCheck();
     void scheduledCheckAfterManualIsSilent();
 
 private:
@@ -42,9 +63,10 @@ private:
     QStringList runScenario(const QString& world, const QString& scenario, const QString& feedUrl,
                             int* exitCode = nullptr, qint64* tookMs = nullptr,
                             const QProcessEnvironment& extra = QProcessEnvironment());
-    // A FIFO in `world` to stand for the trust store: a check that reads it
-    // blocks until the scenario writes it.
-    QString makeFifo(const QString& world) const;
+    // An environment whose trust store is a FIFO in `world`: a check that
+    // reads it blocks until the scenario writes it. Empty when the FIFO cannot
+    // be made.
+    QProcessEnvironment blockingTrustStore(const QString& world) const;
     QString readLog(const QString& world) const;
 
     QTemporaryDir root;
@@ -130,12 +152,8 @@ void tst_UpdateService::findDownloadAndInstall()
         "window closed",
         "event loop ended",
     };
-    int at = -1;
-    for (const QString& line : expected) {
-        const int next = lines.indexOf(line, at + 1);
-        QVERIFY2(next > at, qPrintable(line + "\n---\n" + lines.join('\n')));
-        at = next;
-    }
+    const QString missing = firstOutOfOrder(lines, expected);
+    QVERIFY2(missing.isEmpty(), qPrintable(missing + "\n---\n" + lines.join('\n')));
 
     // The file lands under the next free number and is started after the window closed.
     const QString saved = downloads + "/quorbilan-3.2-setup (2).sh";
@@ -163,11 +181,7 @@ void tst_UpdateService::findDownloadAndInstall()
 void tst_UpdateService::automaticChecksOff()
 {
     const QString world = root.path() + "/autooff";
-    QDir().mkpath(QFileInfo(settingsFileIn(world)).path());
-    {
-        QSettings settings(settingsFileIn(world), QSettings::IniFormat);
-        settings.setValue("UpdateChecker_Auto", 0);
-    }
+    turnAutomaticChecksOff(world);
     const int before = server.requests().size();
     int exitCode = -1;
     const QStringList lines = runScenario(world, "autoOff", server.url(feedPath), &exitCode);
@@ -199,38 +213,65 @@ void tst_UpdateService::skipHidesLink()
     QCOMPARE(settings.value("UpdateChecker_SkipVersion").toString(), QStringLiteral("3.2"));
 }
 
-void tst_UpdateService::quitDuringStalledCheck()
+void tst_UpdateService::quitDuringStartUpCheck_data()
 {
-    const QString world = root.path() + "/stall";
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("feed");
+    QTest::addColumn<bool>("trustStoreBlocks");
+    // What the scenario says when the check it quits during never got stuck.
+    QTest::addColumn<QString>("notStuck");
+    QTest::addColumn<QStringList>("requests");
+    QTest::newRow("server never answers")
+        << "quitDuringStall"
+        << "/stall.xml.gz" << false << "no stalled request" << QStringList{"/stall.xml.gz stall -"};
+    // Stuck for good before any request goes out.
+    QTest::newRow("trust store blocks") << "quitDuringSlowCheck" << feedPath << true << "no stuck start-up check"
+                                        << QStringList();
+}
+
+void tst_UpdateService::quitDuringStartUpCheck()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QString, feed);
+    QFETCH(bool, trustStoreBlocks);
+    QFETCH(QString, notStuck);
+    QFETCH(QStringList, requests);
+    const QString world = root.path() + "/" + scenario;
+    QProcessEnvironment extra;
+    if (trustStoreBlocks) {
+        extra = blockingTrustStore(world);
+        QVERIFY(!extra.isEmpty());
+    }
     const int before = server.requests().size();
     int exitCode = -1;
     qint64 took = 0;
-    const QStringList lines = runScenario(world, "quitDuringStall", server.url("/stall.xml.gz"), &exitCode, &took);
+    const QStringList lines = runScenario(world, scenario, server.url(feed), &exitCode, &took, extra);
     qInfo("the whole run with its quit took %lld ms", took);
+    // The check never ends; the process does, with the event loop's exit code.
     QVERIFY2(exitCode == 0, qPrintable(lines.join('\n')));
     QVERIFY2(lines.contains("closing"), qPrintable(lines.join('\n')));
-    QVERIFY(!lines.contains("no stuck start-up check"));
+    QVERIFY2(!lines.contains(notStuck), qPrintable(lines.join('\n')));
     QVERIFY(lines.contains("event loop ended"));
-    QVERIFY2(!lines.join('\n').contains("signal "), qPrintable(lines.join('\n')));
-    QCOMPARE(server.requests().mid(before), QStringList{"/stall.xml.gz stall -"});
+    QVERIFY2(lines.filter("signal ").isEmpty(), qPrintable(lines.join('\n')));
+    QCOMPARE(server.requests().mid(before), requests);
 }
 
-QString tst_UpdateService::makeFifo(const QString& world) const
+QProcessEnvironment tst_UpdateService::blockingTrustStore(const QString& world) const
 {
     QDir().mkpath(world);
     const QString fifo = world + "/ca.fifo";
     if (mkfifo(QFile::encodeName(fifo).constData(), 0600) != 0)
-        return QString();
-    return fifo;
+        return {};
+    QProcessEnvironment env;
+    env.insert("QUORBILAN_UPDATE_CA", fifo);
+    return env;
 }
 
 void tst_UpdateService::manualCheckDuringSlowCheck()
 {
     const QString world = root.path() + "/slow";
-    QProcessEnvironment extra;
-    const QString fifo = makeFifo(world);
-    QVERIFY(!fifo.isEmpty());
-    extra.insert("QUORBILAN_UPDATE_CA", fifo);
+    const QProcessEnvironment extra = blockingTrustStore(world);
+    QVERIFY(!extra.isEmpty());
     int exitCode = -1;
     const QStringList lines
         = runScenario(world, "manualDuringSlowCheck", server.url(feedPath), &exitCode, nullptr, extra);
@@ -246,44 +287,17 @@ void tst_UpdateService::manualCheckDuringSlowCheck()
         "menu item after the check enabled",
         "event loop ended",
     };
-    int at = -1;
-    for (const QString& line : expected) {
-        const int next = lines.indexOf(line, at + 1);
-        QVERIFY2(next > at, qPrintable(line + "\n---\n" + lines.join('\n')));
-        at = next;
-    }
+    const QString missing = firstOutOfOrder(lines, expected);
+    QVERIFY2(missing.isEmpty(), qPrintable(missing + "\n---\n" + lines.join('\n')));
     QVERIFY(!lines.contains("no stuck start-up check"));
     // The stuck check it replaced reported nothing.
     QCOMPARE(lines.filter("signal ").size(), 1);
 }
 
-void tst_UpdateService::quitDuringSlowCheck()
-{
-    const QString world = root.path() + "/slowquit";
-    QProcessEnvironment extra;
-    const QString fifo = makeFifo(world);
-    QVERIFY(!fifo.isEmpty());
-    extra.insert("QUORBILAN_UPDATE_CA", fifo);
-    int exitCode = -1;
-    qint64 took = 0;
-    const QStringList lines = runScenario(world, "quitDuringSlowCheck", server.url(feedPath), &exitCode, &took, extra);
-    qInfo("the whole run with its quit took %lld ms", took);
-    // The check never ends; the process does, with the event loop's exit code.
-    QVERIFY2(exitCode == 0, qPrintable(lines.join('\n')));
-    QVERIFY2(lines.contains("closing"), qPrintable(lines.join('\n')));
-    QVERIFY(!lines.contains("no stuck start-up check"));
-    QVERIFY(lines.contains("event loop ended"));
-    QVERIFY2(lines.filter("signal ").isEmpty(), qPrintable(lines.join('\n')));
-}
-
 void tst_UpdateService::scheduledCheckAfterManualIsSilent()
 {
     const QString world = root.path() + "/manualthenscheduled";
-    QDir().mkpath(QFileInfo(settingsFileIn(world)).path());
-    {
-        QSettings settings(settingsFileIn(world), QSettings::IniFormat);
-        settings.setValue("UpdateChecker_Auto", 0);
-    }
+    turnAutomaticChecksOff(world);
     server.put("/uptodate.xml.gz",
                gzipped("<?xml version=\"1.0\"?><quorbilan><download windows=\"https://127.0.0.1/x.exe\"/><history>"
                        "<version name=\"" QUORBILAN_VERSION_TEXT "\" date=\"1.1.2026\"/></history></quorbilan>"));

@@ -16,6 +16,9 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
@@ -58,11 +61,18 @@ private slots:
 
 private:
     QProcessEnvironment environment() const;
+    // environment() with LOCALAPPDATA and APPDATA in a tree of every supported
+    // program; empty when the tree cannot be built.
+    QProcessEnvironment environmentWithProfiles() const;
     // Starts the crashing test program in the current folder and waits for its
     // one report box; its window id.
     QString startCrash(QProcess& program, const QString& mode);
     // Starts the program itself in the current folder, its crash handler installed.
     bool startProgram(QProcess& program, const QProcessEnvironment& env);
+    // Starts the program in the current folder with the crash hooks preloaded
+    // and waits for its one report box; its window id. Discovery lists the
+    // profiles' folders on a pool thread, where the hooks strike as `mode` says.
+    QString startHookedCrash(QProcess& program, const QString& mode);
     QStringList dumps() const;
     QString dumpText() const;
     // The user's temporary folder of the crashing process (TMPDIR).
@@ -76,6 +86,9 @@ private:
 namespace {
 
 const QString reportTitle = "Quorbilan - Unhandled Exception";
+const QString crashTestTitle = "CrashTest - Unhandled Exception";
+// How a crashed program ends once its report box is answered.
+const QString reportedEnd = "exit code 1";
 
 // Whether the process has a handler of its own for the signal.
 bool catchesSignal(qint64 pid, int signal)
@@ -98,6 +111,39 @@ QStringList waitForWindows(const QString& title)
     const QString ids
         = xdotool({"search", "--sync", "--onlyvisible", "--name", "^" + QRegularExpression::escape(title) + "$"});
     return ids.split('\n', Qt::SkipEmptyParts);
+}
+
+// The id of the one window with this title, once it is on screen; empty when
+// there are none or several.
+QString onlyWindow(const QString& title)
+{
+    const QStringList windows = waitForWindows(title);
+    if (windows.size() != 1)
+        qWarning("%lld windows titled \"%s\", not one", qlonglong(windows.size()), qPrintable(title));
+    return windows.size() == 1 ? windows[0] : QString();
+}
+
+// Sends SIGSEGV to the started program's main thread; the id of its one
+// report box. To the thread itself: a signal sent to the process may land on
+// any of its threads (a busy machine showed the X reader's).
+QString crashMainThread(QProcess& program)
+{
+    const pid_t pid = pid_t(program.processId());
+    if (::tgkill(pid, pid, SIGSEGV) != 0) {
+        qWarning("tgkill: %s", strerror(errno));
+        return {};
+    }
+    return onlyWindow(reportTitle);
+}
+
+// Waits up to a minute for the program to end; how it ended: "exit code N",
+// "killed by signal N" or "still running".
+QString ending(QProcess& program)
+{
+    if (!program.waitForFinished(60000))
+        return "still running";
+    return QString(program.exitStatus() == QProcess::NormalExit ? "exit code %1" : "killed by signal %1")
+        .arg(program.exitCode());
 }
 
 // The lines of the /proc status field (SigCgt, ShdPnd, SigBlk...) as a mask.
@@ -256,13 +302,38 @@ bool TestCrashRuns::startProgram(QProcess& program, const QProcessEnvironment& e
     return QTest::qWaitFor([&] { return catchesSignal(program.processId(), SIGSEGV); }, 60000);
 }
 
+QProcessEnvironment TestCrashRuns::environmentWithProfiles() const
+{
+    TestSupport::ProgramFixture fixture(world->filePath("programs"));
+    if (!fixture.buildStandardTree()) {
+        qWarning("cannot build the programs' tree");
+        return {};
+    }
+    QProcessEnvironment env = environment();
+    env.insert("LOCALAPPDATA", fixture.localAppData());
+    env.insert("APPDATA", fixture.appData());
+    return env;
+}
+
+QString TestCrashRuns::startHookedCrash(QProcess& program, const QString& mode)
+{
+    QProcessEnvironment env = environmentWithProfiles();
+    if (env.isEmpty())
+        return {};
+    env.insert("LD_PRELOAD", CRASH_HOOKS);
+    env.insert("QUORBILAN_TEST_CRASH", mode);
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(folder);
+    program.start(QUORBILAN_EXE, QStringList{});
+    return onlyWindow(reportTitle);
+}
+
 QString TestCrashRuns::startCrash(QProcess& program, const QString& mode)
 {
     program.setProcessEnvironment(environment());
     program.setWorkingDirectory(folder);
     program.start(CRASHING_PROGRAM, {mode});
-    const QStringList windows = waitForWindows("CrashTest - Unhandled Exception");
-    return windows.size() == 1 ? windows[0] : QString();
+    return onlyWindow(crashTestTitle);
 }
 
 QStringList TestCrashRuns::dumps() const
@@ -284,28 +355,18 @@ QString TestCrashRuns::dumpText() const
 
 void TestCrashRuns::guiRunHitBySigsegvReportsIt()
 {
-    QProcess program;
-    program.setProcessEnvironment(environment());
-    program.setWorkingDirectory(folder);
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
-    program.start(QUORBILAN_EXE, QStringList{});
-    QVERIFY(program.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(catchesSignal(program.processId(), SIGSEGV), 60000);
+    QProcess program;
+    QVERIFY(startProgram(program, environment()));
     QVERIFY(catchesSignal(program.processId(), SIGABRT));
 
-    // To the main thread: a signal sent to the process may land on any of its
-    // threads (a busy machine showed the X reader's), and the frames asserted
-    // below are the main thread's.
-    const pid_t pid = pid_t(program.processId());
-    QCOMPARE(::tgkill(pid, pid, SIGSEGV), 0);
-    const QStringList windows = waitForWindows(reportTitle);
-    QCOMPARE(windows.size(), 1);
+    // The frames asserted below are the main thread's.
+    const QString box = crashMainThread(program);
+    QVERIFY(!box.isEmpty());
     QCOMPARE(program.state(), QProcess::Running);
-    answer(windows[0], false);
-    QVERIFY(program.waitForFinished(60000));
+    answer(box, false);
+    QCOMPARE(ending(program), reportedEnd);
     const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(1);
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 1);
 
     // <exe>_<version>_<system>_<Y>-<M>-<D>_<h>.<m>.<s>.dmp, of the crash's time in UTC.
     QCOMPARE(dumps().size(), 1);
@@ -361,24 +422,11 @@ void TestCrashRuns::crashThatBreaksTheUnwinderIsReported()
 {
     QFETCH(QString, mode);
     QFETCH(QString, expected);
-    // Discovery lists the profiles' folders on a pool thread, where the hooks strike.
-    TestSupport::ProgramFixture fixture(world->filePath("programs"));
-    QVERIFY(fixture.buildStandardTree());
-    QProcessEnvironment env = environment();
-    env.insert("LOCALAPPDATA", fixture.localAppData());
-    env.insert("APPDATA", fixture.appData());
-    env.insert("LD_PRELOAD", CRASH_HOOKS);
-    env.insert("QUORBILAN_TEST_CRASH", mode);
     QProcess program;
-    program.setProcessEnvironment(env);
-    program.setWorkingDirectory(folder);
-    program.start(QUORBILAN_EXE, QStringList{});
-    const QStringList windows = waitForWindows(reportTitle);
-    QCOMPARE(windows.size(), 1);
-    answer(windows[0], false);
-    QVERIFY(program.waitForFinished(60000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 1);
+    const QString box = startHookedCrash(program, mode);
+    QVERIFY(!box.isEmpty());
+    answer(box, false);
+    QCOMPARE(ending(program), reportedEnd);
 
     QCOMPARE(dumps().size(), 1);
     const QString text = dumpText();
@@ -401,12 +449,10 @@ void TestCrashRuns::workerThreadCrashSendsTheReport()
     QFETCH(int, emailExit);
     fakes->setExitCode("xdg-email", emailExit);
     QProcess program;
-    const QString window = startCrash(program, "worker");
-    QVERIFY(!window.isEmpty());
-    answer(window, true);
-    QVERIFY(program.waitForFinished(60000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 1);
+    const QString box = startCrash(program, "worker");
+    QVERIFY(!box.isEmpty());
+    answer(box, true);
+    QCOMPARE(ending(program), reportedEnd);
 
     QCOMPARE(dumps().size(), 1);
     const QString dump = QDir(folder).filePath(dumps()[0]);
@@ -441,15 +487,13 @@ void TestCrashRuns::mailProgramDoesNotHoldTheCrashedProgram()
     QProcess program;
     QVERIFY(startProgram(program, environment()));
     ::kill(pid_t(program.processId()), SIGSEGV);
-    const QStringList windows = waitForWindows(reportTitle);
-    QCOMPARE(windows.size(), 1);
+    const QString box = onlyWindow(reportTitle);
+    QVERIFY(!box.isEmpty());
     QElapsedTimer sinceSend;
     sinceSend.start();
-    answer(windows[0], true);
-    QVERIFY(program.waitForFinished(60000));
+    answer(box, true);
+    QCOMPARE(ending(program), reportedEnd);
     const qint64 ended = sinceSend.elapsed();
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 1);
     QTRY_VERIFY_WITH_TIMEOUT(fakes->lastPid("xdg-email") != 0, 30000);
     const qint64 mailPid = fakes->lastPid("xdg-email");
     // Ended while the mail program is still open.
@@ -474,12 +518,10 @@ void TestCrashRuns::mailProgramDoesNotHoldTheCrashedProgram()
 void TestCrashRuns::escapedExceptionIsReported()
 {
     QProcess program;
-    const QString window = startCrash(program, "terminate");
-    QVERIFY(!window.isEmpty());
-    answer(window, false);
-    QVERIFY(program.waitForFinished(60000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 1);
+    const QString box = startCrash(program, "terminate");
+    QVERIFY(!box.isEmpty());
+    answer(box, false);
+    QCOMPARE(ending(program), reportedEnd);
     QCOMPARE(dumps().size(), 1);
     const QString text = dumpText();
     QVERIFY(text.contains("Signal: 6 (SIGABRT)"));
@@ -499,24 +541,11 @@ void TestCrashRuns::selfRaisedAbortIsNoSender_data()
 void TestCrashRuns::selfRaisedAbortIsNoSender()
 {
     QFETCH(QString, mode);
-    // Discovery lists the profiles' folders on a pool thread, where the hooks strike.
-    TestSupport::ProgramFixture fixture(world->filePath("programs"));
-    QVERIFY(fixture.buildStandardTree());
-    QProcessEnvironment env = environment();
-    env.insert("LOCALAPPDATA", fixture.localAppData());
-    env.insert("APPDATA", fixture.appData());
-    env.insert("LD_PRELOAD", CRASH_HOOKS);
-    env.insert("QUORBILAN_TEST_CRASH", mode);
     QProcess program;
-    program.setProcessEnvironment(env);
-    program.setWorkingDirectory(folder);
-    program.start(QUORBILAN_EXE, QStringList{});
-    const QStringList windows = waitForWindows(reportTitle);
-    QCOMPARE(windows.size(), 1);
-    answer(windows[0], false);
-    QVERIFY(program.waitForFinished(60000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 1);
+    const QString box = startHookedCrash(program, mode);
+    QVERIFY(!box.isEmpty());
+    answer(box, false);
+    QCOMPARE(ending(program), reportedEnd);
 
     QCOMPARE(dumps().size(), 1);
     const QString text = dumpText();
@@ -571,14 +600,10 @@ void TestCrashRuns::takenDumpNamesAreNeverOpened()
             planted << path;
         }
     }
-    const pid_t pid = pid_t(program.processId());
-    QCOMPARE(::tgkill(pid, pid, SIGSEGV), 0);
-    const QStringList windows = waitForWindows(reportTitle);
-    QCOMPARE(windows.size(), 1);
-    answer(windows[0], false);
-    QVERIFY(program.waitForFinished(60000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 1);
+    const QString box = crashMainThread(program);
+    QVERIFY(!box.isEmpty());
+    answer(box, false);
+    QCOMPARE(ending(program), reportedEnd);
     const qint64 after = QDateTime::currentSecsSinceEpoch();
 
     QFile file(victim);
@@ -635,14 +660,10 @@ void TestCrashRuns::folderThatCannotTakeTheDumpLeavesItInTheTempFolder()
     QVERIFY(startProgram(program, environment()));
     if (where == "deleted")
         QVERIFY(QDir(folder).removeRecursively());
-    const pid_t pid = pid_t(program.processId());
-    QCOMPARE(::tgkill(pid, pid, SIGSEGV), 0);
-    const QStringList windows = waitForWindows(reportTitle);
-    QCOMPARE(windows.size(), 1);
-    answer(windows[0], false);
-    QVERIFY(program.waitForFinished(60000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 1);
+    const QString box = crashMainThread(program);
+    QVERIFY(!box.isEmpty());
+    answer(box, false);
+    QCOMPARE(ending(program), reportedEnd);
 
     const QStringList written = regularDumps(tempFolder());
     QCOMPARE(written.size(), 1);
@@ -699,12 +720,10 @@ void TestCrashRuns::readOnlyFolderOfAnotherUserLeavesTheDumpInTheTempFolder()
     program.setProcessEnvironment(env);
     program.setWorkingDirectory(locked);
     program.start(command.takeFirst(), command);
-    const QStringList windows = waitForWindows("CrashTest - Unhandled Exception");
-    QCOMPARE(windows.size(), 1);
-    answer(windows[0], false);
-    QVERIFY(program.waitForFinished(60000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 1);
+    const QString box = onlyWindow(crashTestTitle);
+    QVERIFY(!box.isEmpty());
+    answer(box, false);
+    QCOMPARE(ending(program), reportedEnd);
 
     QCOMPARE(regularDumps(locked), QStringList());
     const QStringList written = regularDumps(temp);
@@ -727,13 +746,11 @@ void TestCrashRuns::secondCrashIsNotReportedAgain()
     QTest::qWait(500);
     QCOMPARE(program.state(), QProcess::Running);
     QCOMPARE(dumps().size(), 1);
-    const QStringList windows = waitForWindows("CrashTest - Unhandled Exception");
-    QCOMPARE(windows.size(), 1);
+    const QString box = onlyWindow(crashTestTitle);
+    QVERIFY(!box.isEmpty());
 
-    answer(windows[0], true);
-    QVERIFY(program.waitForFinished(60000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 1);
+    answer(box, true);
+    QCOMPARE(ending(program), reportedEnd);
     QCOMPARE(dumps().size(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(fakes->calls("xdg-email").size(), 1, 30000);
 }
@@ -743,20 +760,18 @@ void TestCrashRuns::otherSignalWhileTheBoxIsOpen()
     QProcess program;
     QVERIFY(startProgram(program, environment()));
     ::kill(pid_t(program.processId()), SIGSEGV);
-    const QStringList windows = waitForWindows(reportTitle);
-    QCOMPARE(windows.size(), 1);
+    const QString box = onlyWindow(reportTitle);
+    QVERIFY(!box.isEmpty());
 
     // Another fatal signal from outside does not end the report.
     ::kill(pid_t(program.processId()), SIGBUS);
     QTRY_VERIFY_WITH_TIMEOUT(signalTakenOrBlocked(program.processId(), SIGBUS) || program.state() != QProcess::Running,
                              30000);
     QCOMPARE(program.state(), QProcess::Running);
-    QCOMPARE(waitForWindows(reportTitle), windows);
+    QCOMPARE(waitForWindows(reportTitle), QStringList{box});
 
-    answer(windows[0], false);
-    QVERIFY(program.waitForFinished(60000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 1);
+    answer(box, false);
+    QCOMPARE(ending(program), reportedEnd);
     QCOMPARE(dumps().size(), 1);
     QVERIFY(dumpText().contains("Signal: 11 (SIGSEGV)"));
 }
@@ -809,10 +824,8 @@ void TestCrashRuns::fullDiskGivesNoDumpAndNoBox()
     QProcess program;
     QVERIFY(startProgram(program, env));
     ::kill(pid_t(program.processId()), SIGSEGV);
-    QVERIFY(program.waitForFinished(60000));
     // The default action: killed by the signal, no dump left behind, no report.
-    QCOMPARE(program.exitStatus(), QProcess::CrashExit);
-    QCOMPARE(program.exitCode(), SIGSEGV);
+    QCOMPARE(ending(program), QString("killed by signal %1").arg(SIGSEGV));
     QCOMPARE(dumps(), QStringList());
     QCOMPARE(xdotool({"search", "--name", "Unhandled Exception"}), QString());
     QCOMPARE(fakes->calls("xdg-email").size(), 0);
@@ -828,11 +841,8 @@ void TestCrashRuns::consoleRunInstallsNoHandler_data()
 void TestCrashRuns::consoleRunInstallsNoHandler()
 {
     QFETCH(QStringList, arguments);
-    TestSupport::ProgramFixture fixture(world->filePath("programs"));
-    QVERIFY(fixture.buildStandardTree());
-    QProcessEnvironment env = environment();
-    env.insert("LOCALAPPDATA", fixture.localAppData());
-    env.insert("APPDATA", fixture.appData());
+    QProcessEnvironment env = environmentWithProfiles();
+    QVERIFY(!env.isEmpty());
     env.remove("QT_QPA_PLATFORM");
 
     // Its output and errors go into a full pipe, so the run waits at its first line.

@@ -139,6 +139,9 @@ private slots:
 private:
     // A checker of the feed at `path` on the trusted server, with its own settings.
     std::unique_ptr<QUpdateChecker> makeChecker(const QString& url);
+    // Accepts the window's next message box, keeping what it said in
+    // `message` and setting `shown`.
+    void acceptMessage(Message& message, bool& shown);
     // Runs a manual check to its message box and answers it.
     Message manualCheckMessage(QUpdateChecker* checker);
     // Runs a manual check to the update dialog and lets `answer` end it.
@@ -208,10 +211,8 @@ std::unique_ptr<QUpdateChecker> tst_UpdateChecker::makeChecker(const QString& ur
     return checker;
 }
 
-Message tst_UpdateChecker::manualCheckMessage(QUpdateChecker* checker)
+void tst_UpdateChecker::acceptMessage(Message& message, bool& shown)
 {
-    Message message;
-    bool shown = false;
     whenShown<QMessageBox>(window.get(), [&](QMessageBox* box) {
         // As the user reads it: the box shows its main text in bold.
         message
@@ -219,6 +220,13 @@ Message tst_UpdateChecker::manualCheckMessage(QUpdateChecker* checker)
         shown = true;
         box->accept();
     });
+}
+
+Message tst_UpdateChecker::manualCheckMessage(QUpdateChecker* checker)
+{
+    Message message;
+    bool shown = false;
+    acceptMessage(message, shown);
     // What "Check for updates..." calls.
     checker->checkForUpdate(true, 0);
     if (!QTest::qWaitFor([&] { return shown; }, 60000))
@@ -880,12 +888,7 @@ void tst_UpdateChecker::dribblingFeed()
 
     Message message;
     bool shown = false;
-    whenShown<QMessageBox>(window.get(), [&](QMessageBox* box) {
-        message
-            = {box->windowTitle(), QTextDocumentFragment::fromHtml(box->text()).toPlainText(), box->informativeText()};
-        shown = true;
-        box->accept();
-    });
+    acceptMessage(message, shown);
     checker->checkForUpdate(true, 0);
     QVERIFY(server.waitForRequests(before + 1));
     // A second click while the user's check runs starts nothing new.
