@@ -34,6 +34,8 @@ const QByteArray installerBody = QByteArray("#!/bin/sh\necho installed\n") + QBy
 
 // The limit the size tests lower the program's to, and bodies around it.
 constexpr qint64 testLimit = 64 * 1024 * 1024;
+// A download that will finish gets a minute: a busy machine can be slow.
+constexpr int downloadWaitMs = 60000;
 
 QString downloadsFolder()
 {
@@ -170,7 +172,7 @@ void tst_DownloadDialog::readyStateAndNumberedName()
         [&](QDownloadProgressDlg* dialog) {
             title = dialog->windowTitle();
             QPushButton* install = dialog->findChild<QPushButton*>("installButton");
-            if (!QTest::qWaitFor([&] { return install->isVisible(); }, 20000))
+            if (!QTest::qWaitFor([&] { return install->isVisible(); }, downloadWaitMs))
                 return dialog->reject();
             QProgressBar* bar = dialog->findChild<QProgressBar*>("progressBar");
             seen = {dialog->findChild<QLabel*>("statusLabel")->text(), install->isVisible(),
@@ -205,7 +207,7 @@ void tst_DownloadDialog::temporaryFolderOutlivesDialog()
         checker.get(),
         [](QDownloadProgressDlg* dialog) {
             QPushButton* install = dialog->findChild<QPushButton*>("installButton");
-            if (!QTest::qWaitFor([&] { return install->isVisible(); }, 20000))
+            if (!QTest::qWaitFor([&] { return install->isVisible(); }, downloadWaitMs))
                 qWarning("the download did not get ready");
             dialog->close();
         },
@@ -370,7 +372,7 @@ void tst_DownloadDialog::installerOutcome()
         checker.get(),
         [](QDownloadProgressDlg* dialog) {
             QPushButton* install = dialog->findChild<QPushButton*>("installButton");
-            if (QTest::qWaitFor([&] { return install->isVisible() || !dialog->isVisible(); }, 20000)
+            if (QTest::qWaitFor([&] { return install->isVisible() || !dialog->isVisible(); }, downloadWaitMs)
                 && dialog->isVisible())
                 dialog->close();
         },
