@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Renders the main window (the profiles page in light and dark mode, and the
-# log page after a run) over a small set of sample profiles under Xvfb, into
-# docs/main-window.png, docs/main-window-dark.png and docs/log-page.png.
+# log page after a run, the update and download dialogs) over a small set of
+# sample profiles under Xvfb, into docs/; then the Windows program's main
+# window under Wine into docs/main-window-windows.png (screenshot-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,3 +15,5 @@ cmake --build "$build" --parallel "${QUORBILAN_JOBS:-4}" --target mainwindow_scr
 mkdir -p docs
 xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb LANG=C.UTF-8 \
     "$build/tests/app/mainwindow_screenshots" docs
+
+./scripts/screenshot-windows.sh

@@ -6,7 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QPixmap>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QTcpServer>
 
 namespace WineDesktop {
 
@@ -59,11 +63,30 @@ bool removeSetting(const WinePrefix& prefix, const QString& name)
 
 bool setSetting(const WinePrefix& prefix, const QString& name, const QString& type, const QString& data)
 {
-    const QString key = settingsKey();
+    return setRegistryValue(prefix, settingsKey(), name, type, data);
+}
+
+bool setRegistryValue(const WinePrefix& prefix, const QString& key, const QString& name, const QString& type,
+                      const QString& data)
+{
     const WineRun run = prefix.run(QStringLiteral("reg"),
                                    {QStringLiteral("add"), key, QStringLiteral("/v"), name, QStringLiteral("/t"), type,
                                     QStringLiteral("/d"), data, QStringLiteral("/f")});
     return run.finished && run.exitCode == 0;
+}
+
+QString mainWindowTitle()
+{
+    return QStringLiteral(QUORBILAN_PRODUCT_NAME " " QUORBILAN_VERSION_TEXT);
+}
+
+QString refusedFeedUrl()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return QStringLiteral("https://127.0.0.1:%1/update/quorbilan.xml.gz").arg(port);
 }
 
 void start(QProcess& process, const WinePrefix& prefix, const QString& program, const QString& workingDir,
@@ -87,6 +110,16 @@ QStringList windows(const QString& title)
     return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
                     QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')})
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QImage windowImage(const QString& window)
+{
+    bool isNumber = false;
+    const WId id = window.toULongLong(&isNumber);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!isNumber || !screen)
+        return {};
+    return screen->grabWindow(id).toImage();
 }
 
 void keys(const QString& window, const QStringList& keyNames)

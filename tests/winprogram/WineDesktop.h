@@ -2,6 +2,7 @@
 
 #include "WineProgram.h"
 
+#include <QImage>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -24,6 +25,18 @@ bool setSetting(const WinePrefix& prefix, const QString& name, const QString& ty
 QString setting(const WinePrefix& prefix, const QString& name);
 bool removeSetting(const WinePrefix& prefix, const QString& name);
 
+// Sets a value under any key of the prefix's registry (`reg add`; the key
+// written out, HKCU\Software\...).
+bool setRegistryValue(const WinePrefix& prefix, const QString& key, const QString& name, const QString& type,
+                      const QString& data);
+
+// The main window's whole title.
+QString mainWindowTitle();
+
+// An update feed address on this machine where nothing answers: the check the
+// program runs at start fails at once, silently, and schedules the next one.
+QString refusedFeedUrl();
+
 // Starts `program` under Wine in the prefix, in `workingDir`, with `extra`
 // added to the prefix's environment.
 void start(QProcess& process, const WinePrefix& prefix, const QString& program, const QString& workingDir,
@@ -31,6 +44,10 @@ void start(QProcess& process, const WinePrefix& prefix, const QString& program, 
 
 // The visible windows whose whole title is `title`, now.
 QStringList windows(const QString& title);
+
+// What the window shows now, read from the test's X display: needs a
+// QGuiApplication on the xcb platform. Null when it cannot be read.
+QImage windowImage(const QString& window);
 
 // Gives a window the keyboard focus and types the keys (xdotool key names).
 void keys(const QString& window, const QStringList& keyNames);

@@ -3,7 +3,6 @@
 // thread used to crash the program as that thread ended), a second start hands
 // over to it and exits 0, and closing it keeps the window's state in the
 // registry.
-#include "ProductIdentity.h"
 #include "WineDesktop.h"
 #include "WineProgram.h"
 
@@ -11,24 +10,12 @@
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
-const QString mainTitle = QStringLiteral(QUORBILAN_PRODUCT_NAME " " QUORBILAN_VERSION_TEXT);
-
-// An address on this machine where nothing answers: the start-up check fails
-// at once, silently, and schedules the next one.
-QString refusedFeedUrl()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return QStringLiteral("https://127.0.0.1:%1/update/quorbilan.xml.gz").arg(port);
-}
+const QString mainTitle = WineDesktop::mainWindowTitle();
 
 } // namespace
 
@@ -57,7 +44,7 @@ void TestWinGui::initTestCase()
 void TestWinGui::startProgram(QProcess& program, const WinePrefix& prefix, const QString& cwd)
 {
     WineDesktop::start(program, prefix, WinePrefix::programPath(), cwd,
-                       {QStringLiteral("QUORBILAN_UPDATE_URL=") + refusedFeedUrl()});
+                       {QStringLiteral("QUORBILAN_UPDATE_URL=") + WineDesktop::refusedFeedUrl()});
     QVERIFY(program.waitForStarted(60000));
     QTRY_VERIFY_WITH_TIMEOUT(WineDesktop::windows(mainTitle).size() == 1 || program.state() == QProcess::NotRunning,
                              120000);
