@@ -2,7 +2,9 @@
 
 #include "WineProgram.h"
 
+#include <QPoint>
 #include <QProcess>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -34,5 +36,13 @@ QStringList windows(const QString& title);
 
 // Gives a window the keyboard focus and types the keys (xdotool key names).
 void keys(const QString& window, const QStringList& keyNames);
+
+// A window's size on the display, its frame included (Wine draws the frames);
+// empty when it is gone.
+QSize size(const QString& window);
+
+// Moves the pointer to `point` of the window (its frame's top left is 0, 0)
+// and clicks the left button there.
+void click(const QString& window, const QPoint& point);
 
 } // namespace WineDesktop
