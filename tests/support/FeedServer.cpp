@@ -80,6 +80,11 @@ void FeedServer::dribble(const QString& path) const
     put(path + ".dribble", QByteArray());
 }
 
+void FeedServer::cutShort(const QString& path) const
+{
+    put(path + ".short", QByteArray());
+}
+
 QStringList FeedServer::requests() const
 {
     QFile file(folder + "/requests.log");

@@ -38,6 +38,8 @@ public:
     void withoutLength(const QString& path) const;
     // The server sends the body of `path` one byte a second.
     void dribble(const QString& path) const;
+    // The server announces the whole length of `path` but sends half of it.
+    void cutShort(const QString& path) const;
 
     // "<path> <status> <If-Modified-Since or ->" per request so far.
     QStringList requests() const;

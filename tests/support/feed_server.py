@@ -7,8 +7,9 @@ Prints "PORT <n>" once it listens on 127.0.0.1. For a request of /a/b it
 serves ROOT/a/b with a Last-Modified of the file's time, answers 304 to an
 If-Modified-Since that is not older, and 404 for a missing file. Beside a
 file, "NAME.stall" makes the server take the request and never answer,
-"NAME.nolength" leaves out Content-Length and "NAME.dribble" sends the body
-one byte a second. A request below /any/ is answered with ROOT/any whatever
+"NAME.nolength" leaves out Content-Length, "NAME.dribble" sends the body
+one byte a second and "NAME.short" announces the whole length but sends
+only the first half of the body before it closes the connection. A request below /any/ is answered with ROOT/any whatever
 its last segment, which need not fit a file name here. Every request is
 appended to ROOT/requests.log as "<path> <status> <If-Modified-Since or ->".
 """
@@ -75,6 +76,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
+        if os.path.exists(local + ".short"):
+            self.wfile.write(body[:len(body) // 2])
+            self.wfile.flush()
+            self.close_connection = True
+            return
         if os.path.exists(local + ".dribble"):
             for i in range(len(body)):
                 self.wfile.write(body[i:i + 1])

@@ -129,4 +129,23 @@ void keys(const QString& window, const QStringList& keyNames)
             + keyNames);
 }
 
+QSize size(const QString& window)
+{
+    // "WIDTH=391" and "HEIGHT=130" among the lines of the shell form.
+    const QString shape = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
+    const QRegularExpression width(QStringLiteral("^WIDTH=(\\d+)$"), QRegularExpression::MultilineOption);
+    const QRegularExpression height(QStringLiteral("^HEIGHT=(\\d+)$"), QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch w = width.match(shape);
+    const QRegularExpressionMatch h = height.match(shape);
+    if (!w.hasMatch() || !h.hasMatch())
+        return {};
+    return {w.captured(1).toInt(), h.captured(1).toInt()};
+}
+
+void click(const QString& window, const QPoint& point)
+{
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window, QString::number(point.x()),
+             QString::number(point.y()), QStringLiteral("click"), QStringLiteral("1")});
+}
+
 } // namespace WineDesktop

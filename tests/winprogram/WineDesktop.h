@@ -3,7 +3,9 @@
 #include "WineProgram.h"
 
 #include <QImage>
+#include <QPoint>
 #include <QProcess>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -51,5 +53,13 @@ QImage windowImage(const QString& window);
 
 // Gives a window the keyboard focus and types the keys (xdotool key names).
 void keys(const QString& window, const QStringList& keyNames);
+
+// A window's size on the display, its frame included (Wine draws the frames);
+// empty when it is gone.
+QSize size(const QString& window);
+
+// Moves the pointer to `point` of the window (its frame's top left is 0, 0)
+// and clicks the left button there.
+void click(const QString& window, const QPoint& point);
 
 } // namespace WineDesktop
