@@ -23,8 +23,15 @@ fi
 cp -a "$QUORBILAN_WINE_TEMPLATE_PREFIX" "$WINEPREFIX"
 # The program's DLLs and plugins from the deployed folder, Qt Test's from Qt's own.
 export WINEPATH="$(winpath "$QUORBILAN_WINDOWS_DEPLOY");$(winpath "$QUORBILAN_WINDOWS_QT/bin")"
-export QT_PLUGIN_PATH="$(winpath "$QUORBILAN_WINDOWS_DEPLOY")"
-unset QT_QPA_PLATFORM
+# Wine hands no QT_* variable of ours to a Windows process (nor QT_QPA_PLATFORM,
+# so the Linux tests' offscreen choice stays out); WINEQT_X arrives as QT_X.
+# Without its plugin path a QApplication finds no platform plugin and, having
+# no console window under Wine, waits on a message box that says so.
+if [ ! -f "$QUORBILAN_WINDOWS_DEPLOY/platforms/qwindows.dll" ]; then
+    echo "missing: $QUORBILAN_WINDOWS_DEPLOY/platforms/qwindows.dll (the deploy target lays it out)" >&2
+    exit 1
+fi
+export WINEQT_PLUGIN_PATH="$(winpath "$QUORBILAN_WINDOWS_DEPLOY")"
 wineserver -p </dev/null >/dev/null 2>&1
 rc=0
 # A hang ends here, so the prefix's server goes with the run.

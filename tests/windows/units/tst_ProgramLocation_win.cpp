@@ -106,6 +106,7 @@ private:
 
     QTemporaryDir m_dir;
     QString m_expandedTarget;
+    QString m_deepProgram;
 };
 
 void TestProgramLocationWin::initTestCase()
@@ -115,6 +116,13 @@ void TestProgramLocationWin::initTestCase()
     for (const char* name : {"user.exe", "machine.exe", "machine32.exe", "firefox.exe", "gone.exe", "notes.txt"})
         QVERIFY(touch(file(name)));
     QVERIFY(QDir().mkpath(file("folder")));
+    // A program installed deeper than the shell's path limit (MAX_PATH): the
+    // file system takes it, the shell has no icon for it.
+    QString deepFolder = file("deep");
+    while (deepFolder.size() < MAX_PATH)
+        deepFolder += QStringLiteral("/A Folder Of An Installer That Nests Deeply");
+    m_deepProgram = deepFolder + "/app.exe";
+    QVERIFY(touch(m_deepProgram));
 
     const QString missing = file("uninstalled/app.exe");
     auto native = [](const QString& path) { return QDir::toNativeSeparators(path); };
@@ -238,18 +246,21 @@ void TestProgramLocationWin::dataFolders()
     QCOMPARE(localAppDataDir(), environmentFolder("LOCALAPPDATA"));
     QVERIFY2(QDir::isAbsolutePath(appDataDir()) && appDataDir().at(1) == QLatin1Char(':'), qPrintable(appDataDir()));
     QVERIFY(!appDataDir().contains(QLatin1Char('\\')));
-    QVERIFY(QFileInfo(joinPath(localAppDataDir(), "Temp")).isDir());
+    // Every Windows profile has it (Wine keeps the temp folder elsewhere).
+    QVERIFY(QFileInfo(joinPath(localAppDataDir(), "Microsoft")).isDir());
 }
 
 void TestProgramLocationWin::icons_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::newRow("program") << QCoreApplication::applicationFilePath();
-    QTest::newRow("shortcut") << userPrograms() + "/Firefox.lnk";
-    QTest::newRow("text file") << file("notes.txt");
-    QTest::newRow("folder") << file("folder");
-    QTest::newRow("missing program") << file("uninstalled/app.exe");
-    QTest::newRow("missing file without a type") << file("user.exe").chopped(4);
+    QTest::addColumn<bool>("generic");
+    QTest::newRow("program") << QCoreApplication::applicationFilePath() << false;
+    QTest::newRow("shortcut") << userPrograms() + "/Firefox.lnk" << false;
+    QTest::newRow("text file") << file("notes.txt") << false;
+    QTest::newRow("folder") << file("folder") << false;
+    QTest::newRow("missing program") << file("uninstalled/app.exe") << false;
+    QTest::newRow("missing file without a type") << file("user.exe").chopped(4) << false;
+    QTest::newRow("program past the shell's path limit") << m_deepProgram << true;
 }
 
 // Every row of the profiles tree shows an icon: what the shell draws for the
@@ -257,11 +268,13 @@ void TestProgramLocationWin::icons_data()
 void TestProgramLocationWin::icons()
 {
     QFETCH(QString, path);
+    QFETCH(bool, generic);
     QVERIFY(iconForPath(QString()).isNull());
     const QIcon icon = iconForPath(path);
     QVERIFY(!icon.isNull());
     QVERIFY(!icon.pixmap(32).isNull());
     QVERIFY(!icon.pixmap(16).isNull());
+    QCOMPARE(icon.cacheKey() == genericFileIcon().cacheKey(), generic);
 }
 
 QTEST_MAIN(TestProgramLocationWin)
