@@ -3,6 +3,7 @@
 #include "DarkModeApi.h"
 #include "DarkModeRegistryWatcher.h"
 #include "DarkModeVersion.h"
+#include "PersonalizeSetting.h"
 
 #include <atomic>
 #include <chrono>
@@ -10,20 +11,6 @@
 #include <vector>
 
 namespace {
-
-const wchar_t personalizePath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
-
-bool setPersonalizeValue(const wchar_t* name, DWORD value)
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, personalizePath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)
-        != ERROR_SUCCESS)
-        return false;
-    const bool ok = RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value))
-        == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return ok;
-}
 
 // Counts the watcher's calls and lets the test wait for the next one.
 struct ChangeCounter

@@ -3,6 +3,7 @@
 // say nothing, and the watcher's worker may use Qt's per-thread state, which
 // has to be torn down soundly each time a worker ends.
 #include "QSystemNotification.h"
+#include "PersonalizeSetting.h"
 #include "WindowsDarkModeWatcher.h"
 
 #include <QRegularExpression>
@@ -14,20 +15,6 @@
 #include <atomic>
 
 namespace {
-
-const wchar_t personalizePath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
-
-bool setPersonalizeValue(const wchar_t* name, DWORD value)
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, personalizePath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)
-        != ERROR_SUCCESS)
-        return false;
-    const bool ok = RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value))
-        == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return ok;
-}
 
 bool setAppsDark(bool dark)
 {
