@@ -3,6 +3,7 @@
 #include "CrashReportBox.h"
 #include "GuiStart.h"
 #include "QuorbilanApp.h"
+#include "ThreadLocalCleanup.h"
 #include "WindowSystem.h"
 
 #include <cstdio>
@@ -23,6 +24,7 @@ void prepareConsoleRun()
 
 int main(int argc, char** argv)
 {
+    orderThreadLocalCleanup();
     // A crashed GUI run starts the program again only to show its report box.
     if (isCrashReportRun(argc, argv))
         return runCrashReport(argc, argv);

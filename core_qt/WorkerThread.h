@@ -5,8 +5,9 @@
 
 // Runs `job` on a thread of its own, as std::async(std::launch::async) would,
 // and returns the future that is ready once the job has returned. The thread
-// is a QThread: on Windows a thread from std::thread/std::async (winpthreads)
-// frees its emulated thread-local storage before the destructors of the
-// thread_local objects in the DLLs run, so Qt's own per-thread objects would
-// be destroyed from freed memory when such a thread ends.
+// is a QThread, not one of the threads library's (std::thread, std::async): on
+// Windows such a thread frees its thread-local storage as its function
+// returns, before the loader's per-thread detach, where modules that keep
+// their own list of thread_local destructors run it (ThreadLocalCleanup.h
+// orders the C++ runtime's list).
 std::future<void> startWorkerThread(std::function<void()> job);

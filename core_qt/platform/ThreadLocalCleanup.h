@@ -1,0 +1,18 @@
+#pragma once
+
+// Runs by itself before the program's static initializers once it is linked
+// in; main() calls it, which links it and does nothing more.
+//
+// With mingw-w64 the threads library ends each thread with per-thread
+// cleanups run in the order their keys were made in the process: one frees
+// the thread's emulated thread-local storage, one is the C++ runtime DLL's
+// list of thread_local destructors, which Qt's DLLs register with. The
+// storage's key is made by the first thread_local access anywhere, so left
+// alone it comes first and every thread that ends destroys the toolkit's
+// per-thread objects (its regular-expression stack among them) from freed
+// memory. On a QThread that runs inside the loader's detach notification,
+// which swallows the fault and leaves the threads library's key lock held:
+// the process then hangs for good in the runtime's unload as it exits. This
+// makes the runtime's key first. Elsewhere the runtime destroys before it
+// frees, and it does nothing.
+void orderThreadLocalCleanup();
