@@ -326,11 +326,6 @@ void TestWinUpdate::installAndRelaunchHandsOverToTheInstaller()
             return false;
         },
         60000);
-    // Known fault, not mended yet: now and then the process stays after it
-    // has closed its windows and started the installer, which then waits for
-    // it in vain.
-    if (!ended && WineDesktop::windows(dialogTitle).isEmpty() && WineDesktop::windows(mainTitle).isEmpty())
-        QEXPECT_FAIL("", "the program's process sometimes does not end after the update dialogs", Abort);
     QVERIFY2(ended, "the program did not end");
     QCOMPARE(run.program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(run.program.exitCode(), 0);
