@@ -35,8 +35,8 @@ void orderThreadLocalCleanup()
     const HMODULE runtime = GetModuleHandleW(L"libstdc++-6.dll");
     if (!runtime)
         return;
-    const auto threadAtExit = reinterpret_cast<ThreadAtExit>(
-        reinterpret_cast<void*>(GetProcAddress(runtime, "__cxa_thread_atexit")));
+    const auto threadAtExit
+        = reinterpret_cast<ThreadAtExit>(reinterpret_cast<void*>(GetProcAddress(runtime, "__cxa_thread_atexit")));
     if (threadAtExit)
         threadAtExit(nothingToDestroy, &registration, nullptr);
 }

@@ -35,9 +35,9 @@ bool registerWithRuntime(void (*destructor)(void*))
 {
     using ThreadAtExit = int (*)(void (*)(void*), void*, void*);
     const HMODULE runtime = GetModuleHandleW(L"libstdc++-6.dll");
-    const auto threadAtExit = runtime ? reinterpret_cast<ThreadAtExit>(reinterpret_cast<void*>(
-                                  GetProcAddress(runtime, "__cxa_thread_atexit")))
-                                      : nullptr;
+    const auto threadAtExit = runtime
+        ? reinterpret_cast<ThreadAtExit>(reinterpret_cast<void*>(GetProcAddress(runtime, "__cxa_thread_atexit")))
+        : nullptr;
     return threadAtExit && threadAtExit(destructor, nullptr, nullptr) == 0;
 }
 
