@@ -137,6 +137,11 @@ private:
     // Starts the program of `programFolder` in `cwd`, checks for updates by
     // hand and installs the update; returns with the download dialog open.
     void openDownload(Run& run, const QString& programFolder, const QString& cwd);
+    // Serves the probe as the installer at `installerPath`, starts the
+    // deployed program in the run's folder `cwdName` and downloads the probe;
+    // returns with the dialog open and the saved file's path in `saved`.
+    void downloadProbe(Run& run, const QString& installerPath, const QString& fileName, const QString& cwdName,
+                       QString& saved);
     void exitByMenu(Run& run);
     // No installer named `fileName` runs or ever ran in the prefix.
     void verifyNotStarted(Run& run, const QString& fileName);
@@ -256,6 +261,24 @@ void TestWinUpdate::openDownload(Run& run, const QString& programFolder, const Q
                              60000);
 }
 
+void TestWinUpdate::downloadProbe(Run& run, const QString& installerPath, const QString& fileName,
+                                  const QString& cwdName, QString& saved)
+{
+    serve(run, installerPath);
+    if (QTest::currentTestFailed())
+        return;
+    run.server.put(installerPath, probe);
+    const QString cwd = run.folder + QLatin1Char('/') + cwdName;
+    QVERIFY(QDir().mkpath(cwd));
+    openDownload(run, WinePrefix::deployDir(), cwd);
+    if (QTest::currentTestFailed())
+        return;
+    QStringList files;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (files = filesNamed(run.prefix.path(), fileName)).size() == 1 && contents(files.first()) == probe, 60000);
+    saved = files.first();
+}
+
 void TestWinUpdate::exitByMenu(Run& run)
 {
     QStringList windows;
@@ -297,20 +320,11 @@ void TestWinUpdate::installAndRelaunchHandsOverToTheInstaller()
     QFETCH(QString, fileName);
     QFETCH(QString, cwdName);
     Run run;
-    serve(run, installerPath);
+    QString saved;
+    downloadProbe(run, installerPath, fileName, cwdName, saved);
     if (QTest::currentTestFailed())
         return;
-    run.server.put(installerPath, probe);
-    const QString programFolder = WinePrefix::deployDir();
     const QString cwd = run.folder + QLatin1Char('/') + cwdName;
-    QVERIFY(QDir().mkpath(cwd));
-
-    openDownload(run, programFolder, cwd);
-    if (QTest::currentTestFailed())
-        return;
-    QStringList saved;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (saved = filesNamed(run.prefix.path(), fileName)).size() == 1 && contents(saved.first()) == probe, 60000);
 
     // Clicked until the button is there and takes it: the dialog closes and
     // the program quits, starting the installer as it ends.
@@ -330,26 +344,24 @@ void TestWinUpdate::installAndRelaunchHandsOverToTheInstaller()
     QCOMPARE(run.program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(run.program.exitCode(), 0);
 
-    const QString recordPath = saved.first() + QStringLiteral(".record");
+    const QString recordPath = saved + QStringLiteral(".record");
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(recordPath), 60000);
     const ProbeRecord record = readRecord(recordPath);
     // The downloaded file itself, with no arguments, in the program's own
     // current folder.
     QCOMPARE(record.value("argc"), QStringLiteral("1"));
     QCOMPARE(record.arguments.size(), qsizetype(1));
-    QVERIFY2(samePath(linuxPath(run.prefix, record.arguments.first()), saved.first()),
-             qPrintable(record.arguments.first()));
-    QVERIFY2(samePath(linuxPath(run.prefix, record.value("module")), saved.first()),
-             qPrintable(record.value("module")));
+    QVERIFY2(samePath(linuxPath(run.prefix, record.arguments.first()), saved), qPrintable(record.arguments.first()));
+    QVERIFY2(samePath(linuxPath(run.prefix, record.value("module")), saved), qPrintable(record.value("module")));
     QVERIFY2(samePath(linuxPath(run.prefix, record.value("currentFolder")), cwd),
              qPrintable(record.value("currentFolder")));
     // The program ends while the installer starts: when the installer found
     // it still there, it ended with 0 within the wait. (Whether its exe is
     // free then is noted too, but other tests may run the same exe.)
     if (record.value("parentRunningAtStart") == QStringLiteral("1")) {
-        QVERIFY2(
-            samePath(linuxPath(run.prefix, record.value("parent")), programFolder + QStringLiteral("/quorbilan.exe")),
-            qPrintable(record.value("parent")));
+        QVERIFY2(samePath(linuxPath(run.prefix, record.value("parent")),
+                          WinePrefix::deployDir() + QStringLiteral("/quorbilan.exe")),
+                 qPrintable(record.value("parent")));
         QCOMPARE(record.value("parentEnded"), QStringLiteral("1"));
         QCOMPARE(record.value("parentExitCode"), QStringLiteral("0"));
     } else {
@@ -365,16 +377,10 @@ void TestWinUpdate::quittingWithoutInstallingStartsNothing()
     Run run;
     const QString installerPath = QStringLiteral("/download/QuorbilanSetup.exe");
     const QString fileName = QStringLiteral("QuorbilanSetup.exe");
-    serve(run, installerPath);
+    QString saved;
+    downloadProbe(run, installerPath, fileName, QStringLiteral("cwd"), saved);
     if (QTest::currentTestFailed())
         return;
-    run.server.put(installerPath, probe);
-    openDownload(run, WinePrefix::deployDir(), run.folder);
-    if (QTest::currentTestFailed())
-        return;
-    QStringList saved;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (saved = filesNamed(run.prefix.path(), fileName)).size() == 1 && contents(saved.first()) == probe, 60000);
     // Downloaded whole (the job has passed its last look at Cancel), then the
     // dialog is closed instead of installing.
     const QString dialogTitle = QStringLiteral("Updating ") + product;
@@ -386,7 +392,7 @@ void TestWinUpdate::quittingWithoutInstallingStartsNothing()
     if (QTest::currentTestFailed())
         return;
     verifyNotStarted(run, fileName);
-    QCOMPARE(contents(saved.first()), probe);
+    QCOMPARE(contents(saved), probe);
 }
 
 void TestWinUpdate::failedDownloadIsNeitherKeptNorStarted_data()
