@@ -101,6 +101,13 @@ QString WinePrefix::windowsPath(const QString& linuxPath)
     return QStringLiteral("Z:") + path;
 }
 
+QString WinePrefix::driveCName(const QString& linuxPath) const
+{
+    const QString driveC = path() + QStringLiteral("/drive_c/");
+    QString relative = linuxPath.mid(driveC.size());
+    return QStringLiteral("C:\\") + relative.replace(QLatin1Char('/'), QLatin1Char('\\'));
+}
+
 WineRun WinePrefix::run(const QString& program, const QStringList& arguments, const QString& workingDir,
                         int timeoutMs) const
 {

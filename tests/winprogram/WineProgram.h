@@ -44,6 +44,8 @@ public:
     QString localAppData() const;
     // A Linux path as the Windows program sees it (Z:\...).
     static QString windowsPath(const QString& linuxPath);
+    // A path inside the prefix's drive C: as the program names it (C:\users\...).
+    QString driveCName(const QString& linuxPath) const;
 
     // Runs a Windows program to its end (a minute at most unless told).
     WineRun run(const QString& program, const QStringList& arguments, const QString& workingDir = {},

@@ -1,8 +1,9 @@
 // The Windows program's window under Wine: it opens and stays up while the
 // update check it runs at start comes and goes (a check ended on a worker
 // thread used to crash the program as that thread ended), a second start hands
-// over to it and exits 0, and closing it keeps the window's state in the
-// registry.
+// over to it and exits 0, and closing it keeps the window's state and the
+// profiles' ticks in the registry.
+#include "ProgramFixture.h"
 #include "WineDesktop.h"
 #include "WineProgram.h"
 
@@ -27,6 +28,7 @@ private slots:
     void initTestCase();
     void staysUpAcrossStartsWithAnUpdateCheckDue();
     void secondStartHandsOverAndClosingKeepsTheWindowState();
+    void ticksComeFromTheRegistryAndGoBackOnClose();
 
 private:
     void startProgram(QProcess& program, const WinePrefix& prefix, const QString& cwd);
@@ -113,6 +115,50 @@ void TestWinGui::secondStartHandsOverAndClosingKeepsTheWindowState()
     closeByMenu(first);
     QVERIFY(!WineDesktop::setting(prefix, QStringLiteral("WindowGeometry")).isEmpty());
     QVERIFY(!WineDesktop::setting(prefix, QStringLiteral("WindowState")).isEmpty());
+}
+
+// SelectedProfiles is a REG_MULTI_SZ, which reg shows joined by "\0".
+void TestWinGui::ticksComeFromTheRegistryAndGoBackOnClose()
+{
+    WinePrefix prefix;
+    QVERIFY2(prefix.isValid(), qPrintable(prefix.errorString()));
+    QTemporaryDir cwd;
+    QVERIFY(cwd.isValid());
+    TestSupport::ProgramFixture fixture(prefix.path());
+    const QString profiles = prefix.appData() + QStringLiteral("/Mozilla/Firefox/Profiles/");
+    QVERIFY(fixture.makeFirefoxProfile(profiles + QStringLiteral("kept.default")));
+    QVERIFY(fixture.makeFirefoxProfile(profiles + QStringLiteral("other.default")));
+    QVERIFY(fixture.makeTextFile(prefix.appData() + QStringLiteral("/Mozilla/Firefox/profiles.ini"),
+                                 "[Profile0]\nName=kept\nIsRelative=1\nPath=Profiles/kept.default\n\n"
+                                 "[Profile1]\nName=other\nIsRelative=1\nPath=Profiles/other.default\n"));
+    const QString separator = QStringLiteral("\\0");
+    const auto sameNames = [](QStringList saved, QStringList expected) {
+        for (QStringList* list : {&saved, &expected}) {
+            for (QString& name : *list)
+                name = name.replace(QLatin1Char('\\'), QLatin1Char('/')).toLower();
+            list->sort();
+        }
+        return saved == expected;
+    };
+
+    // Nothing stored: every profile starts ticked, and closing stores them all.
+    QProcess first;
+    startProgram(first, prefix, cwd.path());
+    closeByMenu(first);
+    const QStringList stored = WineDesktop::setting(prefix, QStringLiteral("SelectedProfiles")).split(separator);
+    const QString kept = prefix.driveCName(profiles + QStringLiteral("kept.default"));
+    const QString other = prefix.driveCName(profiles + QStringLiteral("other.default"));
+    QVERIFY2(sameNames(stored, {kept, other}), qPrintable(stored.join(QLatin1Char('|'))));
+
+    // One of them and a profile that is gone: the other one starts unticked,
+    // and the gone one is not written back.
+    const QString keptAsStored = sameNames({stored.first()}, {kept}) ? stored.first() : stored.last();
+    QVERIFY(WineDesktop::setSetting(prefix, QStringLiteral("SelectedProfiles"), QStringLiteral("REG_MULTI_SZ"),
+                                    keptAsStored + separator + QStringLiteral("C:\\gone\\profile")));
+    QProcess second;
+    startProgram(second, prefix, cwd.path());
+    closeByMenu(second);
+    QCOMPARE(WineDesktop::setting(prefix, QStringLiteral("SelectedProfiles")), keptAsStored);
 }
 
 QTEST_GUILESS_MAIN(TestWinGui)

@@ -152,8 +152,6 @@ private:
     {
         return firefoxRoot() + QStringLiteral("/Profiles/") + folder;
     }
-    // The prefix's path as the program names it (C:\users\...).
-    QString windowsName(const QString& linuxPath) const;
     // Firefox: "default-release" and the Unicode-named one; Chrome: "Default" (Alice).
     void buildTree();
     WineRun console(const QStringList& arguments) const { return m_prefix->run(WinePrefix::programPath(), arguments); }
@@ -173,13 +171,6 @@ void TestWineConsole::cleanup()
 {
     m_fixture.reset();
     m_prefix.reset();
-}
-
-QString TestWineConsole::windowsName(const QString& linuxPath) const
-{
-    const QString driveC = m_prefix->path() + QStringLiteral("/drive_c/");
-    QString relative = linuxPath.mid(driveC.size());
-    return QStringLiteral("C:\\") + relative.replace(QLatin1Char('/'), QLatin1Char('\\'));
 }
 
 void TestWineConsole::buildTree()
@@ -231,12 +222,12 @@ void TestWineConsole::list()
     const QStringList expected{
         "\r\nFirefox\r\n",
         "    default-release           2 databases, ",
-        "        " + windowsName(firefoxProfile("abc.default-release")) + "\r\n",
+        "        " + m_prefix->driveCName(firefoxProfile("abc.default-release")) + "\r\n",
         "    " + unicodeName.leftJustified(24) + "  3 databases, ",
-        "        " + windowsName(firefoxProfile("uni.code")) + "\r\n",
+        "        " + m_prefix->driveCName(firefoxProfile("uni.code")) + "\r\n",
         "\r\nChrome\r\n",
         "    Default                   3 databases, ",
-        "        " + windowsName(chromeRoot() + "/Default") + "\r\n",
+        "        " + m_prefix->driveCName(chromeRoot() + "/Default") + "\r\n",
     };
     for (const QString& part : expected)
         QVERIFY2(out.contains(part), qPrintable(QStringLiteral("%1 not in:\n%2").arg(part, out)));
@@ -278,8 +269,8 @@ void TestWineConsole::compacts()
     if (arguments.contains("/Firefox:<portable>"))
         QVERIFY(m_fixture->makeFirefoxProfile(home + compacted));
     // A profile's folder as the program knows it, once the prefix exists.
-    arguments.replaceInStrings("<uni.code>", windowsName(firefoxProfile("uni.code")));
-    arguments.replaceInStrings("<portable>", windowsName(home + compacted));
+    arguments.replaceInStrings("<uni.code>", m_prefix->driveCName(firefoxProfile("uni.code")));
+    arguments.replaceInStrings("<portable>", m_prefix->driveCName(home + compacted));
     const auto before = databases(home + compacted);
     QVERIFY(!before.isEmpty());
     const auto others = untouched.isEmpty() ? QMap<QString, QByteArray>() : snapshot(home + untouched);
@@ -381,7 +372,7 @@ void TestWineConsole::lockedFileEndsTheRun()
     QVERIFY(run.finished);
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(QString::fromUtf8(run.standardOutput),
-             "Starting optimization\r\nOptimizing default-release\r\nPath: " + windowsName(folder)
+             "Starting optimization\r\nOptimizing default-release\r\nPath: " + m_prefix->driveCName(folder)
                  + "\r\ncookies.sqlite...\r\nError: the file is locked, Firefox seems to be still running\r\n"
                    "Operation not completed\r\n");
     QCOMPARE(snapshot(m_prefix->userProfile()), before);
