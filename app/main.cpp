@@ -3,7 +3,6 @@
 #include "CrashReportBox.h"
 #include "GuiStart.h"
 #include "QuorbilanApp.h"
-#include "ThreadLocalCleanup.h"
 #include "WindowSystem.h"
 
 #include <cstdio>
@@ -24,7 +23,6 @@ void prepareConsoleRun()
 
 int main(int argc, char** argv)
 {
-    orderThreadLocalCleanup();
     // A crashed GUI run starts the program again only to show its report box.
     if (isCrashReportRun(argc, argv))
         return runCrashReport(argc, argv);

@@ -1,7 +1,8 @@
 #pragma once
 
-// Runs by itself before the program's static initializers once it is linked
-// in; main() calls it, which links it and does nothing more.
+// Windows only. Runs by itself before the static initializers of every
+// program that links the platform layer, which carries it as an object;
+// calling it again does nothing.
 //
 // With mingw-w64 the threads library ends each thread with per-thread
 // cleanups run in the order their keys were made in the process: one frees
@@ -13,6 +14,6 @@
 // memory. On a QThread that runs inside the loader's detach notification,
 // which swallows the fault and leaves the threads library's key lock held:
 // the process then hangs for good in the runtime's unload as it exits. This
-// makes the runtime's key first. Elsewhere the runtime destroys before it
-// frees, and it does nothing.
+// makes the runtime's key first. (glibc destroys before it frees: Linux
+// needs nothing of the kind.)
 void orderThreadLocalCleanup();

@@ -3,7 +3,6 @@
 // the thread's storage is still there, so a thread's end neither faults nor
 // leaves the threads library's key lock held for the runtime's unload, for the
 // program's worker threads and plain ones alike.
-#include "ThreadLocalCleanup.h"
 #include "WorkerThread.h"
 
 #include <QRegularExpression>
@@ -88,9 +87,8 @@ private slots:
 
 void TestThreadLocalCleanupWin::initTestCase()
 {
-    // Linking it in has ordered the cleanups before any static initializer;
-    // this call does nothing more.
-    orderThreadLocalCleanup();
+    // The platform layer, linked in, has ordered the cleanups before any
+    // static initializer: nothing here calls it.
     QVERIFY(AddVectoredExceptionHandler(1, countAccessViolations));
 }
 
