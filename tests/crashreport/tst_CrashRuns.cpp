@@ -1,5 +1,6 @@
 #include "CrashHandler.h"
 #include "FakeMailPrograms.h"
+#include "ProcessSignals.h"
 #include "ProgramFixture.h"
 #include "SmallDisk.h"
 #include "ReportMail.h"
@@ -90,19 +91,6 @@ const QString crashTestTitle = "CrashTest - Unhandled Exception";
 // How a crashed program ends once its report box is answered.
 const QString reportedEnd = "exit code 1";
 
-// Whether the process has a handler of its own for the signal.
-bool catchesSignal(qint64 pid, int signal)
-{
-    QFile status(QString("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return false;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("SigCgt:"))
-            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
-    }
-    return false;
-}
-
 // The ids of the windows with exactly this title, once one is on screen: a
 // window that exists but is not yet mapped cannot take the focus, and keys
 // sent to it are lost.
@@ -144,24 +132,6 @@ QString ending(QProcess& program)
         return "still running";
     return QString(program.exitStatus() == QProcess::NormalExit ? "exit code %1" : "killed by signal %1")
         .arg(program.exitCode());
-}
-
-// The lines of the /proc status field (SigCgt, ShdPnd, SigBlk...) as a mask.
-quint64 statusMask(const QString& statusPath, const QByteArray& field)
-{
-    QFile status(statusPath);
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field + ":"))
-            return line.mid(field.size() + 1).trimmed().toULongLong(nullptr, 16);
-    }
-    return 0;
-}
-
-bool hasSignal(quint64 mask, int signal)
-{
-    return (mask >> (signal - 1)) & 1;
 }
 
 // A process-directed signal has been taken by a thread, or waits because
