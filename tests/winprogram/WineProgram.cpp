@@ -126,6 +126,14 @@ WineRun WinePrefix::run(const QString& program, const QStringList& arguments, co
         result.exitCode = process.exitCode();
     }
     result.standardOutput = process.readAllStandardOutput();
+    // Wine's own report of a thread whose line to the wineserver broke, seen
+    // once under heavy load on a run that otherwise ended right: Wine's, not
+    // the program's, whose exit code and output still tell how it ended.
     result.standardError = process.readAllStandardError();
+    const QByteArray wineClientError = "wine client error:";
+    for (qsizetype at; (at = result.standardError.indexOf(wineClientError)) >= 0;) {
+        const qsizetype lineEnd = result.standardError.indexOf('\n', at);
+        result.standardError.remove(at, lineEnd < 0 ? result.standardError.size() - at : lineEnd + 1 - at);
+    }
     return result;
 }
