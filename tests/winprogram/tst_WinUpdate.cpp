@@ -249,16 +249,16 @@ void TestWinUpdate::openDownload(Run& run, const QString& programFolder, const Q
          QStringLiteral("QUORBILAN_UPDATE_CA=") + WinePrefix::windowsPath(certificates.caFile)});
     QVERIFY(run.program.waitForStarted(60000));
     QStringList windows;
-    QTRY_VERIFY_WITH_TIMEOUT(!(windows = WineDesktop::windows(mainTitle)).isEmpty(), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(!(windows = WineDesktop::windows(mainTitle)).isEmpty(), 120000);
     WineDesktop::keys(windows.first(), {QStringLiteral("alt+h"), QStringLiteral("Return")});
     QTRY_VERIFY_WITH_TIMEOUT(!(windows = WineDesktop::windows(QStringLiteral("Software Update"))).isEmpty()
                                  || !WineDesktop::windows(product).isEmpty(),
-                             60000);
+                             120000);
     QVERIFY2(WineDesktop::windows(product).isEmpty(), qPrintable(run.server.requests().join(QLatin1Char('\n'))));
     WineDesktop::keys(windows.first(), {QStringLiteral("Return")});
     QTRY_VERIFY_WITH_TIMEOUT(!WineDesktop::windows(QStringLiteral("Updating ") + product).isEmpty()
                                  || !WineDesktop::windows(product).isEmpty(),
-                             60000);
+                             120000);
 }
 
 void TestWinUpdate::downloadProbe(Run& run, const QString& installerPath, const QString& fileName,
@@ -275,7 +275,7 @@ void TestWinUpdate::downloadProbe(Run& run, const QString& installerPath, const 
         return;
     QStringList files;
     QTRY_VERIFY_WITH_TIMEOUT(
-        (files = filesNamed(run.prefix.path(), fileName)).size() == 1 && contents(files.first()) == probe, 60000);
+        (files = filesNamed(run.prefix.path(), fileName)).size() == 1 && contents(files.first()) == probe, 120000);
     saved = files.first();
 }
 
@@ -428,7 +428,7 @@ void TestWinUpdate::failedDownloadIsNeitherKeptNorStarted()
     const QString dialogTitle = QStringLiteral("Updating ") + product;
     QStringList box;
     QTRY_VERIFY_WITH_TIMEOUT(
-        WineDesktop::windows(dialogTitle).isEmpty() && (box = WineDesktop::windows(product)).size() == 1, 60000);
+        WineDesktop::windows(dialogTitle).isEmpty() && (box = WineDesktop::windows(product)).size() == 1, 120000);
     QCOMPARE(run.server.requests().last().section(QLatin1Char(' '), 0, 0), installerPath);
     WineDesktop::keys(box.first(), {QStringLiteral("ctrl+c")});
     const QString said = QStringLiteral("An error occurred while downloading the update. Please try again later.\n");
