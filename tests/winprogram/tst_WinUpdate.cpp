@@ -165,63 +165,35 @@ void TestWinUpdate::initTestCase()
 
 void TestWinUpdate::manualCheckFindsTheUpdateAndDownloadsIt()
 {
-    WinePrefix prefix;
-    QVERIFY2(prefix.isValid(), qPrintable(prefix.errorString()));
-    FeedServer server;
-    QVERIFY(server.start(world.filePath(QStringLiteral("server")), certificates.certFile, certificates.keyFile));
+    Run run;
+    const QString installerPath = QStringLiteral("/download/QuorbilanSetup.exe");
+    serve(run, installerPath);
+    if (QTest::currentTestFailed())
+        return;
     QByteArray installer(300 * 1024, Qt::Uninitialized);
     for (char& byte : installer)
         byte = char(QRandomGenerator::global()->bounded(256));
-    server.put(QStringLiteral("/download/QuorbilanSetup.exe"), installer);
-    server.put(QStringLiteral("/update/quorbilan.xml.gz"),
-               gzipped(exampleFeed(server.url(QStringLiteral("/download/QuorbilanSetup.exe")))));
-    // Wine's schannel trusts only CAs in the prefix's certificate stores (see trust_ca.cpp).
-    const WineRun trusted
-        = prefix.run(WinePrefix::windowsBuildDir() + QStringLiteral("/tests/windows/certs/trust_ca.exe"),
-                     {WinePrefix::windowsPath(certificates.caFile)});
-    QVERIFY2(trusted.finished && trusted.exitCode == 0, trusted.standardError.constData());
-    // Only the user's check runs.
-    QVERIFY(WineDesktop::setSetting(prefix, QStringLiteral("UpdateChecker_Auto"), QStringLiteral("REG_DWORD"),
-                                    QStringLiteral("0")));
+    run.server.put(installerPath, installer);
+    openDownload(run, WinePrefix::deployDir(), run.folder);
+    if (QTest::currentTestFailed())
+        return;
 
-    QProcess program;
-    WineDesktop::start(
-        program, prefix, WinePrefix::programPath(), world.path(),
-        {QStringLiteral("QUORBILAN_UPDATE_URL=") + server.url(QStringLiteral("/update/quorbilan.xml.gz")),
-         QStringLiteral("QUORBILAN_UPDATE_CA=") + WinePrefix::windowsPath(certificates.caFile)});
-    QVERIFY(program.waitForStarted(60000));
-    QStringList windows;
-    QTRY_VERIFY_WITH_TIMEOUT(!(windows = WineDesktop::windows(mainTitle)).isEmpty(), 120000);
-
-    // Help > "Check for updates...", its first item.
-    WineDesktop::keys(windows.first(), {QStringLiteral("alt+h"), QStringLiteral("Return")});
-    QTRY_VERIFY_WITH_TIMEOUT(!(windows = WineDesktop::windows(QStringLiteral("Software Update"))).isEmpty()
-                                 || !WineDesktop::windows(product).isEmpty(),
-                             120000);
-    // A failed check shows its message box, titled with the product's name.
-    QVERIFY2(WineDesktop::windows(product).isEmpty(), qPrintable(server.requests().join(QLatin1Char('\n'))));
-    QCOMPARE(server.requests(), QStringList{QStringLiteral("/update/quorbilan.xml.gz 200 -")});
-
-    // "Install Update" is the default button.
-    WineDesktop::keys(windows.first(), {QStringLiteral("Return")});
-    QTRY_VERIFY_WITH_TIMEOUT(!WineDesktop::windows(QStringLiteral("Updating ") + product).isEmpty(), 120000);
-    QTRY_VERIFY2_WITH_TIMEOUT(server.requests().size() == 2, qPrintable(server.requests().join(QLatin1Char('\n'))),
-                              60000);
+    // The one check fetched the feed, then "Install Update" the installer.
+    QTRY_VERIFY2_WITH_TIMEOUT(run.server.requests().size() == 2,
+                              qPrintable(run.server.requests().join(QLatin1Char('\n'))), 60000);
+    QCOMPARE(run.server.requests().first(), QStringLiteral("/update/quorbilan.xml.gz 200 -"));
     // Saved under the name in the URL, in a temporary folder of the user's.
     QStringList saved;
-    QTRY_VERIFY_WITH_TIMEOUT((saved = filesNamed(prefix.path(), QStringLiteral("QuorbilanSetup.exe"))).size() == 1
+    QTRY_VERIFY_WITH_TIMEOUT((saved = filesNamed(run.prefix.path(), QStringLiteral("QuorbilanSetup.exe"))).size() == 1
                                  && contents(saved.first()) == installer,
                              100000);
     // A new folder of the toolkit's pattern in the user's temp folder (Wine's
     // is %USERPROFILE%\Temp).
     const QFileInfo folder(QFileInfo(saved.first()).path());
     QVERIFY2(folder.fileName().startsWith(product + QLatin1Char('-'))
-                 && folder.path() == prefix.userProfile() + QStringLiteral("/Temp"),
+                 && folder.path() == run.prefix.userProfile() + QStringLiteral("/Temp"),
              qPrintable(saved.first()));
-    QCOMPARE(server.requests().last(), QStringLiteral("/download/QuorbilanSetup.exe 200 -"));
-
-    program.kill();
-    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(run.server.requests().last(), QStringLiteral("/download/QuorbilanSetup.exe 200 -"));
 }
 
 void TestWinUpdate::serve(Run& run, const QString& installerPath)
@@ -233,10 +205,12 @@ void TestWinUpdate::serve(Run& run, const QString& installerPath)
     run.folder = folder.path();
     QVERIFY(run.server.start(run.folder + QStringLiteral("/server"), certificates.certFile, certificates.keyFile));
     run.server.put(QStringLiteral("/update/quorbilan.xml.gz"), gzipped(exampleFeed(run.server.url(installerPath))));
+    // Wine's schannel trusts only CAs in the prefix's certificate stores (see trust_ca.cpp).
     const WineRun trusted
         = run.prefix.run(WinePrefix::windowsBuildDir() + QStringLiteral("/tests/windows/certs/trust_ca.exe"),
                          {WinePrefix::windowsPath(certificates.caFile)});
     QVERIFY2(trusted.finished && trusted.exitCode == 0, trusted.standardError.constData());
+    // Only the user's check runs.
     QVERIFY(WineDesktop::setSetting(run.prefix, QStringLiteral("UpdateChecker_Auto"), QStringLiteral("REG_DWORD"),
                                     QStringLiteral("0")));
 }
@@ -250,11 +224,14 @@ void TestWinUpdate::openDownload(Run& run, const QString& programFolder, const Q
     QVERIFY(run.program.waitForStarted(60000));
     QStringList windows;
     QTRY_VERIFY_WITH_TIMEOUT(!(windows = WineDesktop::windows(mainTitle)).isEmpty(), 120000);
+    // Help > "Check for updates...", its first item.
     WineDesktop::keys(windows.first(), {QStringLiteral("alt+h"), QStringLiteral("Return")});
     QTRY_VERIFY_WITH_TIMEOUT(!(windows = WineDesktop::windows(QStringLiteral("Software Update"))).isEmpty()
                                  || !WineDesktop::windows(product).isEmpty(),
                              120000);
+    // A failed check shows its message box, titled with the product's name.
     QVERIFY2(WineDesktop::windows(product).isEmpty(), qPrintable(run.server.requests().join(QLatin1Char('\n'))));
+    // "Install Update" is the default button.
     WineDesktop::keys(windows.first(), {QStringLiteral("Return")});
     QTRY_VERIFY_WITH_TIMEOUT(!WineDesktop::windows(QStringLiteral("Updating ") + product).isEmpty()
                                  || !WineDesktop::windows(product).isEmpty(),
