@@ -8,6 +8,6 @@
 // is a QThread, not one of the threads library's (std::thread, std::async): on
 // Windows such a thread frees its thread-local storage as its function
 // returns, before the loader's per-thread detach, where modules that keep
-// their own list of thread_local destructors run it (ThreadLocalCleanup.h
-// orders the C++ runtime's list).
+// their own list of thread_local destructors run it (the C++ runtime's list
+// is ordered by core_qt/platform/ThreadLocalCleanup_win.cpp).
 std::future<void> startWorkerThread(std::function<void()> job);
