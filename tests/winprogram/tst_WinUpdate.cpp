@@ -134,9 +134,9 @@ private:
         QString folder;
     };
     void serve(Run& run, const QString& installerPath);
-    // Starts the program of `programFolder` in `cwd`, checks for updates by
+    // Starts the deployed program in `cwd`, checks for updates by
     // hand and installs the update; returns with the download dialog open.
-    void openDownload(Run& run, const QString& programFolder, const QString& cwd);
+    void openDownload(Run& run, const QString& cwd);
     // Serves the probe as the installer at `installerPath`, starts the
     // deployed program in the run's folder `cwdName` and downloads the probe;
     // returns with the dialog open and the saved file's path in `saved`.
@@ -174,7 +174,7 @@ void TestWinUpdate::manualCheckFindsTheUpdateAndDownloadsIt()
     for (char& byte : installer)
         byte = char(QRandomGenerator::global()->bounded(256));
     run.server.put(installerPath, installer);
-    openDownload(run, WinePrefix::deployDir(), run.folder);
+    openDownload(run, run.folder);
     if (QTest::currentTestFailed())
         return;
 
@@ -215,10 +215,10 @@ void TestWinUpdate::serve(Run& run, const QString& installerPath)
                                     QStringLiteral("0")));
 }
 
-void TestWinUpdate::openDownload(Run& run, const QString& programFolder, const QString& cwd)
+void TestWinUpdate::openDownload(Run& run, const QString& cwd)
 {
     WineDesktop::start(
-        run.program, run.prefix, programFolder + QStringLiteral("/quorbilan.exe"), cwd,
+        run.program, run.prefix, WinePrefix::programPath(), cwd,
         {QStringLiteral("QUORBILAN_UPDATE_URL=") + run.server.url(QStringLiteral("/update/quorbilan.xml.gz")),
          QStringLiteral("QUORBILAN_UPDATE_CA=") + WinePrefix::windowsPath(certificates.caFile)});
     QVERIFY(run.program.waitForStarted(60000));
@@ -247,7 +247,7 @@ void TestWinUpdate::downloadProbe(Run& run, const QString& installerPath, const 
     run.server.put(installerPath, probe);
     const QString cwd = run.folder + QLatin1Char('/') + cwdName;
     QVERIFY(QDir().mkpath(cwd));
-    openDownload(run, WinePrefix::deployDir(), cwd);
+    openDownload(run, cwd);
     if (QTest::currentTestFailed())
         return;
     QStringList files;
@@ -396,7 +396,7 @@ void TestWinUpdate::failedDownloadIsNeitherKeptNorStarted()
     } else {
         run.server.put(installerPath, QByteArray());
     }
-    openDownload(run, WinePrefix::deployDir(), run.folder);
+    openDownload(run, run.folder);
     if (QTest::currentTestFailed())
         return;
 
